@@ -1,0 +1,237 @@
+#include "simulated_host.h"
+
+#include <string.h>
+
+static SimulatedHost* Current = nullptr;
+
+SimulatedHost* CurrentHost() {
+    return Current;
+}
+
+void SimulatedHost::MakeCurrent() {
+    Current = this;
+}
+
+void SimulatedHost::Reset(int32_t imageWidth, int32_t imageHeight, PackedColour colour) {
+    width = imageWidth;
+    height = imageHeight;
+    size_t count = size_t(imageWidth) * size_t(imageHeight);
+    pixels.assign(count, colour);
+    mask.assign(count, 0);
+    paintCount.assign(count, 0);
+    WriteViewRecord(ownerWindow, &dib);
+    ClearLog();
+    currentCursor = ArrowCursor;
+}
+
+void SimulatedHost::SetTolerances(const std::string& step, const std::string& seed) {
+    parameters[{2, 0}] = step;
+    parameters[{2, 1}] = seed;
+}
+
+void SimulatedHost::WriteViewRecord(void* window, CDIB* image) {
+    memcpy(viewRecord + ImageViewOwnerWindowOffset, &window, sizeof window);
+    memcpy(viewRecord + ImageViewCdibOffset, &image, sizeof image);
+}
+
+void SimulatedHost::ClearLog() {
+    log.clear();
+    for (uint64_t& count : callCounts)
+        count = 0;
+}
+
+std::vector<std::string> SimulatedHost::DescribeLog() const {
+    std::vector<std::string> lines;
+    for (const HostCall& call : log)
+        lines.push_back(Describe(call));
+    return lines;
+}
+
+std::vector<std::string>
+SimulatedHost::DescribeLog(std::initializer_list<HostCallKind> kinds) const {
+    std::vector<std::string> lines;
+    for (const HostCall& call : log)
+        for (HostCallKind kind : kinds)
+            if (call.kind == kind)
+                lines.push_back(Describe(call));
+    return lines;
+}
+
+static std::string Join(const char* name, std::initializer_list<int64_t> args) {
+    std::string text = name;
+    text += '(';
+    const char* separator = "";
+    for (int64_t arg : args) {
+        text += separator;
+        text += std::to_string(arg);
+        separator = ",";
+    }
+    return text + ')';
+}
+
+static const char* CursorName(int64_t cursor) {
+    return cursor == WaitCursor ? "wait" : cursor == ArrowCursor ? "arrow" : "unknown";
+}
+
+std::string Describe(const HostCall& call) {
+    const int64_t* a = call.args;
+    switch (call.kind) {
+    case HostCallKind::GetParameter:
+        return Join("GetParameter", {a[0], a[1]});
+    case HostCallKind::GetCDIBinfo:
+        return "GetCDIBinfo";
+    case HostCallKind::StartOnImage:
+        return "StartOnImage";
+    case HostCallKind::GetColorOnImage:
+        return Join("GetColorOnImage", {a[2], a[3]});
+    case HostCallKind::GetMask:
+        return Join("GetMask", {a[0], a[1]});
+    case HostCallKind::StartPset:
+        return Join("StartPset", {a[0], a[1]});
+    case HostCallKind::PSet:
+        return Join("PSet", {a[0], a[1], a[2]});
+    case HostCallKind::SetDrawFlag:
+        return Join("SetDrawFlag", {a[0], a[1], a[2]});
+    case HostCallKind::UpdateImageWindow:
+        return Join("UpdateImageWindow", {a[0], a[1], a[2], a[3]});
+    case HostCallKind::LoadCursor:
+        return Join("LoadCursor", {a[0]});
+    case HostCallKind::SetCursor:
+        return std::string("SetCursor(") + CursorName(a[0]) + ")";
+    case HostCallKind::MessageBox:
+        return "MessageBox(" + call.text + "," + call.caption + "," + std::to_string(a[1]) + ")";
+    case HostCallKind::Count:
+        break;
+    }
+    return "?";
+}
+
+void RecordCall(HostCall call) {
+    SimulatedHost* host = Current;
+    ++host->callCounts[static_cast<int>(call.kind)];
+    if (host->logging)
+        host->log.push_back(call);
+    if (host->afterCall)
+        host->afterCall(call);
+}
+
+// ---- The nine services -------------------------------------------------------------------------
+
+#if defined(_WIN32)
+#define VX_HOST_EXPORT __declspec(dllexport)
+#else
+#define VX_HOST_EXPORT __attribute__((visibility("default")))
+#endif
+
+static HostCall MakeCall(HostCallKind kind, ImageView* view, std::initializer_list<int64_t> args) {
+    HostCall call{};
+    call.kind = kind;
+    call.foreignView = view != Current->View();
+    int i = 0;
+    for (int64_t arg : args)
+        call.args[i++] = arg;
+    return call;
+}
+
+extern "C" {
+
+VX_HOST_EXPORT const char* VX_HOST_CALL _VXsGetParameter(int32_t group, int32_t index) {
+    SimulatedHost* host = Current;
+    RecordCall(MakeCall(HostCallKind::GetParameter, host->View(), {group, index}));
+    auto entry = host->parameters.find({group, index});
+    return entry == host->parameters.end() ? nullptr : entry->second.c_str();
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsGetCDIBinfo(CDIB* dib, int32_t* info0, int32_t* info1,
+                                                 int32_t* info2) {
+    SimulatedHost* host = Current;
+    *info0 = host->width;
+    *info1 = host->height;
+    *info2 = 32;
+    HostCall call = MakeCall(HostCallKind::GetCDIBinfo, host->View(), {});
+    call.foreignView = dib != &host->dib;
+    RecordCall(call);
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsStartOnImage(CDIB* dib) {
+    SimulatedHost* host = Current;
+    HostCall call = MakeCall(HostCallKind::StartOnImage, host->View(), {});
+    call.foreignView = dib != &host->dib;
+    RecordCall(call);
+}
+
+VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetColorOnImage(uint32_t handleWord0, uint32_t handleWord1,
+                                                        int32_t x, int32_t y,
+                                                        PackedColour* colour) {
+    SimulatedHost* host = Current;
+    // Reads with handle words other than the CDIB's current ones fail, as with a stale handle.
+    bool read = host->Contains(x, y) && handleWord0 == host->dib.handleWords[0] &&
+                handleWord1 == host->dib.handleWords[1];
+    if (read)
+        *colour = host->pixels[host->IndexOf(x, y)];
+    RecordCall(MakeCall(HostCallKind::GetColorOnImage, host->View(),
+                        {handleWord0, handleWord1, x, y, read ? 1 : 0}));
+    return read ? 1 : 0;
+}
+
+VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetMask(ImageView* view, int32_t x, int32_t y) {
+    SimulatedHost* host = Current;
+    int32_t flags = host->Contains(x, y) ? host->mask[host->IndexOf(x, y)] : 0;
+    RecordCall(MakeCall(HostCallKind::GetMask, view, {x, y, flags}));
+    return flags;
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsStartPset(ImageView* view, int32_t x, int32_t y) {
+    RecordCall(MakeCall(HostCallKind::StartPset, view, {x, y}));
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y, int32_t zero) {
+    SimulatedHost* host = Current;
+    if (host->Contains(x, y)) {
+        size_t index = host->IndexOf(x, y);
+        host->pixels[index] = host->paintColour;
+        ++host->paintCount[index];
+    }
+    RecordCall(MakeCall(HostCallKind::PSet, view, {x, y, zero}));
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int32_t y,
+                                                 int32_t one) {
+    SimulatedHost* host = Current;
+    if (host->honourDrawFlag && host->Contains(x, y))
+        host->mask[host->IndexOf(x, y)] |= MaskDrawnBit;
+    RecordCall(MakeCall(HostCallKind::SetDrawFlag, view, {x, y, one}));
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsUpdateImageWindow(ImageView* view, int32_t left, int32_t top,
+                                                       int32_t right, int32_t bottom) {
+    RecordCall(MakeCall(HostCallKind::UpdateImageWindow, view, {left, top, right, bottom}));
+}
+}
+
+// ---- The platform's cursor and message box -----------------------------------------------------
+
+void* SimulatedLoadCursor(void* module, const char* name) {
+    SimulatedHost* host = Current;
+    RecordCall(MakeCall(HostCallKind::LoadCursor, host->View(),
+                        {int64_t(reinterpret_cast<uintptr_t>(name)), module != nullptr}));
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(WaitCursor));
+}
+
+void* SimulatedSetCursor(void* cursor) {
+    SimulatedHost* host = Current;
+    int64_t previous = host->currentCursor;
+    host->currentCursor = int64_t(reinterpret_cast<uintptr_t>(cursor));
+    RecordCall(MakeCall(HostCallKind::SetCursor, host->View(), {host->currentCursor, previous}));
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(previous));
+}
+
+int SimulatedMessageBox(void* owner, const char* text, const char* caption, unsigned type) {
+    SimulatedHost* host = Current;
+    HostCall call = MakeCall(HostCallKind::MessageBox, host->View(),
+                             {owner == host->ownerWindow, int64_t(type)});
+    call.text = text != nullptr ? text : "(null)";
+    call.caption = caption != nullptr ? caption : "(null)";
+    RecordCall(call);
+    return 1; // IDOK
+}

@@ -1,0 +1,39 @@
+// Shared set-up for the plug-in tests: the plug-in loaded once per process, and a fresh
+// simulated host per test.
+#ifndef TESTS_TEST_SUPPORT_H
+#define TESTS_TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "simulated_host/plugin_loader.h"
+#include "simulated_host/simulated_host.h"
+
+// The plug-in under test, loaded by path on first use.
+const LoadedPlugin& Plugin();
+
+// A colour with all three channels set to `level`.
+inline PackedColour Grey(int level) {
+    return PackedColour(level) * 0x010101u;
+}
+
+class PluginTest : public ::testing::Test {
+  protected:
+    SimulatedHost host;
+
+    void SetUp() override { host.MakeCurrent(); }
+
+    // An image of grey levels, one string of rows per line: rows[y][x].
+    void UseGreyImage(const std::vector<std::vector<int>>& rows);
+
+    // Applies the tool at (x, y); expects the protocol's answer 4.
+    void ClickAt(int32_t x, int32_t y);
+
+    // Pixels painted at least once, in row-major order.
+    std::vector<std::pair<int32_t, int32_t>> PaintedPixels() const;
+};
+
+#endif
