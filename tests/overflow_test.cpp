@@ -1,0 +1,132 @@
+// A pending queue that runs out of room: the fill stops cleanly and says so.
+#include "test_support.h"
+
+#include <deque>
+
+namespace {
+
+class OverflowTest : public PluginTest {
+  protected:
+    std::deque<HostCall> lastCalls; // the tail of the log, kept while logging is off
+
+    void KeepLastCalls() {
+        host.logging = false;
+        host.afterCall = [this](const HostCall& call) {
+            lastCalls.push_back(call);
+            if (lastCalls.size() > 8)
+                lastCalls.pop_front();
+        };
+    }
+
+    std::vector<std::string> LastCallsDescribed() const {
+        std::vector<std::string> lines;
+        for (const HostCall& call : lastCalls)
+            lines.push_back(Describe(call));
+        return lines;
+    }
+
+    // Pixels expanded so far: each expansion reads up to four neighbours, after the seed read.
+    uint64_t ExpansionsStarted() const {
+        return (host.CountOf(HostCallKind::GetColorOnImage) - 1 + 3) / 4;
+    }
+
+    // The end every overflow must have: the pixel that did not fit was painted, not flagged,
+    // and is inside the last refresh; then the cursor goes back, then the message box.
+    void ExpectCleanOverflowEnding() {
+        ASSERT_EQ(lastCalls.size(), 8u);
+        const HostCall& startPset = lastCalls[3];
+        const HostCall& pset = lastCalls[4];
+        const HostCall& refresh = lastCalls[5];
+        EXPECT_EQ(startPset.kind, HostCallKind::StartPset);
+        EXPECT_EQ(pset.kind, HostCallKind::PSet);
+        EXPECT_EQ(pset.args[0], startPset.args[0]);
+        EXPECT_EQ(pset.args[1], startPset.args[1]);
+        ASSERT_EQ(refresh.kind, HostCallKind::UpdateImageWindow);
+        EXPECT_TRUE(refresh.args[0] <= pset.args[0] && pset.args[0] <= refresh.args[2] &&
+                    refresh.args[1] <= pset.args[1] && pset.args[1] <= refresh.args[3])
+            << Describe(refresh) << " misses " << Describe(pset);
+        EXPECT_EQ(Describe(lastCalls[6]), "SetCursor(arrow)");
+        EXPECT_EQ(Describe(lastCalls[7]), "MessageBox(Buffer over,Err,0)");
+        EXPECT_EQ(lastCalls[7].args[0], 1) << "the box is owned by the view's window";
+        EXPECT_EQ(host.CountOf(HostCallKind::MessageBox), 1u);
+        EXPECT_EQ(host.currentCursor, ArrowCursor);
+        // Queued = flagged pixels (the seed included) less expanded ones: the ring was full.
+        EXPECT_EQ(host.CountOf(HostCallKind::SetDrawFlag) - ExpansionsStarted(), 29999u);
+        EXPECT_EQ(host.CountOf(HostCallKind::PSet), host.CountOf(HostCallKind::SetDrawFlag) + 1);
+    }
+};
+
+// A host whose mask ignores the drawn flag lets every pixel of a 2 x 2 image rejoin from each
+// neighbour, so the queue grows by one per expansion until it is full.
+TEST_F(OverflowTest, ReachedCheaplyWhenTheHostForgetsDrawnPixels) {
+    host.Reset(2, 2, Grey(5));
+    host.honourDrawFlag = false;
+    host.paintColour = Grey(5); // painting changes nothing the fill could notice
+    host.SetTolerances("0", "0");
+    KeepLastCalls();
+    ClickAt(0, 0);
+    ExpectCleanOverflowEnding();
+    // The second acceptance of expansion 29,999 is the one that does not fit; progressive
+    // refreshes came after expansions 201, 401, ..., 29,801.
+    EXPECT_EQ(ExpansionsStarted(), 29999u);
+    EXPECT_EQ(host.CountOf(HostCallKind::UpdateImageWindow), 149u + 1u);
+}
+
+// A binary tree of one-pixel corridors, every root-to-leaf path of the same length, so the
+// breadth-first front doubles at each branching: `levels` of branching give 2^levels corridor
+// ends reached at the same step.
+static void DrawCorridorTree(SimulatedHost& host, int levels, int32_t leafLength) {
+    const int32_t height = int32_t(2) << levels;
+    const int32_t width = 2 * levels + leafLength + 1;
+    const PackedColour wall = Grey(0), corridor = Grey(255);
+    host.Reset(width, height, wall);
+    std::vector<int32_t> nodes = {height / 2};
+    for (int level = 0; level < levels; ++level) {
+        const int32_t column = 2 * level, half = int32_t(1) << (levels - 1 - level);
+        std::vector<int32_t> children;
+        for (int32_t row : nodes) {
+            for (int32_t y = row - half; y <= row + half; ++y)
+                host.Pixel(column, y) = corridor;
+            for (int32_t child : {row - half, row + half}) {
+                host.Pixel(column + 1, child) = corridor;
+                children.push_back(child);
+            }
+        }
+        nodes = children;
+    }
+    for (int32_t row : nodes)
+        for (int32_t x = 2 * levels; x < width; ++x)
+            host.Pixel(x, row) = corridor;
+}
+
+TEST_F(OverflowTest, ReachedForRealByABroadFrontWithAnHonestHost) {
+    DrawCorridorTree(host, 15, 4); // 32,768 corridor ends: more than the queue holds
+    host.SetTolerances("0", "0");
+    KeepLastCalls();
+    ClickAt(0, host.height / 2);
+    ExpectCleanOverflowEnding();
+    // Every painted pixel was painted once and flagged, but for the one that did not fit.
+    size_t paintedUnflagged = 0, flaggedUnpainted = 0, paintedTwice = 0;
+    for (size_t i = 0; i < host.mask.size(); ++i) {
+        paintedUnflagged += host.paintCount[i] != 0 && host.mask[i] == 0;
+        flaggedUnpainted += host.paintCount[i] == 0 && host.mask[i] != 0;
+        paintedTwice += host.paintCount[i] > 1;
+    }
+    EXPECT_EQ(paintedUnflagged, 1u);
+    EXPECT_EQ(flaggedUnpainted, 0u);
+    EXPECT_EQ(paintedTwice, 0u);
+}
+
+TEST_F(OverflowTest, AFrontThatFitsFillsTheWholeTree) {
+    DrawCorridorTree(host, 14, 4); // 16,384 corridor ends fit
+    size_t corridorPixels = 0;
+    for (PackedColour colour : host.pixels)
+        corridorPixels += colour == Grey(255);
+    host.SetTolerances("0", "0");
+    host.logging = false;
+    ClickAt(0, host.height / 2);
+    EXPECT_EQ(host.CountOf(HostCallKind::MessageBox), 0u);
+    EXPECT_EQ(host.CountOf(HostCallKind::SetDrawFlag), corridorPixels);
+}
+
+} // namespace
