@@ -1,0 +1,57 @@
+// fill_run.h - applies the tool through the simulated host, click after click, and keeps what
+// the host saw: refresh requests, messages, which pixels were painted and when.
+//
+// Each click is one operation of the host: before it, the drawn flags are reset to the
+// starting mask (from --drawn, or clear), while the picture keeps the paint of earlier clicks.
+#ifndef TOOLS_FILL_RUN_H
+#define TOOLS_FILL_RUN_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "simulated_host/plugin_loader.h"
+#include "simulated_host/simulated_host.h"
+#include "tool_options.h"
+
+struct RefreshRequest {
+    int32_t left, top, right, bottom; // inclusive; all -1 for an empty request
+    int32_t click;                    // index of the click that made it
+};
+
+struct HostMessage {
+    std::string text, caption;
+    int32_t click;
+};
+
+enum : uint32_t { NeverPainted = UINT32_MAX };
+
+struct FillReport {
+    uint64_t paintedPixels = 0; // distinct pixels painted by any click
+    uint64_t expansions = 0;    // derived from colour reads, see fill_run.cpp
+    std::vector<RefreshRequest> refreshes;
+    std::vector<HostMessage> messages; // message boxes; "Buffer over" ends a click
+    double seconds = 0;                // time spent inside VXcDrawIt, all clicks
+    // Per pixel: how many refresh requests had been made when it was first painted, or
+    // NeverPainted. Pixel p is painted in the window's working image from request
+    // paintEpoch[p] on.
+    std::vector<uint32_t> paintEpoch;
+};
+
+// Index of the first click that stopped on the "Buffer over" message, or -1.
+int32_t FirstBufferOverClick(const FillReport& report);
+
+// Runs the clicks in order on `host`, which holds the picture, the tolerances and the paint
+// colour already; `startMask` holds the flags each click starts from. The host is made current
+// and its call log switched off (counts are kept), so big fills cost no memory.
+void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vector<Click>& clicks,
+               const std::vector<uint8_t>& startMask, FillReport* report);
+
+// Writes the record --record asks for: "click X Y", "refresh L T R B", "message TEXT|CAPTION"
+// lines in the order they happened, then "painted N" and one "X Y" line per painted pixel in
+// row-major order. Two runs that paint alike and refresh alike give identical records.
+bool WriteRecord(const std::string& path, const std::vector<Click>& clicks,
+                 const FillReport& report, int32_t width, std::string* error);
+
+#endif

@@ -1,0 +1,129 @@
+// Picture files through stb_image and stb_image_write (Debian's libstb-dev). This file holds
+// their implementations for the whole tool.
+#include "image_files.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#define CurrentProcessId _getpid
+#else
+#include <unistd.h>
+#define CurrentProcessId getpid
+#endif
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#include <stb_image.h>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
+#include <stb_image_write.h>
+
+bool LoadImage(const std::string& path, RgbImage* image, std::string* error) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        *error = "cannot read image " + path + ": it is a directory";
+        return false;
+    }
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *error = "cannot read image " + path + ": " + strerror(errno);
+        return false;
+    }
+    int width = 0, height = 0, channelsInFile = 0;
+    unsigned char* rgb = stbi_load_from_file(file, &width, &height, &channelsInFile, 3);
+    fclose(file);
+    if (rgb == nullptr) {
+        std::string reason = stbi_failure_reason();
+        if (reason == "unknown image type")
+            *error = "cannot read image " + path + ": not a PNG, JPEG or BMP picture";
+        else
+            *error = "cannot read image " + path + ": damaged or unsupported (" + reason + ")";
+        return false;
+    }
+    image->width = width;
+    image->height = height;
+    image->pixels.resize(size_t(width) * size_t(height));
+    for (size_t i = 0; i < image->pixels.size(); ++i) {
+        const unsigned char* p = rgb + 3 * i;
+        image->pixels[i] = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
+    }
+    stbi_image_free(rgb);
+    return true;
+}
+
+bool SavePng(const std::string& path, const RgbImage& image, std::string* error) {
+    PendingPng pending;
+    return pending.Open(path, error) && pending.Commit(image, error);
+}
+
+// ---- PendingPng ------------------------------------------------------------------------------
+
+bool PendingPng::Open(const std::string& path, std::string* error) {
+    path_ = path;
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        *error = "cannot write " + path + ": it is a directory";
+        return false;
+    }
+    std::string temporaryPath = path + ".tmp-" + std::to_string(CurrentProcessId());
+    file_ = fopen(temporaryPath.c_str(), "wb");
+    if (file_ == nullptr) {
+        *error = "cannot write " + path + ": " + strerror(errno);
+        return false;
+    }
+    temporaryPath_ = temporaryPath;
+    return true;
+}
+
+static void WriteToFile(void* context, void* data, int size) {
+    fwrite(data, 1, size_t(size), static_cast<FILE*>(context));
+}
+
+bool PendingPng::Commit(const RgbImage& image, std::string* error) {
+    std::vector<unsigned char> rgb(image.pixels.size() * 3);
+    for (size_t i = 0; i < image.pixels.size(); ++i) {
+        rgb[3 * i + 0] = (image.pixels[i] >> 16) & 0xFF;
+        rgb[3 * i + 1] = (image.pixels[i] >> 8) & 0xFF;
+        rgb[3 * i + 2] = image.pixels[i] & 0xFF;
+    }
+    FILE* file = static_cast<FILE*>(file_);
+    bool encoded = stbi_write_png_to_func(WriteToFile, file, image.width, image.height, 3,
+                                          rgb.data(), image.width * 3) != 0;
+    bool written = !ferror(file);
+    file_ = nullptr;
+    if (fclose(file) != 0)
+        written = false;
+    if (!encoded || !written) {
+        *error = "cannot write " + path_ + ": " + (encoded ? strerror(errno) : "encoding failed");
+        remove(temporaryPath_.c_str());
+        return false;
+    }
+    // Replaces an existing file in one step, on Windows too.
+    std::error_code renameError;
+    std::filesystem::rename(temporaryPath_, path_, renameError);
+    if (renameError) {
+        *error = "cannot write " + path_ + ": " + renameError.message();
+        remove(temporaryPath_.c_str());
+        return false;
+    }
+    temporaryPath_.clear();
+    return true;
+}
+
+PendingPng::~PendingPng() {
+    if (file_ != nullptr)
+        fclose(static_cast<FILE*>(file_));
+    if (!temporaryPath_.empty())
+        remove(temporaryPath_.c_str());
+}

@@ -1,0 +1,44 @@
+// image_files.h - reading the pictures the tool works on and writing its results.
+//
+// Reading accepts PNG, JPEG and BMP (through stb_image) and converts every pixel to a colour
+// word 0x00RRGGBB: red in bits 16-23, green in 8-15, blue in 0-7. An alpha channel is dropped;
+// bits 24-31 stay 0. Writing produces PNG only.
+//
+// Writing never leaves a partial file under the final name: the picture is written to a
+// temporary file in the same directory and renamed over the target when complete. A failure
+// removes the temporary file and leaves any previous file at the target untouched.
+#ifndef TOOLS_IMAGE_FILES_H
+#define TOOLS_IMAGE_FILES_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+struct RgbImage {
+    int32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels; // row-major, 0x00RRGGBB
+};
+
+// Loads a PNG, JPEG or BMP file. On failure returns false with a one-line reason in *error
+// (missing or unreadable file, unsupported or damaged format).
+bool LoadImage(const std::string& path, RgbImage* image, std::string* error);
+
+// Writes a PNG atomically, as described above. On failure returns false with a reason.
+bool SavePng(const std::string& path, const RgbImage& image, std::string* error);
+
+// A file that will receive a PNG later, opened now: this checks early that the target's
+// directory is writable, before any work is done. Commit() writes and renames; a
+// PendingPng destroyed without Commit() removes its temporary file.
+class PendingPng {
+  public:
+    bool Open(const std::string& path, std::string* error);
+    bool Commit(const RgbImage& image, std::string* error);
+    ~PendingPng();
+
+  private:
+    std::string path_, temporaryPath_;
+    void* file_ = nullptr; // FILE*
+};
+
+#endif

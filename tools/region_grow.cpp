@@ -1,0 +1,172 @@
+// region_grow - applies the RegionGrowing tool to a picture from the command line.
+//
+// A host for one job: it loads the picture and the plug-in, stores the two tolerance texts
+// where the host's parameter store keeps them, calls VXcDrawIt once per click, and writes the
+// result, the optional frames and record, and a one-line summary. Usage: tool_options.h.
+//
+// Exit codes: 0 done, 1 a file or the plug-in could not be read or written, 2 a malformed
+// command line or a click outside the picture. Every failure prints one line on stderr and
+// leaves no output file behind.
+#include <stdio.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "windows_host/user32_intercept.h"
+#else
+#include <limits.h>
+#include <unistd.h>
+#endif
+
+#include "fill_run.h"
+#include "image_files.h"
+#include "simulated_host/plugin_loader.h"
+#include "simulated_host/simulated_host.h"
+#include "tool_options.h"
+#include "window_frames.h"
+
+#ifdef _WIN32
+static const char PluginFileName[] = "PAINT.DLL";
+#else
+static const char PluginFileName[] = "paint.so";
+#endif
+
+static std::string ProgramName = "region_grow";
+
+static int Fail(int code, const std::string& message) {
+    fprintf(stderr, "%s: %s\n", ProgramName.c_str(), message.c_str());
+    return code;
+}
+
+static std::filesystem::path ExecutableDirectory() {
+#ifdef _WIN32
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::filesystem::path(std::string(path, length)).parent_path();
+#else
+    std::error_code ignored;
+    return std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path();
+#endif
+}
+
+// The plug-in next to the tool; failing that, the one this tool was built with.
+static std::string DefaultPluginPath() {
+    std::filesystem::path beside = ExecutableDirectory() / PluginFileName;
+    std::error_code ignored;
+#ifdef VX_BUILT_PLUGIN_PATH
+    if (!std::filesystem::exists(beside, ignored) &&
+        std::filesystem::exists(VX_BUILT_PLUGIN_PATH, ignored))
+        return VX_BUILT_PLUGIN_PATH;
+#endif
+    return beside.string();
+}
+
+static bool LoadDrawnMask(const ToolOptions& options, const RgbImage& image,
+                          std::vector<uint8_t>* mask, std::string* error) {
+    mask->assign(image.pixels.size(), 0);
+    if (options.drawnMaskPath.empty())
+        return true;
+    RgbImage picture;
+    if (!LoadImage(options.drawnMaskPath, &picture, error))
+        return false;
+    if (picture.width != image.width || picture.height != image.height) {
+        *error = "drawn mask " + options.drawnMaskPath + " is " + std::to_string(picture.width) +
+                 "x" + std::to_string(picture.height) + ", the picture " +
+                 std::to_string(image.width) + "x" + std::to_string(image.height);
+        return false;
+    }
+    for (size_t i = 0; i < picture.pixels.size(); ++i)
+        if (picture.pixels[i] != 0)
+            (*mask)[i] = MaskDrawnBit;
+    return true;
+}
+
+static std::string Summary(const ToolOptions& options, const FillReport& report,
+                           const FramesWritten* frames) {
+    int32_t overflow = FirstBufferOverClick(report);
+    char line[512];
+    snprintf(line, sizeof line,
+             "%zu click%s, %llu pixels painted, %llu expansions, %zu refresh requests, "
+             "stopped on \"Buffer over\": %s, %.1f ms",
+             options.clicks.size(), options.clicks.size() == 1 ? "" : "s",
+             (unsigned long long)report.paintedPixels, (unsigned long long)report.expansions,
+             report.refreshes.size(),
+             overflow < 0 ? "no" : ("yes (click " + std::to_string(overflow + 1) + ")").c_str(),
+             report.seconds * 1000.0);
+    std::string text = line;
+    text += " -> " + options.outputPath;
+    if (frames != nullptr) {
+        text += "; frames: " + std::to_string(frames->files);
+        if (frames->stride > 1)
+            text += " of " + std::to_string(report.refreshes.size()) + " (every " +
+                    std::to_string(frames->stride) + "th and each click's last)";
+        text += " in " + options.framesDir;
+    }
+    return text;
+}
+
+int main(int argc, char** argv) {
+    if (argc > 0)
+        ProgramName = std::filesystem::path(argv[0]).stem().string();
+    ToolOptions options;
+    std::string error;
+    if (!ParseToolOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error))
+        return Fail(2, error + " (see --help)");
+    if (options.help) {
+        fputs(ToolUsage, stdout);
+        return 0;
+    }
+
+    RgbImage input;
+    if (!LoadImage(options.inputPath, &input, &error))
+        return Fail(1, error);
+    for (const Click& click : options.clicks)
+        if (click.x < 0 || click.y < 0 || click.x >= input.width || click.y >= input.height)
+            return Fail(2, "click " + std::to_string(click.x) + " " + std::to_string(click.y) +
+                               " lies outside the " + std::to_string(input.width) + "x" +
+                               std::to_string(input.height) + " picture");
+    std::vector<uint8_t> startMask;
+    if (!LoadDrawnMask(options, input, &startMask, &error))
+        return Fail(1, error);
+    PendingPng output;
+    if (!output.Open(options.outputPath, &error))
+        return Fail(1, error);
+
+    LoadedPlugin plugin;
+    if (!LoadPlugin(options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath, &plugin,
+                    &error))
+        return Fail(1, error);
+#ifdef _WIN32
+    if (!InterceptUser32Imports(plugin.library, &error))
+        return Fail(1, error);
+#endif
+
+    SimulatedHost host;
+    host.Reset(input.width, input.height);
+    host.pixels = input.pixels;
+    host.paintColour = options.paintColour;
+    host.SetTolerances(options.stepText, options.seedText);
+    FillReport report;
+    RunClicks(&host, plugin, options.clicks, startMask, &report);
+    RgbImage result = input;
+    result.pixels = host.pixels;
+
+    FramesWritten frames;
+    if (!options.framesDir.empty() &&
+        !WriteFrames(options.framesDir, input, result, report, options.paintColour,
+                     options.maxFrames, &frames, &error))
+        return Fail(1, error);
+    if (!options.recordPath.empty() &&
+        !WriteRecord(options.recordPath, options.clicks, report, input.width, &error))
+        return Fail(1, error);
+    if (!output.Commit(result, &error))
+        return Fail(1, error);
+    printf("%s: %s\n", ProgramName.c_str(),
+           Summary(options, report, options.framesDir.empty() ? nullptr : &frames).c_str());
+    return 0;
+}

@@ -1,0 +1,54 @@
+// tool_options.h - the command line of region_grow.
+//
+//   region_grow IN X Y [X Y ...] [options] -o OUT.png
+//
+// IN is a PNG, JPEG or BMP picture. Each X Y pair is one click of the tool, applied in the
+// order given. Options (each value is the next argument):
+//   -o OUT.png             where the result goes (PNG); required
+//   --step TEXT            StepTolerance text, parameter group 2 index 0 (default "12")
+//   --seed-tolerance TEXT  SeedTolerance text, parameter group 2 index 1 (default "40")
+//   --paint RRGGBB         paint colour in hex, '#' allowed (default FF00FF)
+//   --drawn MASK           picture of IN's size: its non-black pixels start flagged drawn
+//   --frames DIR           one PNG per refresh request, plus overview.png
+//   --max-frames N         at most about N frame files (default 200); see window_frames.h
+//   --plugin PATH          the plug-in to load instead of the one next to the tool
+//   --record FILE          text record of the clicks, refresh requests, messages and the
+//                          painted pixels, for comparing two runs
+//   -h, --help             usage
+//
+// The tolerance texts go to the plug-in exactly as typed, as the host's parameter store
+// would hand them over: a text that is not a number behaves as it does in the host.
+#ifndef TOOLS_TOOL_OPTIONS_H
+#define TOOLS_TOOL_OPTIONS_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+struct Click {
+    int32_t x, y;
+};
+
+struct ToolOptions {
+    std::string inputPath, outputPath;
+    std::vector<Click> clicks;
+    std::string stepText = "12", seedText = "40";
+    uint32_t paintColour = 0x00FF00FFu; // 0x00RRGGBB
+    std::string drawnMaskPath, framesDir, pluginPath, recordPath;
+    int32_t maxFrames = 200;
+    bool help = false;
+};
+
+extern const char ToolUsage[];
+
+// Reads the arguments (without the program name). On a malformed command line returns false
+// with a one-line reason in *error.
+bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options,
+                      std::string* error);
+
+// Strict readers, shared with the tests: the whole text must be the number.
+bool ParseInt32(const std::string& text, int32_t* value);
+bool ParseColourHex(const std::string& text, uint32_t* colour);
+
+#endif

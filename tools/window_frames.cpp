@@ -1,0 +1,110 @@
+#include "window_frames.h"
+
+#include <stdio.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+uint32_t OutlineColourFor(uint32_t paintColour) {
+    bool nearYellow = (paintColour >> 16 & 0xFF) >= 192 && (paintColour >> 8 & 0xFF) >= 192 &&
+                      (paintColour & 0xFF) < 64;
+    return nearYellow ? 0x0000FFFFu : 0x00FFFF00u;
+}
+
+// The request's rectangle cut to the picture; false when nothing of it lies inside.
+static bool ClipToImage(const RefreshRequest& r, const RgbImage& image, int32_t* left, int32_t* top,
+                        int32_t* right, int32_t* bottom) {
+    *left = std::max(r.left, 0);
+    *top = std::max(r.top, 0);
+    *right = std::min(r.right, image.width - 1);
+    *bottom = std::min(r.bottom, image.height - 1);
+    return *left <= *right && *top <= *bottom;
+}
+
+void ApplyRefresh(const RgbImage& input, const RgbImage& result, const FillReport& report,
+                  size_t request, RgbImage* screen) {
+    int32_t left, top, right, bottom;
+    if (!ClipToImage(report.refreshes[request], input, &left, &top, &right, &bottom))
+        return;
+    for (int32_t y = top; y <= bottom; ++y)
+        for (int32_t x = left; x <= right; ++x) {
+            size_t i = size_t(y) * size_t(input.width) + size_t(x);
+            bool paintedByNow = report.paintEpoch[i] <= request;
+            screen->pixels[i] = paintedByNow ? result.pixels[i] : input.pixels[i];
+        }
+}
+
+static void DrawOutline(const RefreshRequest& r, uint32_t colour, RgbImage* image) {
+    int32_t left, top, right, bottom;
+    if (!ClipToImage(r, *image, &left, &top, &right, &bottom))
+        return;
+    left = std::max(left - 1, 0);
+    top = std::max(top - 1, 0);
+    right = std::min(right + 1, image->width - 1);
+    bottom = std::min(bottom + 1, image->height - 1);
+    auto at = [image](int32_t x, int32_t y) -> uint32_t& {
+        return image->pixels[size_t(y) * size_t(image->width) + size_t(x)];
+    };
+    for (int32_t x = left; x <= right; ++x)
+        at(x, top) = at(x, bottom) = colour;
+    for (int32_t y = top; y <= bottom; ++y)
+        at(left, y) = at(right, y) = colour;
+}
+
+static bool ClearOldFrames(const std::string& dir, std::string* error) {
+    std::error_code failure;
+    std::filesystem::create_directories(dir, failure);
+    if (failure || !std::filesystem::is_directory(dir)) {
+        *error = "cannot create frames directory " + dir +
+                 (failure ? ": " + failure.message() : ": not a directory");
+        return false;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir, failure)) {
+        std::string name = entry.path().filename().string();
+        bool oldFrame = name.rfind("frame-", 0) == 0 && entry.path().extension() == ".png";
+        if (oldFrame || name == "overview.png")
+            std::filesystem::remove(entry.path(), failure);
+    }
+    return true;
+}
+
+static std::string FramePath(const std::string& dir, size_t request) {
+    char name[32];
+    snprintf(name, sizeof name, "frame-%05zu.png", request + 1);
+    return (std::filesystem::path(dir) / name).string();
+}
+
+bool WriteFrames(const std::string& dir, const RgbImage& input, const RgbImage& result,
+                 const FillReport& report, uint32_t paintColour, int32_t maxFrames,
+                 FramesWritten* written, std::string* error) {
+    if (!ClearOldFrames(dir, error))
+        return false;
+    const size_t requests = report.refreshes.size();
+    written->stride = requests > size_t(maxFrames)
+                          ? int32_t((requests + size_t(maxFrames) - 1) / size_t(maxFrames))
+                          : 1;
+    const uint32_t outline = OutlineColourFor(paintColour);
+
+    RgbImage screen = input;
+    for (size_t k = 0; k < requests; ++k) {
+        ApplyRefresh(input, result, report, k, &screen);
+        bool lastOfClick =
+            k + 1 == requests || report.refreshes[k + 1].click != report.refreshes[k].click;
+        if ((k + 1) % size_t(written->stride) != 0 && !lastOfClick)
+            continue;
+        RgbImage frame = screen;
+        DrawOutline(report.refreshes[k], outline, &frame);
+        if (!SavePng(FramePath(dir, k), frame, error))
+            return false;
+        ++written->files;
+    }
+
+    // Overview: cycling colours keep neighbouring rectangles apart.
+    static const uint32_t OverviewColours[] = {0x00FFFF00u, 0x0000FFFFu, 0x0000FF00u, 0x00FF8000u,
+                                               0x00FFFFFFu};
+    RgbImage overview = result;
+    for (size_t k = 0; k < requests; ++k)
+        DrawOutline(report.refreshes[k], OverviewColours[k % 5], &overview);
+    return SavePng((std::filesystem::path(dir) / "overview.png").string(), overview, error);
+}

@@ -1,0 +1,44 @@
+// window_frames.h - what the image window shows at each refresh request, as pictures.
+//
+// The window shows the picture as it was at its last refresh: a pixel on screen changes only
+// when a refresh request covers it, and then shows the working picture at that moment. So
+// frame k is frame k-1 with request k's rectangle copied from the picture as painted by then,
+// and that rectangle outlined (a one-pixel ring just outside it, moved onto its own edge where
+// the picture ends). An empty request (-1, -1, -1, -1) changes nothing and outlines nothing.
+// Before the first request the window shows the input picture.
+//
+// Files in DIR: frame-NNNNN.png, NNNNN the request's number counted from 1 over all clicks,
+// and overview.png, every request's rectangle outlined over the result. Older frame-*.png
+// files and overview.png in DIR are removed first, so DIR never mixes two runs.
+//
+// Cap. When there are more requests than maxFrames, only every S-th request gets a file,
+// S = ceil(requests / maxFrames), plus the last request of each click; the missing numbers in
+// the file names show the gaps, and the tool's summary says how many were written.
+#ifndef TOOLS_WINDOW_FRAMES_H
+#define TOOLS_WINDOW_FRAMES_H
+
+#include <stdint.h>
+
+#include <string>
+
+#include "fill_run.h"
+#include "image_files.h"
+
+struct FramesWritten {
+    int32_t files = 0;  // frame files, overview not counted
+    int32_t stride = 1; // every stride-th request got a file (1: all)
+};
+
+// Outline colour of the frames: yellow, or cyan when the paint colour is close to yellow.
+uint32_t OutlineColourFor(uint32_t paintColour);
+
+// The window as it shows after request `request`, given the one after request - 1 in
+// *screen (the input picture before the first).
+void ApplyRefresh(const RgbImage& input, const RgbImage& result, const FillReport& report,
+                  size_t request, RgbImage* screen);
+
+bool WriteFrames(const std::string& dir, const RgbImage& input, const RgbImage& result,
+                 const FillReport& report, uint32_t paintColour, int32_t maxFrames,
+                 FramesWritten* written, std::string* error);
+
+#endif
