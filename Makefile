@@ -27,5 +27,16 @@ test-win32: deps
 # Every suite: native, sanitizers, the real DLL under Wine, and a short run of each fuzzer.
 test: test-native test-asan test-win32 fuzz
 
+# Each fuzzer for FUZZ_SECONDS, growing a scratch corpus under build/ (kept out of git).
+FUZZERS = fuzz_tolerance_text fuzz_fill
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZERS)
+	for fuzzer in $(FUZZERS); do \
+	    mkdir -p build/fuzz/corpus/$$fuzzer && \
+	    build/fuzz/fuzz/$$fuzzer -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/ \
+	        build/fuzz/corpus/$$fuzzer || exit 1; \
+	done
+
 clean:
 	rm -rf build dist

@@ -1,0 +1,64 @@
+// Fuzzes the whole fill: a small image of a few fuzzed colours (bits 24-31 included), fuzzed
+// pixel flags, a seed in or just outside the image and two fuzzed tolerance texts, applied
+// through the loaded plug-in on the simulated host and compared with the reference model.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "simulated_host/plugin_loader.h"
+#include "tests/fill_comparison.h"
+
+// Up to 24 x 24 pixels: enough for two progressive refresh requests.
+enum { MaxSide = 24, MaxPalette = 8 };
+
+static LoadedPlugin Plugin;
+static SimulatedHost Host;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    std::string error;
+    if (!LoadPlugin(PLUGIN_PATH, &Plugin, &error)) {
+        fprintf(stderr, "%s\n", error.c_str());
+        abort();
+    }
+    return 0;
+}
+
+static FillCase DecodeCase(FuzzedDataProvider& input) {
+    FillCase fill;
+    ModelImage& image = fill.image;
+    image.width = input.ConsumeIntegralInRange<int32_t>(1, MaxSide);
+    image.height = input.ConsumeIntegralInRange<int32_t>(1, MaxSide);
+    // One step past each edge reaches a seed outside the image.
+    fill.seedX = input.ConsumeIntegralInRange<int32_t>(-1, image.width);
+    fill.seedY = input.ConsumeIntegralInRange<int32_t>(-1, image.height);
+    fill.stepText = input.ConsumeRandomLengthString(12);
+    fill.seedText = input.ConsumeRandomLengthString(12);
+    fill.paintColour = input.ConsumeIntegral<uint32_t>();
+
+    PackedColour palette[MaxPalette];
+    const int paletteSize = input.ConsumeIntegralInRange<int>(1, MaxPalette);
+    for (int i = 0; i < paletteSize; ++i)
+        palette[i] = input.ConsumeIntegral<uint32_t>();
+    // One byte per pixel: the palette entry, the drawn bit, one of the host's other flag bits.
+    const size_t count = size_t(image.width) * size_t(image.height);
+    image.colours.resize(count);
+    image.flags.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t pixel = input.ConsumeIntegral<uint8_t>();
+        image.colours[i] = palette[(pixel & 0x0F) % paletteSize];
+        image.flags[i] = uint8_t((pixel & 0x80 ? MaskDrawnBit : 0) | (pixel & 0x10 ? 0x81 : 0));
+    }
+    return fill;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider input(data, size);
+    const FillCase fill = DecodeCase(input);
+    const std::string fault = CompareFillWithModel(Host, Plugin.drawIt, fill);
+    if (!fault.empty()) {
+        fprintf(stderr, "plug-in and model disagree: %s\n%s", fault.c_str(),
+                DescribeFillCase(fill).c_str());
+        abort();
+    }
+    return 0;
+}
