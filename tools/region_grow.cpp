@@ -103,8 +103,8 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
     if (frames != nullptr) {
         text += "; frames: " + std::to_string(frames->files);
         if (frames->stride > 1)
-            text += " of " + std::to_string(report.refreshes.size()) + " (every " +
-                    std::to_string(frames->stride) + "th and each click's last)";
+            text += " of " + std::to_string(report.refreshes.size()) + " (stride " +
+                    std::to_string(frames->stride) + ", plus each click's last)";
         text += " in " + options.framesDir;
     }
     return text;

@@ -76,6 +76,7 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
                       std::string* error) {
     std::vector<std::string> positional;
     std::string paintText, maxFramesText;
+    bool paintGiven = false, maxFramesGiven = false; // an empty value is still malformed
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") {
@@ -83,10 +84,14 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
             return true;
         }
         std::string* target = TextOption(arg, options);
-        if (arg == "--paint")
+        if (arg == "--paint") {
             target = &paintText;
-        if (arg == "--max-frames")
+            paintGiven = true;
+        }
+        if (arg == "--max-frames") {
             target = &maxFramesText;
+            maxFramesGiven = true;
+        }
         if (target != nullptr) {
             if (i + 1 == args.size()) {
                 *error = "option " + arg + " needs a value";
@@ -129,11 +134,11 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
         *error = "no output given: use -o OUT.png";
         return false;
     }
-    if (!paintText.empty() && !ParseColourHex(paintText, &options->paintColour)) {
+    if (paintGiven && !ParseColourHex(paintText, &options->paintColour)) {
         *error = "malformed colour " + paintText + ": expected RRGGBB in hex";
         return false;
     }
-    if (!maxFramesText.empty() &&
+    if (maxFramesGiven &&
         (!ParseInt32(maxFramesText, &options->maxFrames) || options->maxFrames < 1)) {
         *error = "malformed --max-frames " + maxFramesText + ": expected a positive number";
         return false;

@@ -1,0 +1,488 @@
+// region_grow as a user runs it: a separate process, files in, files and one line out. What it
+// writes is checked against pictures built here and against the simulated host driven
+// directly with the same plug-in.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <stb_image_write.h>
+
+#include "simulated_host/plugin_loader.h"
+#include "simulated_host/simulated_host.h"
+#include "tools/image_files.h"
+#include "tools/window_frames.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const uint32_t Magenta = 0x00FF00FFu;
+
+struct ToolRun {
+    int exitCode;
+    std::string out, err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string Quote(const std::string& arg) {
+    std::string quoted = "'";
+    for (char c : arg)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// A picture of w x h in one colour, with `paint` applied to the rectangles given.
+RgbImage Uniform(int32_t w, int32_t h, uint32_t colour) {
+    RgbImage image;
+    image.width = w;
+    image.height = h;
+    image.pixels.assign(size_t(w) * size_t(h), colour);
+    return image;
+}
+
+void FillRect(RgbImage* image, int32_t left, int32_t top, int32_t right, int32_t bottom,
+              uint32_t colour) {
+    for (int32_t y = top; y <= bottom; ++y)
+        for (int32_t x = left; x <= right; ++x)
+            image->pixels[size_t(y) * size_t(image->width) + size_t(x)] = colour;
+}
+
+uint32_t At(const RgbImage& image, int32_t x, int32_t y) {
+    return image.pixels[size_t(y) * size_t(image.width) + size_t(x)];
+}
+
+std::vector<unsigned char> ToRgbBytes(const RgbImage& image) {
+    std::vector<unsigned char> rgb;
+    for (uint32_t p : image.pixels) {
+        rgb.push_back(p >> 16 & 0xFF);
+        rgb.push_back(p >> 8 & 0xFF);
+        rgb.push_back(p & 0xFF);
+    }
+    return rgb;
+}
+
+void AppendBytes(void* context, void* data, int size) {
+    auto* bytes = static_cast<std::string*>(context);
+    bytes->append(static_cast<const char*>(data), size_t(size));
+}
+
+class ToolTest : public ::testing::Test {
+  protected:
+    fs::path dir;
+
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = fs::path(::testing::TempDir()) /
+              (std::string("region_grow_") + info->test_suite_name() + "_" + info->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+
+    std::string PathOf(const std::string& name) const { return (dir / name).string(); }
+
+    ToolRun Run(const std::vector<std::string>& args) const {
+        std::string command = Quote(TOOL_PATH);
+        for (const std::string& arg : args)
+            command += " " + Quote(arg);
+        command += " >" + Quote(PathOf("stdout.txt")) + " 2>" + Quote(PathOf("stderr.txt"));
+        int status = system(command.c_str());
+        ToolRun run;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = ReadFile(dir / "stdout.txt");
+        run.err = ReadFile(dir / "stderr.txt");
+        fs::remove(dir / "stdout.txt");
+        fs::remove(dir / "stderr.txt");
+        return run;
+    }
+
+    void SavePicture(const std::string& name, const RgbImage& image) const {
+        std::string error;
+        ASSERT_TRUE(SavePng(PathOf(name), image, &error)) << error;
+    }
+
+    RgbImage LoadPicture(const std::string& name) const {
+        RgbImage image;
+        std::string error;
+        EXPECT_TRUE(LoadImage(PathOf(name), &image, &error)) << error;
+        return image;
+    }
+
+    std::vector<std::string> FileNames(const fs::path& where) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(where))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+// ---- Bad input: one line on stderr, non-zero exit, no output file ------------------------------
+
+struct BadCase {
+    const char* what;
+    std::vector<std::string> args; // "IN" is a valid 8 x 6 PNG, "OUT" the output in the test dir
+    int exitCode;
+    const char* message; // part of the one-line message
+};
+
+class ToolArgumentErrors : public ToolTest {};
+
+TEST_F(ToolArgumentErrors, EachFailsCleanlyWithoutWritingOutput) {
+    SavePicture("in.png", Uniform(8, 6, 0x00336699u));
+    {
+        std::ofstream(PathOf("text.png")) << "this is not a picture\n";
+        std::string png = ReadFile(dir / "in.png");
+        std::ofstream(PathOf("cut.png"), std::ios::binary) << png.substr(0, png.size() / 2);
+        SavePicture("small_mask.png", Uniform(4, 6, 0));
+    }
+    const std::vector<BadCase> cases = {
+        {"missing picture", {"missing.png", "1", "1", "-o", "OUT"}, 1, "No such file"},
+        {"not a picture", {"text.png", "1", "1", "-o", "OUT"}, 1, "not a PNG, JPEG or BMP"},
+        {"truncated PNG", {"cut.png", "1", "1", "-o", "OUT"}, 1, "damaged"},
+        {"a directory", {".", "1", "1", "-o", "OUT"}, 1, "directory"},
+        {"seed right of picture", {"IN", "8", "0", "-o", "OUT"}, 2, "outside the 8x6"},
+        {"negative seed", {"IN", "-1", "0", "-o", "OUT"}, 2, "outside"},
+        {"second click outside", {"IN", "1", "1", "3", "6", "-o", "OUT"}, 2, "3 6 lies outside"},
+        {"malformed x", {"IN", "1x", "1", "-o", "OUT"}, 2, "malformed click"},
+        {"huge y", {"IN", "1", "99999999999", "-o", "OUT"}, 2, "malformed click"},
+        {"x without y", {"IN", "1", "1", "2", "-o", "OUT"}, 2, "has no Y"},
+        {"no click", {"IN", "-o", "OUT"}, 2, "no click"},
+        {"no input", {"-o", "OUT"}, 2, "no input"},
+        {"no output", {"IN", "1", "1"}, 2, "-o"},
+        {"colour too short", {"IN", "1", "1", "--paint", "FFF", "-o", "OUT"}, 2, "colour"},
+        {"colour not hex", {"IN", "1", "1", "--paint", "12345G", "-o", "OUT"}, 2, "colour"},
+        {"empty colour", {"IN", "1", "1", "--paint", "", "-o", "OUT"}, 2, "colour"},
+        {"zero frames", {"IN", "1", "1", "--max-frames", "0", "-o", "OUT"}, 2, "max-frames"},
+        {"unknown option", {"IN", "1", "1", "--tolerance", "3", "-o", "OUT"}, 2, "unknown"},
+        {"option without value", {"IN", "1", "1", "-o", "OUT", "--step"}, 2, "needs a value"},
+        {"mask of wrong size",
+         {"IN", "1", "1", "--drawn", "small_mask.png", "-o", "OUT"},
+         1,
+         "4x6"},
+        {"output dir missing", {"IN", "1", "1", "-o", "no/such/dir/out.png"}, 1, "cannot write"},
+        {"output is a directory", {"IN", "1", "1", "-o", "."}, 1, "directory"},
+        {"plug-in missing",
+         {"IN", "1", "1", "--plugin", "none.so", "-o", "OUT"},
+         1,
+         "cannot load plug-in"},
+        {"plug-in lacks exports",
+         {"IN", "1", "1", "--plugin", NOT_A_PLUGIN_PATH, "-o", "OUT"},
+         1,
+         "lacks the export VXcGetDrawInfo"},
+    };
+    for (const BadCase& bad : cases) {
+        SCOPED_TRACE(bad.what);
+        std::vector<std::string> args;
+        for (const std::string& arg : bad.args) {
+            bool local = arg == "IN" || arg == "OUT" || arg.find('.') != std::string::npos;
+            std::string name = arg == "IN" ? "in.png" : arg == "OUT" ? "out.png" : arg;
+            args.push_back(local && name[0] != '/' ? PathOf(name) : arg);
+        }
+        ToolRun run = Run(args);
+        EXPECT_EQ(run.exitCode, bad.exitCode);
+        EXPECT_NE(run.err.find(bad.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_FALSE(fs::exists(dir / "out.png"));
+    }
+    // Nothing but the inputs is left behind: no temporary files either.
+    EXPECT_EQ(FileNames(dir),
+              (std::vector<std::string>{"cut.png", "in.png", "small_mask.png", "text.png"}));
+}
+
+TEST_F(ToolArgumentErrors, FailureLeavesAnExistingOutputAlone) {
+    SavePicture("in.png", Uniform(8, 6, 0x00336699u));
+    std::ofstream(PathOf("out.png")) << "previous result";
+    ToolRun run =
+        Run({PathOf("in.png"), "1", "1", "--plugin", PathOf("none.so"), "-o", PathOf("out.png")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(ReadFile(dir / "out.png"), "previous result");
+    EXPECT_EQ(FileNames(dir), (std::vector<std::string>{"in.png", "out.png"}));
+}
+
+// ---- Pictures in and out -----------------------------------------------------------------------
+
+// Distinct colours everywhere, so that a swapped channel or a shifted row shows.
+RgbImage Varied(int32_t w, int32_t h) {
+    RgbImage image = Uniform(w, h, 0);
+    uint32_t state = 12345;
+    for (uint32_t& p : image.pixels) {
+        state = state * 1103515245u + 12345u;
+        p = state >> 8 & 0x00FFFFFFu;
+    }
+    return image;
+}
+
+class ToolPictures : public ToolTest {
+  protected:
+    // With a negative tolerance only the seed changes: the rest must come back as it went in.
+    void ExpectOnlySeedPainted(const std::string& inputName, const RgbImage& decoded) {
+        ToolRun run = Run({PathOf(inputName), "5", "3", "--step", "-1", "--paint", "#123456", "-o",
+                           PathOf("out.png")});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        RgbImage expected = decoded;
+        FillRect(&expected, 5, 3, 5, 3, 0x00123456u);
+        RgbImage result = LoadPicture("out.png");
+        EXPECT_EQ(result.width, decoded.width);
+        EXPECT_EQ(result.height, decoded.height);
+        EXPECT_TRUE(result.pixels == expected.pixels);
+        EXPECT_NE(run.out.find(" 1 pixels painted"), std::string::npos) << run.out;
+    }
+};
+
+TEST_F(ToolPictures, PngBmpAndJpegComeBackUnchangedButForThePaint) {
+    const RgbImage image = Varied(17, 13);
+    SavePicture("in.png", image);
+    ExpectOnlySeedPainted("in.png", image);
+
+    std::vector<unsigned char> rgb = ToRgbBytes(image);
+    std::string bmp, jpeg;
+    ASSERT_TRUE(stbi_write_bmp_to_func(AppendBytes, &bmp, 17, 13, 3, rgb.data()));
+    ASSERT_TRUE(stbi_write_jpg_to_func(AppendBytes, &jpeg, 17, 13, 3, rgb.data(), 90));
+    std::ofstream(PathOf("in.bmp"), std::ios::binary) << bmp;
+    std::ofstream(PathOf("in.jpg"), std::ios::binary) << jpeg;
+    ExpectOnlySeedPainted("in.bmp", image);
+    // JPEG is lossy: compare with the picture as decoded.
+    ExpectOnlySeedPainted("in.jpg", LoadPicture("in.jpg"));
+}
+
+// The tolerance texts reach the plug-in as typed: it, not the tool, decides what they mean.
+TEST_F(ToolPictures, ToleranceTextsPassThroughAsTyped) {
+    RgbImage image = Uniform(6, 4, 0x00101010u);
+    FillRect(&image, 3, 0, 5, 3, 0x00111111u); // right half differs by 1 in each channel
+    SavePicture("in.png", image);
+    struct {
+        const char* text;
+        int painted;
+    } cases[] = {{"abc", 12}, {"", 12},   {"0", 12}, {"1", 24},
+                 {" +1", 24}, {"1x", 24}, {"-1", 1}, {"4294967297", 24}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ToolRun run = Run({PathOf("in.png"), "0", "0", "--step", c.text, "--seed-tolerance", c.text,
+                           "-o", PathOf("out.png")});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        RgbImage result = LoadPicture("out.png");
+        EXPECT_EQ(std::count(result.pixels.begin(), result.pixels.end(), Magenta), c.painted);
+    }
+}
+
+TEST_F(ToolPictures, DrawnMaskKeepsItsPixelsUnpainted) {
+    SavePicture("in.png", Uniform(20, 10, 0x00505050u));
+    RgbImage mask = Uniform(20, 10, 0);
+    FillRect(&mask, 10, 0, 10, 9, 0x00000001u); // barely non-black still counts
+    SavePicture("mask.png", mask);
+    ToolRun run = Run({PathOf("in.png"), "2", "2", "--step", "0", "--seed-tolerance", "0",
+                       "--drawn", PathOf("mask.png"), "-o", PathOf("out.png")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    RgbImage result = LoadPicture("out.png");
+    for (int32_t y = 0; y < 10; ++y)
+        for (int32_t x = 0; x < 20; ++x)
+            ASSERT_EQ(At(result, x, y) == Magenta, x < 10) << x << "," << y;
+}
+
+// ---- Clicks, the record and the summary ------------------------------------------------------
+
+struct Record {
+    std::vector<std::string> clicks, refreshes, messages;
+    std::vector<std::string> painted; // "X Y"
+};
+
+Record ReadRecord(const fs::path& path) {
+    Record record;
+    std::istringstream lines(ReadFile(path));
+    std::string line;
+    bool inPainted = false;
+    while (std::getline(lines, line)) {
+        if (inPainted)
+            record.painted.push_back(line);
+        else if (line.rfind("click ", 0) == 0)
+            record.clicks.push_back(line);
+        else if (line.rfind("refresh ", 0) == 0)
+            record.refreshes.push_back(line.substr(8));
+        else if (line.rfind("message ", 0) == 0)
+            record.messages.push_back(line.substr(8));
+        else if (line.rfind("painted ", 0) == 0)
+            inPainted = true;
+    }
+    return record;
+}
+
+long long SummaryFigure(const std::string& summary, const std::string& label) {
+    std::smatch match;
+    if (!std::regex_search(summary, match, std::regex("(\\d+) " + label)))
+        return -1;
+    return std::stoll(match[1]);
+}
+
+// Paint colour = the right half's colour: after the first click the whole picture is one
+// colour, which the second click can only fill because it runs second and because each click
+// starts with clear drawn flags.
+TEST_F(ToolPictures, ClicksApplyInOrderEachAsItsOwnOperation) {
+    RgbImage image = Uniform(30, 20, 0x00202020u);
+    FillRect(&image, 15, 0, 29, 19, 0x00C0C0C0u);
+    SavePicture("in.png", image);
+    ToolRun run =
+        Run({PathOf("in.png"), "2", "2", "20", "5", "--step", "0", "--seed-tolerance", "0",
+             "--paint", "C0C0C0", "--record", PathOf("record.txt"), "-o", PathOf("out.png")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    Record record = ReadRecord(dir / "record.txt");
+    EXPECT_EQ(record.clicks, (std::vector<std::string>{"click 2 2", "click 20 5"}));
+    // The second click's requests together span the whole picture, left half included.
+    EXPECT_NE(std::find(record.refreshes.begin(), record.refreshes.end(), "0 0 29 19"),
+              record.refreshes.end());
+
+    // The summary agrees with the files: painted pixels, requests, and one expansion per
+    // painted pixel per click (no fringe with zero tolerances): 300 + 600.
+    EXPECT_EQ(SummaryFigure(run.out, "pixels painted"), 600);
+    EXPECT_EQ(SummaryFigure(run.out, "expansions"), 900);
+    EXPECT_EQ(SummaryFigure(run.out, "refresh requests"), (long long)record.refreshes.size());
+    EXPECT_EQ(record.painted.size(), 600u);
+    EXPECT_NE(run.out.find("\"Buffer over\": no"), std::string::npos) << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+}
+
+// ---- Frames against the refresh requests the host receives -------------------------------------
+
+struct Snapshot {
+    int64_t left, top, right, bottom;
+    std::vector<PackedColour> pixels; // the working picture when the request came
+};
+
+// The plug-in run directly on a simulated host: every refresh request with the picture at
+// that moment.
+std::vector<Snapshot> ReferenceRun(const RgbImage& image, int32_t x, int32_t y) {
+    LoadedPlugin plugin;
+    std::string error;
+    EXPECT_TRUE(LoadPlugin(PLUGIN_PATH, &plugin, &error)) << error;
+    SimulatedHost host;
+    host.Reset(image.width, image.height);
+    host.pixels = image.pixels;
+    host.paintColour = Magenta;
+    host.SetTolerances("3", "3");
+    host.MakeCurrent();
+    std::vector<Snapshot> snapshots;
+    host.afterCall = [&](const HostCall& call) {
+        if (call.kind == HostCallKind::UpdateImageWindow)
+            snapshots.push_back(
+                {call.args[0], call.args[1], call.args[2], call.args[3], host.pixels});
+    };
+    plugin.drawIt(host.View(), x, y, 0);
+    return snapshots;
+}
+
+// A gradient island of 32 x 40 in a dark picture, more than a thousand pixels of which join:
+// several progressive requests and a last one.
+RgbImage IslandPicture() {
+    RgbImage image = Uniform(48, 44, 0x00000000u);
+    for (int32_t y = 2; y < 42; ++y)
+        for (int32_t x = 6; x < 38; ++x)
+            FillRect(&image, x, y, x, y, 0x00808000u + uint32_t(x + y) / 8);
+    return image;
+}
+
+TEST_F(ToolTest, EachFrameShowsTheWindowAfterItsRefreshRequest) {
+    const RgbImage input = IslandPicture();
+    SavePicture("in.png", input);
+    ToolRun run =
+        Run({PathOf("in.png"), "20", "20", "--step", "3", "--seed-tolerance", "3", "--frames",
+             PathOf("frames"), "--record", PathOf("record.txt"), "-o", PathOf("out.png")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<Snapshot> reference = ReferenceRun(input, 20, 20);
+    ASSERT_GE(reference.size(), 4u);
+
+    Record record = ReadRecord(dir / "record.txt");
+    ASSERT_EQ(record.refreshes.size(), reference.size());
+    std::vector<std::string> expectedNames;
+    for (size_t k = 0; k < reference.size(); ++k) {
+        const Snapshot& s = reference[k];
+        EXPECT_EQ(record.refreshes[k], std::to_string(s.left) + " " + std::to_string(s.top) + " " +
+                                           std::to_string(s.right) + " " +
+                                           std::to_string(s.bottom));
+        char name[32];
+        snprintf(name, sizeof name, "frame-%05zu.png", k + 1);
+        expectedNames.push_back(name);
+    }
+    expectedNames.push_back("overview.png");
+    EXPECT_EQ(FileNames(dir / "frames"), expectedNames);
+
+    // The window: a pixel changes only inside a requested rectangle, to the picture as it was
+    // at that request. The outline may cover only the ring around the rectangle.
+    const uint32_t outline = OutlineColourFor(Magenta);
+    std::vector<PackedColour> screen = input.pixels;
+    for (size_t k = 0; k < reference.size(); ++k) {
+        SCOPED_TRACE("frame " + std::to_string(k + 1));
+        const Snapshot& s = reference[k];
+        for (int64_t y = std::max<int64_t>(s.top, 0); y <= s.bottom; ++y)
+            for (int64_t x = std::max<int64_t>(s.left, 0); x <= s.right; ++x)
+                screen[size_t(y * input.width + x)] = s.pixels[size_t(y * input.width + x)];
+        RgbImage frame = LoadPicture("frames/" + expectedNames[k]);
+        int mismatches = 0, outlined = 0;
+        for (int32_t y = 0; y < input.height; ++y)
+            for (int32_t x = 0; x < input.width; ++x) {
+                uint32_t shown = At(frame, x, y);
+                if (shown == screen[size_t(y * input.width + x)])
+                    continue;
+                bool nearEdge = s.right >= 0 && x >= s.left - 1 && x <= s.right + 1 &&
+                                y >= s.top - 1 && y <= s.bottom + 1 &&
+                                (x <= s.left || x >= s.right || y <= s.top || y >= s.bottom);
+                if (shown == outline && nearEdge)
+                    ++outlined;
+                else
+                    ++mismatches;
+            }
+        EXPECT_EQ(mismatches, 0);
+        if (s.right >= 0) {
+            EXPECT_GT(outlined, 0);
+        }
+    }
+    // Every painted pixel was inside some request, so the last frame shows the result.
+    EXPECT_TRUE(screen == LoadPicture("out.png").pixels);
+}
+
+TEST_F(ToolTest, FrameCapKeepsEveryNthAndEachClicksLastAndSaysSo) {
+    SavePicture("in.png", IslandPicture());
+    fs::create_directories(dir / "frames");
+    std::ofstream(PathOf("frames/frame-00099.png")) << "from an earlier run";
+    ToolRun run =
+        Run({PathOf("in.png"), "20", "20", "10", "10", "--step", "3", "--seed-tolerance", "3",
+             "--frames", PathOf("frames"), "--max-frames", "5", "-o", PathOf("out.png")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ToolRun single = Run({PathOf("in.png"), "20", "20", "--step", "3", "--seed-tolerance", "3",
+                          "-o", PathOf("single.png")});
+    // The second click repaints the painted island (now all magenta) just as often.
+    const long long perClick = SummaryFigure(single.out, "refresh requests");
+    ASSERT_GT(perClick, 5);
+    EXPECT_EQ(SummaryFigure(run.out, "refresh requests"), 2 * perClick);
+
+    // Requests are numbered from 1 over both clicks; kept: multiples of the stride, and the
+    // last of each click. The older frame is gone.
+    const long long stride = (2 * perClick + 4) / 5;
+    std::vector<std::string> expected;
+    for (long long request = 1; request <= 2 * perClick; ++request)
+        if (request % stride == 0 || request % perClick == 0) {
+            char name[32];
+            snprintf(name, sizeof name, "frame-%05lld.png", request);
+            expected.push_back(name);
+        }
+    expected.push_back("overview.png");
+    EXPECT_EQ(FileNames(dir / "frames"), expected);
+    std::string said = "frames: " + std::to_string(expected.size() - 1) + " of " +
+                       std::to_string(2 * perClick) + " (stride " + std::to_string(stride);
+    EXPECT_NE(run.out.find(said), std::string::npos) << run.out;
+}
+
+} // namespace
