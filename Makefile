@@ -38,5 +38,21 @@ fuzz: deps
 	        build/fuzz/corpus/$$fuzzer || exit 1; \
 	done
 
+# The tool on the bundled photograph: the result, one frame per refresh request and a
+# before/after picture under build/demo/; the before/after picture also goes to docs/ for the
+# README.
+DEMO_CLICKS = 20 20 430 120 262 240
+DEMO_ARGS = examples/chelsea.png $(DEMO_CLICKS) --step 6 --seed-tolerance 30
+demo: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target region_grow
+	mkdir -p build/demo
+	build/default/tools/region_grow $(DEMO_ARGS) --frames build/demo/frames \
+	    --before-after build/demo/before-after.png -o build/demo/result.png
+	cp build/demo/before-after.png docs/before-after.png
+	@echo "demo: look at build/demo/result.png, build/demo/before-after.png, and"
+	@echo "      build/demo/frames/ (frame-NNNNN.png: the window at each refresh request;"
+	@echo "      overview.png: every requested rectangle over the result)"
+
 clean:
 	rm -rf build dist

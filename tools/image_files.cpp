@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -65,6 +66,22 @@ bool LoadImage(const std::string& path, RgbImage* image, std::string* error) {
 bool SavePng(const std::string& path, const RgbImage& image, std::string* error) {
     PendingPng pending;
     return pending.Open(path, error) && pending.Commit(image, error);
+}
+
+RgbImage SideBySide(const RgbImage& left, const RgbImage& right, int32_t gap, uint32_t gapColour) {
+    RgbImage both;
+    both.width = left.width + gap + right.width;
+    both.height = left.height > right.height ? left.height : right.height;
+    both.pixels.assign(size_t(both.width) * size_t(both.height), gapColour);
+    for (int32_t y = 0; y < both.height; ++y) {
+        uint32_t* row = &both.pixels[size_t(y) * size_t(both.width)];
+        if (y < left.height)
+            std::copy_n(&left.pixels[size_t(y) * size_t(left.width)], left.width, row);
+        if (y < right.height)
+            std::copy_n(&right.pixels[size_t(y) * size_t(right.width)], right.width,
+                        row + left.width + gap);
+    }
+    return both;
 }
 
 // ---- PendingPng ------------------------------------------------------------------------------

@@ -27,6 +27,10 @@ bool LoadImage(const std::string& path, RgbImage* image, std::string* error);
 // Writes a PNG atomically, as described above. On failure returns false with a reason.
 bool SavePng(const std::string& path, const RgbImage& image, std::string* error);
 
+// `left` and `right` side by side, `gap` pixels of `gapColour` between them; the shorter is
+// padded with the gap colour below.
+RgbImage SideBySide(const RgbImage& left, const RgbImage& right, int32_t gap, uint32_t gapColour);
+
 // A file that will receive a PNG later, opened now: this checks early that the target's
 // directory is writable, before any work is done. Commit() writes and renames; a
 // PendingPng destroyed without Commit() removes its temporary file.

@@ -164,6 +164,9 @@ int main(int argc, char** argv) {
     if (!options.recordPath.empty() &&
         !WriteRecord(options.recordPath, options.clicks, report, input.width, &error))
         return Fail(1, error);
+    if (!options.beforeAfterPath.empty() &&
+        !SavePng(options.beforeAfterPath, SideBySide(input, result, 8, 0x00FFFFFFu), &error))
+        return Fail(1, error);
     if (!output.Commit(result, &error))
         return Fail(1, error);
     printf("%s: %s\n", ProgramName.c_str(),

@@ -6,7 +6,7 @@
 const char ToolUsage[] =
     "usage: region_grow IN X Y [X Y ...] [--step TEXT] [--seed-tolerance TEXT]\n"
     "                   [--paint RRGGBB] [--drawn MASK] [--frames DIR] [--max-frames N]\n"
-    "                   [--plugin PATH] [--record FILE] -o OUT.png\n"
+    "                   [--plugin PATH] [--record FILE] [--before-after FILE] -o OUT.png\n"
     "Applies the RegionGrowing tool at each X Y in turn to the picture IN (PNG, JPEG or BMP)\n"
     "and writes the result as PNG.\n"
     "  -o OUT.png             result picture (required)\n"
@@ -17,7 +17,9 @@ const char ToolUsage[] =
     "  --frames DIR           what the window shows at each refresh request, plus overview.png\n"
     "  --max-frames N         write at most about N frames (default 200)\n"
     "  --plugin PATH          plug-in to load (default: the one next to this program)\n"
-    "  --record FILE          text record of refresh requests and painted pixels\n";
+    "  --record FILE          text record of refresh requests and painted pixels\n"
+    "  --before-after FILE    IN and the result side by side (PNG)\n"
+    "Exit status: 0 done, 1 a file or the plug-in failed, 2 a bad command line or click.\n";
 
 bool ParseInt32(const std::string& text, int32_t* value) {
     if (text.empty() || text.size() > 12)
@@ -69,6 +71,8 @@ static std::string* TextOption(const std::string& name, ToolOptions* options) {
         return &options->pluginPath;
     if (name == "--record")
         return &options->recordPath;
+    if (name == "--before-after")
+        return &options->beforeAfterPath;
     return nullptr;
 }
 

@@ -12,6 +12,7 @@
 //   --frames DIR           one PNG per refresh request, plus overview.png
 //   --max-frames N         at most about N frame files (default 200); see window_frames.h
 //   --plugin PATH          the plug-in to load instead of the one next to the tool
+//   --before-after FILE    IN and the result side by side, as PNG
 //   --record FILE          text record of the clicks, refresh requests, messages and the
 //                          painted pixels, for comparing two runs
 //   -h, --help             usage
@@ -35,7 +36,7 @@ struct ToolOptions {
     std::vector<Click> clicks;
     std::string stepText = "12", seedText = "40";
     uint32_t paintColour = 0x00FF00FFu; // 0x00RRGGBB
-    std::string drawnMaskPath, framesDir, pluginPath, recordPath;
+    std::string drawnMaskPath, framesDir, pluginPath, recordPath, beforeAfterPath;
     int32_t maxFrames = 200;
     bool help = false;
 };

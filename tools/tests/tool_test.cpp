@@ -260,6 +260,25 @@ TEST_F(ToolPictures, PngBmpAndJpegComeBackUnchangedButForThePaint) {
     ExpectOnlySeedPainted("in.jpg", LoadPicture("in.jpg"));
 }
 
+TEST_F(ToolPictures, BeforeAfterShowsTheInputThenTheResult) {
+    const RgbImage image = Varied(9, 7);
+    SavePicture("in.png", image);
+    ToolRun run = Run({PathOf("in.png"), "4", "4", "--step", "-1", "--before-after",
+                       PathOf("both.png"), "-o", PathOf("out.png")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    RgbImage both = LoadPicture("both.png");
+    RgbImage result = LoadPicture("out.png");
+    ASSERT_EQ(both.height, 7);
+    ASSERT_GT(both.width, 18);
+    const int32_t gap = both.width - 18;
+    for (int32_t y = 0; y < 7; ++y)
+        for (int32_t x = 0; x < 9; ++x) {
+            EXPECT_EQ(At(both, x, y), At(image, x, y));
+            EXPECT_EQ(At(both, 9 + gap + x, y), At(result, x, y));
+        }
+    EXPECT_EQ(At(both, 9 + gap + 4, 4), Magenta);
+}
+
 // The tolerance texts reach the plug-in as typed: it, not the tool, decides what they mean.
 TEST_F(ToolPictures, ToleranceTextsPassThroughAsTyped) {
     RgbImage image = Uniform(6, 4, 0x00101010u);
