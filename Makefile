@@ -41,8 +41,9 @@ fuzz: deps
 # The tool on the bundled photograph: the result, one frame per refresh request and a
 # before/after picture under build/demo/; the before/after picture also goes to docs/ for the
 # README.
-DEMO_CLICKS = 20 20 430 120 262 240
-DEMO_ARGS = examples/chelsea.png $(DEMO_CLICKS) --step 6 --seed-tolerance 30
+# The clicks and tolerances live in examples/demo-clicks.args, shared with the test that runs
+# them through the native and the Windows builds.
+DEMO_ARGS = examples/chelsea.png $(shell cat examples/demo-clicks.args)
 demo: deps
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS) --target region_grow

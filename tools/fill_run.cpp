@@ -57,7 +57,7 @@ int32_t FirstBufferOverClick(const FillReport& report) {
 
 bool WriteRecord(const std::string& path, const std::vector<Click>& clicks,
                  const FillReport& report, int32_t width, std::string* error) {
-    FILE* file = fopen(path.c_str(), "w");
+    FILE* file = fopen(path.c_str(), "wb"); // the same bytes on every platform
     if (file == nullptr) {
         *error = "cannot write " + path + ": " + strerror(errno);
         return false;
