@@ -30,7 +30,7 @@
 #define STBI_WRITE_NO_STDIO
 #include <stb_image_write.h>
 
-bool LoadImage(const std::string& path, RgbImage* image, std::string* error) {
+bool ReadPicture(const std::string& path, RgbImage* image, std::string* error) {
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) {
         *error = "cannot read image " + path + ": it is a directory";

@@ -22,7 +22,7 @@ struct RgbImage {
 
 // Loads a PNG, JPEG or BMP file. On failure returns false with a one-line reason in *error
 // (missing or unreadable file, unsupported or damaged format).
-bool LoadImage(const std::string& path, RgbImage* image, std::string* error);
+bool ReadPicture(const std::string& path, RgbImage* image, std::string* error);
 
 // Writes a PNG atomically, as described above. On failure returns false with a reason.
 bool SavePng(const std::string& path, const RgbImage& image, std::string* error);

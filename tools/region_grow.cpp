@@ -72,7 +72,7 @@ static bool LoadDrawnMask(const ToolOptions& options, const RgbImage& image,
     if (options.drawnMaskPath.empty())
         return true;
     RgbImage picture;
-    if (!LoadImage(options.drawnMaskPath, &picture, error))
+    if (!ReadPicture(options.drawnMaskPath, &picture, error))
         return false;
     if (picture.width != image.width || picture.height != image.height) {
         *error = "drawn mask " + options.drawnMaskPath + " is " + std::to_string(picture.width) +
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     }
 
     RgbImage input;
-    if (!LoadImage(options.inputPath, &input, &error))
+    if (!ReadPicture(options.inputPath, &input, &error))
         return Fail(1, error);
     for (const Click& click : options.clicks)
         if (click.x < 0 || click.y < 0 || click.x >= input.width || click.y >= input.height)

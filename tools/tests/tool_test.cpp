@@ -117,7 +117,7 @@ class ToolTest : public ::testing::Test {
     RgbImage LoadPicture(const std::string& name) const {
         RgbImage image;
         std::string error;
-        EXPECT_TRUE(LoadImage(PathOf(name), &image, &error)) << error;
+        EXPECT_TRUE(ReadPicture(PathOf(name), &image, &error)) << error;
         return image;
     }
 
