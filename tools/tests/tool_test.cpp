@@ -250,13 +250,13 @@ TEST_F(ToolPictures, PngBmpAndJpegComeBackUnchangedButForThePaint) {
     ExpectOnlySeedPainted("in.png", image);
 
     std::vector<unsigned char> rgb = ToRgbBytes(image);
-    std::string bmp, jpeg;
+    std::string bmp;
     ASSERT_TRUE(stbi_write_bmp_to_func(AppendBytes, &bmp, 17, 13, 3, rgb.data()));
-    ASSERT_TRUE(stbi_write_jpg_to_func(AppendBytes, &jpeg, 17, 13, 3, rgb.data(), 90));
     std::ofstream(PathOf("in.bmp"), std::ios::binary) << bmp;
-    std::ofstream(PathOf("in.jpg"), std::ios::binary) << jpeg;
     ExpectOnlySeedPainted("in.bmp", image);
-    // JPEG is lossy: compare with the picture as decoded.
+    // JPEG is lossy: compare with the picture as decoded. (A stored file: stb's JPEG writer
+    // shifts negative numbers, which the sanitizer build rejects.)
+    fs::copy_file(TEST_DATA_DIR "/varied.jpg", dir / "in.jpg");
     ExpectOnlySeedPainted("in.jpg", LoadPicture("in.jpg"));
 }
 
