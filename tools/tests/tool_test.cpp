@@ -374,6 +374,20 @@ TEST_F(ToolPictures, ClicksApplyInOrderEachAsItsOwnOperation) {
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
 }
 
+TEST_F(ToolPictures, ReportsWhichClickStoppedOnBufferOver) {
+    SavePicture("in.png", Uniform(10, 10, 0x00404040u));
+    ToolRun run =
+        Run({PathOf("in.png"), "1", "1", "2", "2", "3", "3", "--plugin", OVERFLOWING_PLUGIN_PATH,
+             "--record", PathOf("record.txt"), "-o", PathOf("out.png")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("stopped on \"Buffer over\": yes (click 2)"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(ReadFile(dir / "record.txt"), "click 1 1\nrefresh 1 1 1 1\n"
+                                            "click 2 2\nrefresh 2 2 2 2\nmessage Buffer over|Err\n"
+                                            "click 3 3\nrefresh 3 3 3 3\nmessage Buffer over|Err\n"
+                                            "painted 3\n1 1\n2 2\n3 3\n");
+}
+
 // ---- Frames against the refresh requests the host receives -------------------------------------
 
 struct Snapshot {
