@@ -55,5 +55,11 @@ demo: deps
 	@echo "      build/demo/frames/ (frame-NNNNN.png: the window at each refresh request;"
 	@echo "      overview.png: every requested rectangle over the result)"
 
+# The fill against the protocol floor and the direct-memory fill; the last line is the ratio.
+bench: deps
+	cmake --preset bench
+	cmake --build --preset bench -j $(JOBS) --target fill_bench
+	build/bench/bench/fill_bench
+
 clean:
 	rm -rf build dist

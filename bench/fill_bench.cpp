@@ -1,0 +1,213 @@
+// Times the plug-in's fill against the protocol floor and the direct-memory fill on three large
+// images, with the counting host. Before timing, it checks that the plug-in and the floor make
+// the same host calls in the same order, and that the direct fill paints as many pixels.
+//
+// Output: Google Benchmark's table (manual time: the fill's own thread CPU time, without the
+// image's reset), then a summary from the best of each variant's fills: expanded pixels per second,
+// ns per expanded pixel, the plug-in's time over the floor's and over the direct fill's, the heap
+// allocations counted during the timed fills, and last "ratio to floor: R" for the worst image.
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <algorithm>
+#include <map>
+
+#include "allocation_hook.h"
+#include "bench_images.h"
+#include "counting_host.h"
+#include "direct_fill.h"
+#include "host_api/plugin_exports.h"
+#include "region_growing/tolerance_text.h"
+
+namespace {
+
+enum { Rounds = 6, FillsPerRound = 2 };
+
+enum Variant { PlugIn, Floor, Direct, VariantCount };
+const char* const VariantNames[VariantCount] = {"plug-in", "floor", "direct"};
+
+struct Measurement {
+    uint64_t expanded = 0;    // pixels expanded (= painted) by one fill
+    double bestSeconds = 1e9; // fastest timed fill
+    uint64_t allocations = 0; // during all timed fills
+};
+
+std::vector<BenchImage> Images;
+VXcDrawItFn PlugInFill = nullptr;
+VXcDrawItFn FloorFill = nullptr;
+std::map<std::pair<size_t, int>, Measurement> Results;
+
+// Direct fill's own copy of the image.
+std::vector<PackedColour> DirectPixels;
+std::vector<uint8_t> DirectMask;
+
+void* LoadSymbol(const char* path, const char* name) {
+    void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    void* symbol = module != nullptr ? dlsym(module, name) : nullptr;
+    if (symbol == nullptr) {
+        fprintf(stderr, "cannot load %s from %s: %s\n", name, path, dlerror());
+        exit(1);
+    }
+    return symbol;
+}
+
+void Prepare(const BenchImage& image, Variant variant) {
+    if (variant == Direct) {
+        DirectPixels = image.pixels;
+        DirectMask.assign(image.pixels.size(), 0);
+        return;
+    }
+    Host.Load(image.width, image.height, image.pixels);
+    Host.parameters[0] = image.stepText;
+    Host.parameters[1] = image.seedText;
+}
+
+// One fill; returns the pixels it expanded.
+uint64_t Fill(const BenchImage& image, Variant variant) {
+    if (variant == Direct)
+        return DirectFill(image.width, image.height, DirectPixels.data(), DirectMask.data(),
+                          Host.paintColour, image.seedX, image.seedY,
+                          ParseToleranceText(image.stepText), ParseToleranceText(image.seedText))
+            .painted;
+    VXcDrawItFn fill = variant == PlugIn ? PlugInFill : FloorFill;
+    fill(Host.View(), image.seedX, image.seedY, 0);
+    return Host.counts[CountedPSet];
+}
+
+// The plug-in and the floor must make identical call sequences, and the direct fill must paint
+// as many pixels; a benchmark of fills that differ would compare nothing.
+bool CheckSameWork(const BenchImage& image) {
+    uint64_t hashes[2], counts[2][CountedCallKinds];
+    for (Variant variant : {PlugIn, Floor}) {
+        Prepare(image, variant);
+        Host.hashing = true;
+        Fill(image, variant);
+        Host.hashing = false;
+        hashes[variant] = Host.sequenceHash;
+        std::copy(Host.counts, Host.counts + CountedCallKinds, counts[variant]);
+    }
+    Prepare(image, Direct);
+    const uint64_t directPainted = Fill(image, Direct);
+    const bool same =
+        hashes[PlugIn] == hashes[Floor] &&
+        std::equal(counts[PlugIn], counts[PlugIn] + CountedCallKinds, counts[Floor]) &&
+        directPainted == counts[PlugIn][CountedPSet] && counts[PlugIn][CountedMessageBox] == 0;
+    uint64_t calls = 0;
+    for (uint64_t count : counts[PlugIn])
+        calls += count;
+    printf("%-10s %llu pixels expanded, %llu host calls, %llu refresh requests: %s\n",
+           image.name.c_str(), static_cast<unsigned long long>(directPainted),
+           static_cast<unsigned long long>(calls),
+           static_cast<unsigned long long>(counts[PlugIn][CountedUpdateImageWindow]),
+           same ? "plug-in and floor make the same calls" : "THE FILLS DIFFER");
+    return same;
+}
+
+// The fill's own processor time: other processes on a busy machine inflate wall-clock time,
+// while this thread's time only counts while it runs.
+double ThreadSeconds() {
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+void TimeFill(benchmark::State& state, size_t imageIndex, Variant variant) {
+    const BenchImage& image = Images[imageIndex];
+    Measurement& result = Results[{imageIndex, variant}];
+    double totalSeconds = 0;
+    for (auto _ : state) {
+        Prepare(image, variant);
+        StartCountingAllocations();
+        const double start = ThreadSeconds();
+        result.expanded = Fill(image, variant);
+        const double seconds = ThreadSeconds() - start;
+        result.allocations += StopCountingAllocations();
+        state.SetIterationTime(seconds);
+        result.bestSeconds = std::min(result.bestSeconds, seconds);
+        totalSeconds += seconds;
+    }
+    const double expanded = double(result.expanded) * double(state.iterations());
+    state.SetItemsProcessed(int64_t(expanded));
+    state.counters["ns/px"] = totalSeconds * 1e9 / expanded;
+    state.counters["allocs"] = double(result.allocations);
+}
+
+void PrintSummary() {
+    if (Results.size() != Images.size() * VariantCount) {
+        printf("(the summary needs every benchmark: run without a filter)\n");
+        return;
+    }
+    printf("\nBest of each variant's runs:\n");
+    printf("%-10s %9s %-8s %10s %8s\n", "image", "pixels", "variant", "Mpx/s", "ns/px");
+    for (size_t i = 0; i < Images.size(); ++i)
+        for (int variant = 0; variant < VariantCount; ++variant) {
+            const Measurement& m = Results[{i, variant}];
+            printf("%-10s %9llu %-8s %10.1f %8.2f\n", Images[i].name.c_str(),
+                   static_cast<unsigned long long>(m.expanded), VariantNames[variant],
+                   double(m.expanded) / m.bestSeconds / 1e6,
+                   m.bestSeconds * 1e9 / double(m.expanded));
+        }
+    printf("\n%-10s %16s %17s %16s\n", "image", "plug-in / floor", "plug-in / direct",
+           "floor / direct");
+    double worst = 0;
+    uint64_t allocations = 0;
+    for (size_t i = 0; i < Images.size(); ++i) {
+        const double plugIn = Results[{i, PlugIn}].bestSeconds;
+        const double floor = Results[{i, Floor}].bestSeconds;
+        const double direct = Results[{i, Direct}].bestSeconds;
+        printf("%-10s %16.2f %17.2f %16.2f\n", Images[i].name.c_str(), plugIn / floor,
+               plugIn / direct, floor / direct);
+        worst = std::max(worst, plugIn / floor);
+        allocations += Results[{i, PlugIn}].allocations;
+    }
+    printf("heap allocations during the plug-in's timed fills: %llu\n",
+           static_cast<unsigned long long>(allocations));
+    printf("ratio to floor: %.2f\n", worst);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    PlugInFill = reinterpret_cast<VXcDrawItFn>(LoadSymbol(PLUGIN_PATH, "VXcDrawIt"));
+    FloorFill = reinterpret_cast<VXcDrawItFn>(LoadSymbol(FLOOR_PATH, "FloorFill"));
+    Images.push_back(UniformImage());
+    Images.push_back(PhotographImage());
+    Images.push_back(MazeImage());
+
+    // The hook must see an allocation, or its zero during the fills would mean nothing.
+    void* (*volatile allocate)(size_t) = malloc;
+    StartCountingAllocations();
+    free(allocate(16));
+    if (StopCountingAllocations() == 0) {
+        fprintf(stderr, "the allocation hook counts nothing\n");
+        return 1;
+    }
+
+    bool same = true;
+    for (const BenchImage& image : Images)
+        same = CheckSameWork(image) && same;
+    if (!same)
+        return 1;
+
+    // Rounds interleave the variants, so that a busy spell on the machine does not fall on one
+    // variant alone; the summary takes each variant's best fill over all rounds.
+    for (int round = 1; round <= Rounds; ++round)
+        for (size_t i = 0; i < Images.size(); ++i)
+            for (int variant = 0; variant < VariantCount; ++variant)
+                benchmark::RegisterBenchmark(
+                    (Images[i].name + "/" + VariantNames[variant] +
+                     "/round:" + std::to_string(round))
+                        .c_str(),
+                    [i, variant](benchmark::State& state) { TimeFill(state, i, Variant(variant)); })
+                    ->UseManualTime()
+                    ->Iterations(FillsPerRound)
+                    ->Unit(benchmark::kMillisecond);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    PrintSummary();
+    return 0;
+}
