@@ -23,14 +23,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
+// 0 .. side - 1 inside, side just past the far edge, side + 1 just before the near one.
+static int32_t OneStepOutside(int32_t coordinate, int32_t side) {
+    return coordinate == side + 1 ? -1 : coordinate;
+}
+
 static FillCase DecodeCase(FuzzedDataProvider& input) {
     FillCase fill;
     ModelImage& image = fill.image;
-    image.width = input.ConsumeIntegralInRange<int32_t>(1, MaxSide);
-    image.height = input.ConsumeIntegralInRange<int32_t>(1, MaxSide);
-    // One step past each edge reaches a seed outside the image.
-    fill.seedX = input.ConsumeIntegralInRange<int32_t>(-1, image.width);
-    fill.seedY = input.ConsumeIntegralInRange<int32_t>(-1, image.height);
+    // Exhausted input reads as zeros, which decode to the largest uniform image, seeded at the
+    // corner, with both tolerances 0: a region with progressive refreshes from the start.
+    image.width = MaxSide - input.ConsumeIntegralInRange<int32_t>(0, MaxSide - 1);
+    image.height = MaxSide - input.ConsumeIntegralInRange<int32_t>(0, MaxSide - 1);
+    fill.seedX =
+        OneStepOutside(input.ConsumeIntegralInRange<int32_t>(0, image.width + 1), image.width);
+    fill.seedY =
+        OneStepOutside(input.ConsumeIntegralInRange<int32_t>(0, image.height + 1), image.height);
     fill.stepText = input.ConsumeRandomLengthString(12);
     fill.seedText = input.ConsumeRandomLengthString(12);
     fill.paintColour = input.ConsumeIntegral<uint32_t>();
