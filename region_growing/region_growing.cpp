@@ -33,12 +33,18 @@ static struct { int32_t left, top, right, bottom; } DirtyBox;
 // meanwhile (from another thread, or from inside a host service) is turned away.
 static std::atomic_flag FillRunning = ATOMIC_FLAG_INIT;
 
-// Neighbour order: above, left, below, right.
-static const int32_t NeighbourDx[4] = {0, -1, 0, 1};
-static const int32_t NeighbourDy[4] = {-1, 0, 1, 0};
+// Each expansion visits four neighbours. The visit is inlined into each of the four so that the
+// loop keeps its values in registers across the host calls: written as calls, or as a loop over
+// offset tables, the fill ran 10-20% slower than the tightest fill making the same host calls.
+#if defined(__GNUC__)
+#define INLINED_VISIT __attribute__((always_inline)) inline
+#else
+#define INLINED_VISIT inline
+#endif
 
 static void RunFill(ImageView* view, CDIB* image, int32_t x, int32_t y);
-static bool VisitNeighbour(int32_t x, int32_t y, PackedColour parentColour, bool parentNearSeed);
+static INLINED_VISIT bool VisitNeighbour(int32_t x, int32_t y, PackedColour parentColour,
+                                         bool parentNearSeed);
 static bool ReadColour(int32_t x, int32_t y, PackedColour* colour);
 static bool ChannelsWithin(PackedColour a, PackedColour b, int32_t tolerance);
 static bool PushPending(int32_t x, int32_t y, PackedColour colour);
@@ -94,14 +100,18 @@ static void RunFill(ImageView* view, CDIB* image, int32_t x, int32_t y) {
 
         // The seed test depends on the parent alone; every candidate still gets its reads.
         bool parentNearSeed = ChannelsWithin(SeedColour, parentColour, SeedTolerance);
-        for (int i = 0; i < 4; ++i) {
-            // Wrapping arithmetic: a coordinate at the end of the 32-bit range stays defined.
-            int32_t nx = static_cast<int32_t>(static_cast<uint32_t>(px) + NeighbourDx[i]);
-            int32_t ny = static_cast<int32_t>(static_cast<uint32_t>(py) + NeighbourDy[i]);
-            if (!VisitNeighbour(nx, ny, parentColour, parentNearSeed)) {
-                StopOnOverflow(previousCursor);
-                return;
-            }
+        // Above, left, below, right. Wrapping arithmetic: a coordinate at the end of the 32-bit
+        // range stays defined.
+        int32_t above = static_cast<int32_t>(static_cast<uint32_t>(py) - 1u);
+        int32_t left = static_cast<int32_t>(static_cast<uint32_t>(px) - 1u);
+        int32_t below = static_cast<int32_t>(static_cast<uint32_t>(py) + 1u);
+        int32_t right = static_cast<int32_t>(static_cast<uint32_t>(px) + 1u);
+        if (!VisitNeighbour(px, above, parentColour, parentNearSeed) ||
+            !VisitNeighbour(left, py, parentColour, parentNearSeed) ||
+            !VisitNeighbour(px, below, parentColour, parentNearSeed) ||
+            !VisitNeighbour(right, py, parentColour, parentNearSeed)) {
+            StopOnOverflow(previousCursor);
+            return;
         }
 
         // Tested after the expansion and before the increment: the first request follows the
@@ -122,7 +132,8 @@ static void RunFill(ImageView* view, CDIB* image, int32_t x, int32_t y) {
 
 // Tests the candidate (x, y) and paints it if it joins. Each test rejects at once, skipping
 // the later ones. Returns false only when the candidate joined but the queue had no room.
-static bool VisitNeighbour(int32_t x, int32_t y, PackedColour parentColour, bool parentNearSeed) {
+static INLINED_VISIT bool VisitNeighbour(int32_t x, int32_t y, PackedColour parentColour,
+                                         bool parentNearSeed) {
     if (!ReadColour(x, y, &CandidateColour))
         return true;
     if (_VXsGetMask(View, x, y) & MaskDrawnBit)
