@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Runs a 32-bit Windows test program under Wine in a prefix of its own.
+#
+#   run_under_wine.sh PREFIX PROGRAM.exe [ARGS...]
+#
+# Exit status: the program's own, or 77 (reported by CTest as skipped) when this machine
+# cannot run 32-bit Windows programs: Wine missing, or Wine unable to start the program. The
+# program proves it started by printing "vexra test host started" first; after that every
+# failure, a time-out included, is the program's.
+set -uo pipefail
+
+prefix=$1
+program=$2
+shift 2
+time_limit=${VX_WINE_TIME_LIMIT:-300}
+started_line="vexra test host started"
+
+skip() {
+    echo "SKIPPED: this machine cannot run 32-bit Windows programs under Wine: $*"
+    exit 77
+}
+
+command -v wine >/dev/null 2>&1 || skip "wine is not installed (scripts/install-deps.sh installs it)"
+
+# Where the kernel runs 32-bit programs only through qemu's user-mode emulation, Wine needs
+# two settings: its loader must not re-execute itself through the preloader (which crashes
+# under emulation), and the emulated address space must end above the Windows user space but
+# well below 4 GiB (qemu serves address hints slowly when the whole space is reserved).
+if [ -r /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -q enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
+    export WINELOADERNOEXEC=1
+    export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x90000000}
+fi
+
+# A minimal prefix: Wine's own 32-bit DLLs serve as system32, and the prefix set-up program
+# (wineboot) never runs. It is not needed to load a DLL and call it, and it is the part of
+# Wine that fails under emulation.
+windows_dlls=""
+for candidate in /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows \
+                 /usr/lib32/wine/i386-windows /usr/local/lib/wine/i386-windows; do
+    if [ -e "$candidate/kernel32.dll" ]; then windows_dlls=$candidate; break; fi
+done
+[ -n "$windows_dlls" ] || skip "Wine's 32-bit Windows DLLs are missing (install wine32:i386)"
+if [ ! -e "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
+    rm -rf "$prefix"
+    mkdir -p "$prefix/drive_c/windows" "$prefix/dosdevices"
+    ln -s "$windows_dlls" "$prefix/drive_c/windows/system32"
+    ln -s ../drive_c "$prefix/dosdevices/c:"
+    ln -s / "$prefix/dosdevices/z:"
+fi
+
+export WINEPREFIX=$prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;wineboot.exe=d;winemenubuilder.exe=d"
+
+log=$prefix/last-run.log
+timeout --kill-after=10 "$time_limit" wine "$program" "$@" 2>&1 | tee "$log"
+status=${PIPESTATUS[0]}
+wineserver -k >/dev/null 2>&1
+
+if ! grep -q "^$started_line" "$log"; then
+    skip "wine exited with status $status before the program started"
+fi
+if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+    echo "FAILED: $program did not finish within $time_limit s"
+fi
+exit "$status"
