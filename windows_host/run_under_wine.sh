@@ -5,15 +5,16 @@
 #
 # Exit status: the program's own, or 77 (reported by CTest as skipped) when this machine
 # cannot run 32-bit Windows programs: Wine missing, or Wine unable to start the program. The
-# program proves it started by printing "vexra test host started" first; after that every
-# failure, a time-out included, is the program's.
+# program proves it started by printing "vexra test host started" first (or the line in
+# VX_WINE_STARTED_LINE, at the start of any line of its output); after that every failure, a
+# time-out included, is the program's.
 set -uo pipefail
 
 prefix=$1
 program=$2
 shift 2
 time_limit=${VX_WINE_TIME_LIMIT:-300}
-started_line="vexra test host started"
+started_line=${VX_WINE_STARTED_LINE:-vexra test host started}
 
 skip() {
     echo "SKIPPED: this machine cannot run 32-bit Windows programs under Wine: $*"
