@@ -61,5 +61,16 @@ bench: deps
 	cmake --build --preset bench -j $(JOBS) --target fill_bench
 	build/bench/bench/fill_bench
 
+# The release for the host's users: PAINT.DLL, its SHA-256 and the install note, zipped, from
+# a build that has passed the Windows checks.
+DIST_FILES = PAINT.DLL PAINT.DLL.sha256 INSTALL.txt
+dist: test-win32
+	rm -rf dist/paint-dll dist/paint-dll.zip
+	mkdir -p dist/paint-dll
+	cp build/win32/bin/PAINT.DLL packaging/INSTALL.txt dist/paint-dll/
+	cd dist/paint-dll && sha256sum PAINT.DLL > PAINT.DLL.sha256
+	cd dist/paint-dll && cmake -E tar cf ../paint-dll.zip --format=zip $(DIST_FILES)
+	@echo "dist: dist/paint-dll.zip ($(DIST_FILES))"
+
 clean:
 	rm -rf build dist
