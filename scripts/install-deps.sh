@@ -53,14 +53,14 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1 && [ ! -e /proc/sys/fs/binfmt_
         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends qemu-user
     fi
     if [ ! -e /proc/sys/fs/binfmt_misc/register ]; then
-        $SUDO mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+        $SUDO mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc || true
     fi
     # Name, magic and mask of a 32-bit x86 ELF executable; F opens the emulator now, so that it
     # also serves inside other mount namespaces.
     i386_elf=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
     i386_elf+=':\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
     i386_elf+=':/usr/bin/qemu-i386:OCF'
-    printf '%s' "$i386_elf" | $SUDO tee /proc/sys/fs/binfmt_misc/register >/dev/null
+    printf '%s' "$i386_elf" | $SUDO tee /proc/sys/fs/binfmt_misc/register >/dev/null || true
     /usr/lib/wine/wine --version >/dev/null 2>&1 ||
         echo "install-deps: 32-bit programs still do not run; the Windows tests will be skipped"
 fi
