@@ -24,8 +24,8 @@ test-win32: deps
 	cmake --build --preset win32 -j $(JOBS)
 	ctest --preset win32
 
-# Every suite: native, sanitizers, the real DLL under Wine, and a short run of each fuzzer.
-test: test-native test-asan test-win32 fuzz
+# Every suite: native, sanitizers, a short run of each fuzzer, and the real DLL under Wine.
+test: test-native test-asan fuzz test-win32
 
 # Each fuzzer for FUZZ_SECONDS, growing a scratch corpus under build/ (kept out of git).
 FUZZERS = fuzz_tolerance_text fuzz_fill
