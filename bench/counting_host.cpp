@@ -21,13 +21,6 @@ void CountingHost::Load(int32_t imageWidth, int32_t imageHeight,
     memcpy(viewRecord + ImageViewCdibOffset, &image, sizeof image);
 }
 
-uint64_t CountingHost::TotalCalls() const {
-    uint64_t total = 0;
-    for (uint64_t count : counts)
-        total += count;
-    return total;
-}
-
 // Counts the call and, when checking, folds it into the sequence hash.
 static inline void Count(CountedCall kind, int64_t a = 0, int64_t b = 0, int64_t c = 0,
                          int64_t d = 0) {

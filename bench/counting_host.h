@@ -49,7 +49,6 @@ struct CountingHost {
     ImageView* View() { return reinterpret_cast<ImageView*>(viewRecord); }
     // A fresh operation on `source`: its pixels, a clear mask, zero counts and hash.
     void Load(int32_t imageWidth, int32_t imageHeight, const std::vector<PackedColour>& source);
-    uint64_t TotalCalls() const;
 };
 
 extern CountingHost Host;

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 
 #include "allocation_hook.h"
 #include "bench_images.h"
@@ -95,9 +96,8 @@ bool CheckSameWork(const BenchImage& image) {
         hashes[PlugIn] == hashes[Floor] &&
         std::equal(counts[PlugIn], counts[PlugIn] + CountedCallKinds, counts[Floor]) &&
         directPainted == counts[PlugIn][CountedPSet] && counts[PlugIn][CountedMessageBox] == 0;
-    uint64_t calls = 0;
-    for (uint64_t count : counts[PlugIn])
-        calls += count;
+    const uint64_t calls =
+        std::accumulate(counts[PlugIn], counts[PlugIn] + CountedCallKinds, uint64_t(0));
     printf("%-10s %llu pixels expanded, %llu host calls, %llu refresh requests: %s\n",
            image.name.c_str(), static_cast<unsigned long long>(directPainted),
            static_cast<unsigned long long>(calls),

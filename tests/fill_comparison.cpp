@@ -67,14 +67,14 @@ std::string ComparePaintedSet(const SimulatedHost& host, const std::vector<uint8
     for (int32_t y = 0; y < host.height; ++y)
         for (int32_t x = 0; x < host.width; ++x) {
             uint32_t count = host.paintCount[host.IndexOf(x, y)];
-            std::ostringstream text;
-            text << "pixel (" << x << "," << y << ") ";
+            bool inModel = model[host.IndexOf(x, y)] != 0;
+            if (count == (inModel ? 1u : 0u))
+                continue;
+            std::string pixel = "pixel (" + std::to_string(x) + "," + std::to_string(y) + ") ";
             if (count > 1)
-                return text.str() + "painted " + std::to_string(count) + " times";
-            if (count == 1 && !model[host.IndexOf(x, y)])
-                return text.str() + "painted, but not in the model's set";
-            if (count == 0 && model[host.IndexOf(x, y)])
-                return text.str() + "in the model's set, but not painted";
+                return pixel + "painted " + std::to_string(count) + " times";
+            return pixel + (inModel ? "in the model's set, but not painted"
+                                    : "painted, but not in the model's set");
         }
     return "";
 }

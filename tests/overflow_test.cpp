@@ -18,13 +18,6 @@ class OverflowTest : public PluginTest {
         };
     }
 
-    std::vector<std::string> LastCallsDescribed() const {
-        std::vector<std::string> lines;
-        for (const HostCall& call : lastCalls)
-            lines.push_back(Describe(call));
-        return lines;
-    }
-
     // Pixels expanded so far: each expansion reads up to four neighbours, after the seed read.
     uint64_t ExpansionsStarted() const {
         return (host.CountOf(HostCallKind::GetColorOnImage) - 1 + 3) / 4;

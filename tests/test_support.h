@@ -24,9 +24,12 @@ class PluginTest : public ::testing::Test {
   protected:
     SimulatedHost host;
 
-    void SetUp() override { host.MakeCurrent(); }
+    void SetUp() override {
+        host.MakeCurrent();
+        ASSERT_NE(Plugin().drawIt, nullptr) << "the plug-in did not load";
+    }
 
-    // An image of grey levels, one string of rows per line: rows[y][x].
+    // An image of grey levels, rows[y][x].
     void UseGreyImage(const std::vector<std::vector<int>>& rows);
 
     // Applies the tool at (x, y); expects the protocol's answer 4.
