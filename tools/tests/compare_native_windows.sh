@@ -7,20 +7,21 @@
 # usage: compare_native_windows.sh NATIVE_TOOL WINDOWS_TOOL PICTURE ARGS_FILE WORK_DIR RUNNER...
 #   ARGS_FILE holds the clicks and options (examples/demo-clicks.args); RUNNER is the command
 #   that runs a Windows program, windows_host/run_under_wine.sh with its prefix.
-# Exit status: 0 identical, 1 different or a run failed, 77 skipped (the reason is printed).
+# Exit status: 0 identical, 1 different or a run failed, 77 skipped when the runner finds that
+# this machine cannot run Windows programs (the reason is printed).
 set -euo pipefail
 
 native=$1 windows=$2 picture=$3 argsFile=$4 work=$5
 shift 5
 runner=("$@")
 
-skip() {
-    echo "SKIPPED: $*"
-    exit 77
+fail() {
+    echo "FAILED: $*"
+    exit 1
 }
 
-[ -x "$native" ] || skip "no native region_grow at $native (build the default preset first)"
-[ -f "$windows" ] || skip "no Windows tool at $windows"
+[ -x "$native" ] || fail "no native region_grow at $native (build the default preset first)"
+[ -f "$windows" ] || fail "no Windows tool at $windows"
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -30,11 +31,15 @@ cd "$work" # the Windows run gets relative paths, which need no translation
 
 "$native" picture.png "${clicks[@]}" --record native.txt -o native.png
 
-# Every line the tool prints starts with its name: that shows it started under Wine.
+# First show that Wine can start the tool at all: its usage text proves it. A machine that
+# cannot is reported as skipped (or failed, where the runner is told Wine must work).
 status=0
-VX_WINE_STARTED_LINE="$(basename "$windows" .exe):" "${runner[@]}" "$windows" picture.png \
-    "${clicks[@]}" --record windows.txt -o windows.png || status=$?
-[ $status -eq 77 ] && exit 77
+VX_WINE_STARTED_LINE="usage:" "${runner[@]}" "$windows" --help >/dev/null || status=$?
+[ $status -eq 0 ] || exit $status
+
+# Then the real run: from here on every failure, a crash included, is the tool's.
+VX_WINE_STARTED_LINE="" "${runner[@]}" "$windows" picture.png "${clicks[@]}" \
+    --record windows.txt -o windows.png || status=$?
 [ $status -eq 0 ] || {
     echo "the Windows tool failed with status $status"
     exit 1
