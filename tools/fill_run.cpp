@@ -1,9 +1,5 @@
 #include "fill_run.h"
 
-#include <errno.h>
-#include <stdio.h>
-#include <string.h>
-
 #include <chrono>
 
 void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vector<Click>& clicks,
@@ -55,13 +51,8 @@ int32_t FirstBufferOverClick(const FillReport& report) {
     return -1;
 }
 
-bool WriteRecord(const std::string& path, const std::vector<Click>& clicks,
-                 const FillReport& report, int32_t width, std::string* error) {
-    FILE* file = fopen(path.c_str(), "wb"); // the same bytes on every platform
-    if (file == nullptr) {
-        *error = "cannot write " + path + ": " + strerror(errno);
-        return false;
-    }
+void WriteRecord(FILE* file, const std::vector<Click>& clicks, const FillReport& report,
+                 int32_t width) {
     size_t nextRefresh = 0;
     for (size_t c = 0; c < clicks.size(); ++c) {
         fprintf(file, "click %d %d\n", clicks[c].x, clicks[c].y);
@@ -80,10 +71,4 @@ bool WriteRecord(const std::string& path, const std::vector<Click>& clicks,
     for (size_t i = 0; i < report.paintEpoch.size(); ++i)
         if (report.paintEpoch[i] != NeverPainted)
             fprintf(file, "%d %d\n", int32_t(i % size_t(width)), int32_t(i / size_t(width)));
-    bool written = !ferror(file);
-    if (fclose(file) != 0 || !written) {
-        *error = "cannot write " + path + ": " + strerror(errno);
-        return false;
-    }
-    return true;
 }

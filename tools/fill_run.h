@@ -7,6 +7,7 @@
 #define TOOLS_FILL_RUN_H
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -48,10 +49,11 @@ int32_t FirstBufferOverClick(const FillReport& report);
 void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vector<Click>& clicks,
                const std::vector<uint8_t>& startMask, FillReport* report);
 
-// Writes the record --record asks for: "click X Y", "refresh L T R B", "message TEXT|CAPTION"
-// lines in the order they happened, then "painted N" and one "X Y" line per painted pixel in
-// row-major order. Two runs that paint alike and refresh alike give identical records.
-bool WriteRecord(const std::string& path, const std::vector<Click>& clicks,
-                 const FillReport& report, int32_t width, std::string* error);
+// Writes the record --record asks for to `file`: "click X Y", "refresh L T R B",
+// "message TEXT|CAPTION" lines in the order they happened, then "painted N" and one "X Y" line
+// per painted pixel in row-major order. Two runs that paint alike and refresh alike give
+// identical records. Write errors stay in the stream's error flag for the caller to check.
+void WriteRecord(FILE* file, const std::vector<Click>& clicks, const FillReport& report,
+                 int32_t width);
 
 #endif

@@ -64,8 +64,8 @@ bool ReadPicture(const std::string& path, RgbImage* image, std::string* error) {
 }
 
 bool SavePng(const std::string& path, const RgbImage& image, std::string* error) {
-    PendingPng pending;
-    return pending.Open(path, error) && pending.Commit(image, error);
+    PendingFile pending;
+    return pending.Open(path, error) && pending.WritePng(image, error) && pending.Commit(error);
 }
 
 RgbImage SideBySide(const RgbImage& left, const RgbImage& right, int32_t gap, uint32_t gapColour) {
@@ -84,17 +84,21 @@ RgbImage SideBySide(const RgbImage& left, const RgbImage& right, int32_t gap, ui
     return both;
 }
 
-// ---- PendingPng ------------------------------------------------------------------------------
+// ---- PendingFile -----------------------------------------------------------------------------
 
-bool PendingPng::Open(const std::string& path, std::string* error) {
+std::string TemporaryPathFor(const std::string& path) {
+    return path + ".tmp-" + std::to_string(CurrentProcessId());
+}
+
+bool PendingFile::Open(const std::string& path, std::string* error) {
     path_ = path;
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) {
         *error = "cannot write " + path + ": it is a directory";
         return false;
     }
-    std::string temporaryPath = path + ".tmp-" + std::to_string(CurrentProcessId());
-    file_ = fopen(temporaryPath.c_str(), "wb");
+    std::string temporaryPath = TemporaryPathFor(path);
+    file_ = fopen(temporaryPath.c_str(), "wb"); // the same bytes on every platform
     if (file_ == nullptr) {
         *error = "cannot write " + path + ": " + strerror(errno);
         return false;
@@ -107,40 +111,55 @@ static void WriteToFile(void* context, void* data, int size) {
     fwrite(data, 1, size_t(size), static_cast<FILE*>(context));
 }
 
-bool PendingPng::Commit(const RgbImage& image, std::string* error) {
+bool PendingFile::WritePng(const RgbImage& image, std::string* error) {
     std::vector<unsigned char> rgb(image.pixels.size() * 3);
     for (size_t i = 0; i < image.pixels.size(); ++i) {
         rgb[3 * i + 0] = (image.pixels[i] >> 16) & 0xFF;
         rgb[3 * i + 1] = (image.pixels[i] >> 8) & 0xFF;
         rgb[3 * i + 2] = image.pixels[i] & 0xFF;
     }
-    FILE* file = static_cast<FILE*>(file_);
-    bool encoded = stbi_write_png_to_func(WriteToFile, file, image.width, image.height, 3,
-                                          rgb.data(), image.width * 3) != 0;
-    bool written = !ferror(file);
-    file_ = nullptr;
-    if (fclose(file) != 0)
-        written = false;
-    if (!encoded || !written) {
-        *error = "cannot write " + path_ + ": " + (encoded ? strerror(errno) : "encoding failed");
-        remove(temporaryPath_.c_str());
+    if (stbi_write_png_to_func(WriteToFile, file_, image.width, image.height, 3, rgb.data(),
+                               image.width * 3) == 0) {
+        *error = "cannot write " + path_ + ": encoding failed";
+        failed_ = true;
         return false;
     }
+    return true;
+}
+
+bool PendingFile::Close(std::string* error) {
+    if (file_ != nullptr) {
+        bool written = !ferror(file_);
+        if (fclose(file_) != 0)
+            written = false;
+        file_ = nullptr;
+        if (!written && !failed_) {
+            *error = "cannot write " + path_ + ": " + strerror(errno);
+            failed_ = true;
+        }
+    }
+    return !failed_;
+}
+
+bool PendingFile::Commit(std::string* error) {
+    if (temporaryPath_.empty())
+        return true;
+    if (!Close(error))
+        return false;
     // Replaces an existing file in one step, on Windows too.
     std::error_code renameError;
     std::filesystem::rename(temporaryPath_, path_, renameError);
     if (renameError) {
         *error = "cannot write " + path_ + ": " + renameError.message();
-        remove(temporaryPath_.c_str());
         return false;
     }
     temporaryPath_.clear();
     return true;
 }
 
-PendingPng::~PendingPng() {
+PendingFile::~PendingFile() {
     if (file_ != nullptr)
-        fclose(static_cast<FILE*>(file_));
+        fclose(file_);
     if (!temporaryPath_.empty())
         remove(temporaryPath_.c_str());
 }

@@ -11,6 +11,7 @@
 #define TOOLS_IMAGE_FILES_H
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -31,18 +32,28 @@ bool SavePng(const std::string& path, const RgbImage& image, std::string* error)
 // padded with the gap colour below.
 RgbImage SideBySide(const RgbImage& left, const RgbImage& right, int32_t gap, uint32_t gapColour);
 
-// A file that will receive a PNG later, opened now: this checks early that the target's
-// directory is writable, before any work is done. Commit() writes and renames; a
-// PendingPng destroyed without Commit() removes its temporary file.
-class PendingPng {
+// A file opened now and written later: Open() checks early, before any work is done, that the
+// target can be written, by creating a temporary file beside it. Write through File() or
+// WritePng(); Close() finishes writing and reports a failed write; Commit() closes if needed
+// and renames the temporary file over the target. A PendingFile destroyed without Commit()
+// removes its temporary file. Close() and Commit() on a file never opened do nothing.
+class PendingFile {
   public:
     bool Open(const std::string& path, std::string* error);
-    bool Commit(const RgbImage& image, std::string* error);
-    ~PendingPng();
+    FILE* File() const { return file_; }
+    bool WritePng(const RgbImage& image, std::string* error);
+    bool Close(std::string* error);
+    bool Commit(std::string* error);
+    ~PendingFile();
 
   private:
     std::string path_, temporaryPath_;
-    void* file_ = nullptr; // FILE*
+    FILE* file_ = nullptr;
+    bool failed_ = false; // a write through WritePng() failed
 };
+
+// Where a file or folder for `path` is written before it is renamed to `path`: beside it,
+// with the process id in its name.
+std::string TemporaryPathFor(const std::string& path);
 
 #endif

@@ -133,18 +133,27 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> startMask;
     if (!LoadDrawnMask(options, input, &startMask, &error))
         return Fail(1, error);
-    PendingPng output;
-    if (!output.Open(options.outputPath, &error))
+    // Every output is opened before the work, so that one that cannot be written fails early.
+    PendingFile output, record, beforeAfter;
+    PendingFrames frames;
+    if (!output.Open(options.outputPath, &error) ||
+        (!options.recordPath.empty() && !record.Open(options.recordPath, &error)) ||
+        (!options.beforeAfterPath.empty() && !beforeAfter.Open(options.beforeAfterPath, &error)) ||
+        (!options.framesDir.empty() && !frames.Open(options.framesDir, &error)))
         return Fail(1, error);
 
     LoadedPlugin plugin;
-    if (!LoadPlugin(options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath, &plugin,
-                    &error))
+    std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
+    if (!LoadPlugin(pluginPath, &plugin, &error))
         return Fail(1, error);
 #ifdef _WIN32
     // The DLL's cursor and message-box calls go to the simulated host, as in the Windows test
     // host: recorded, and no box waits for a click.
-    RecordUser32CallsOf(static_cast<HMODULE>(plugin.library));
+    int redirected = RecordUser32CallsOf(static_cast<HMODULE>(plugin.library));
+    if (redirected != RecordedUser32Calls)
+        return Fail(1, "only " + std::to_string(redirected) + " of the " +
+                           std::to_string(int(RecordedUser32Calls)) + " user32 imports of " +
+                           pluginPath + " found");
 #endif
 
     SimulatedHost host;
@@ -157,20 +166,24 @@ int main(int argc, char** argv) {
     RgbImage result = input;
     result.pixels = host.pixels;
 
-    FramesWritten frames;
+    FramesWritten framesWritten;
     if (!options.framesDir.empty() &&
-        !WriteFrames(options.framesDir, input, result, report, options.paintColour,
-                     options.maxFrames, &frames, &error))
+        !WriteFrames(frames.Folder(), input, result, report, options.paintColour, options.maxFrames,
+                     &framesWritten, &error))
         return Fail(1, error);
-    if (!options.recordPath.empty() &&
-        !WriteRecord(options.recordPath, options.clicks, report, input.width, &error))
-        return Fail(1, error);
+    if (!options.recordPath.empty())
+        WriteRecord(record.File(), options.clicks, report, input.width);
     if (!options.beforeAfterPath.empty() &&
-        !SavePng(options.beforeAfterPath, SideBySide(input, result, 8, 0x00FFFFFFu), &error))
+        !beforeAfter.WritePng(SideBySide(input, result, 8, 0x00FFFFFFu), &error))
         return Fail(1, error);
-    if (!output.Commit(result, &error))
+    if (!output.WritePng(result, &error))
+        return Fail(1, error);
+    // All is written; what is left are the renames into place.
+    if (!record.Close(&error) || !beforeAfter.Close(&error) || !output.Close(&error) ||
+        !record.Commit(&error) || !beforeAfter.Commit(&error) || !output.Commit(&error) ||
+        !frames.Commit(&error))
         return Fail(1, error);
     printf("%s: %s\n", ProgramName.c_str(),
-           Summary(options, report, options.framesDir.empty() ? nullptr : &frames).c_str());
+           Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten).c_str());
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 uint32_t OutlineColourFor(uint32_t paintColour) {
     bool nearYellow = (paintColour >> 16 & 0xFF) >= 192 && (paintColour >> 8 & 0xFF) >= 192 &&
@@ -52,23 +53,6 @@ static void DrawOutline(const RefreshRequest& r, uint32_t colour, RgbImage* imag
         at(left, y) = at(right, y) = colour;
 }
 
-static bool ClearOldFrames(const std::string& dir, std::string* error) {
-    std::error_code failure;
-    std::filesystem::create_directories(dir, failure);
-    if (failure || !std::filesystem::is_directory(dir)) {
-        *error = "cannot create frames directory " + dir +
-                 (failure ? ": " + failure.message() : ": not a directory");
-        return false;
-    }
-    for (const auto& entry : std::filesystem::directory_iterator(dir, failure)) {
-        std::string name = entry.path().filename().string();
-        bool oldFrame = name.rfind("frame-", 0) == 0 && entry.path().extension() == ".png";
-        if (oldFrame || name == "overview.png")
-            std::filesystem::remove(entry.path(), failure);
-    }
-    return true;
-}
-
 static std::string FramePath(const std::string& dir, size_t request) {
     char name[32];
     snprintf(name, sizeof name, "frame-%05zu.png", request + 1);
@@ -78,8 +62,6 @@ static std::string FramePath(const std::string& dir, size_t request) {
 bool WriteFrames(const std::string& dir, const RgbImage& input, const RgbImage& result,
                  const FillReport& report, uint32_t paintColour, int32_t maxFrames,
                  FramesWritten* written, std::string* error) {
-    if (!ClearOldFrames(dir, error))
-        return false;
     const size_t requests = report.refreshes.size();
     written->stride = requests > size_t(maxFrames)
                           ? int32_t((requests + size_t(maxFrames) - 1) / size_t(maxFrames))
@@ -107,4 +89,69 @@ bool WriteFrames(const std::string& dir, const RgbImage& input, const RgbImage& 
     for (size_t k = 0; k < requests; ++k)
         DrawOutline(report.refreshes[k], OverviewColours[k % 5], &overview);
     return SavePng((std::filesystem::path(dir) / "overview.png").string(), overview, error);
+}
+
+// ---- PendingFrames ---------------------------------------------------------------------------
+
+namespace fs = std::filesystem;
+
+static bool IsFrameFile(const fs::path& path) {
+    std::string name = path.filename().string();
+    return (name.rfind("frame-", 0) == 0 && path.extension() == ".png") || name == "overview.png";
+}
+
+static bool ListFolder(const fs::path& dir, std::vector<fs::path>* files, std::string* error) {
+    std::error_code failure;
+    for (fs::directory_iterator it(dir, failure); !failure && it != fs::directory_iterator();
+         it.increment(failure))
+        files->push_back(it->path());
+    if (failure)
+        *error = "cannot list " + dir.string() + ": " + failure.message();
+    return !failure;
+}
+
+bool PendingFrames::Open(const std::string& dir, std::string* error) {
+    dir_ = dir;
+    std::error_code failure;
+    for (fs::path p = dir;
+         !p.empty() && fs::symlink_status(p, failure).type() == fs::file_type::not_found;
+         p = p.parent_path())
+        created_ = p.string();
+    temporary_ = TemporaryPathFor((fs::path(dir) / "frames").string());
+    fs::create_directories(temporary_, failure);
+    if (failure) {
+        *error = "cannot create frames directory " + dir + ": " + failure.message();
+        return false;
+    }
+    return true;
+}
+
+bool PendingFrames::Commit(std::string* error) {
+    if (temporary_.empty())
+        return true;
+    std::vector<fs::path> oldFiles, newFiles;
+    if (!ListFolder(dir_, &oldFiles, error) || !ListFolder(temporary_, &newFiles, error))
+        return false;
+    std::error_code failure;
+    for (const fs::path& file : oldFiles)
+        if (IsFrameFile(file))
+            fs::remove(file, failure);
+    for (const fs::path& file : newFiles) {
+        fs::rename(file, fs::path(dir_) / file.filename(), failure);
+        if (failure) {
+            *error = "cannot write " + (fs::path(dir_) / file.filename()).string() + ": " +
+                     failure.message();
+            return false;
+        }
+    }
+    fs::remove(temporary_, failure);
+    temporary_.clear();
+    created_.clear();
+    return true;
+}
+
+PendingFrames::~PendingFrames() {
+    std::error_code ignored;
+    if (!temporary_.empty())
+        fs::remove_all(created_.empty() ? temporary_ : created_, ignored);
 }

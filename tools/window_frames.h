@@ -8,8 +8,10 @@
 // Before the first request the window shows the input picture.
 //
 // Files in DIR: frame-NNNNN.png, NNNNN the request's number counted from 1 over all clicks,
-// and overview.png, every request's rectangle outlined over the result. Older frame-*.png
-// files and overview.png in DIR are removed first, so DIR never mixes two runs.
+// and overview.png, every request's rectangle outlined over the result. They are written to a
+// temporary folder first (PendingFrames); only when all are written are the older frame-*.png
+// files and overview.png in DIR replaced by them, so DIR never mixes two runs and a failed
+// run leaves DIR as it was.
 //
 // Cap. When there are more requests than maxFrames, only every S-th request gets a file,
 // S = ceil(requests / maxFrames), plus the last request of each click; the missing numbers in
@@ -37,8 +39,25 @@ uint32_t OutlineColourFor(uint32_t paintColour);
 void ApplyRefresh(const RgbImage& input, const RgbImage& result, const FillReport& report,
                   size_t request, RgbImage* screen);
 
+// Writes the frames and the overview into `dir`, which should be PendingFrames::Folder().
 bool WriteFrames(const std::string& dir, const RgbImage& input, const RgbImage& result,
                  const FillReport& report, uint32_t paintColour, int32_t maxFrames,
                  FramesWritten* written, std::string* error);
+
+// The frames folder, prepared before the fill: Open() creates DIR (and any missing parents) and
+// an empty temporary folder in it, which fails early when DIR cannot be written. Commit()
+// removes the older frames from DIR and moves the new ones in. Destroyed without Commit(), it
+// removes the temporary folder and every folder Open() created. Commit() on frames never
+// opened does nothing.
+class PendingFrames {
+  public:
+    bool Open(const std::string& dir, std::string* error);
+    const std::string& Folder() const { return temporary_; }
+    bool Commit(std::string* error);
+    ~PendingFrames();
+
+  private:
+    std::string dir_, temporary_, created_; // created_: the outermost folder Open() made
+};
 
 #endif

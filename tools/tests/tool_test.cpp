@@ -45,7 +45,7 @@ std::string Quote(const std::string& arg) {
     return quoted + "'";
 }
 
-// A picture of w x h in one colour, with `paint` applied to the rectangles given.
+// A picture of w x h in one colour.
 RgbImage Uniform(int32_t w, int32_t h, uint32_t colour) {
     RgbImage image;
     image.width = w;
@@ -212,6 +212,44 @@ TEST_F(ToolArgumentErrors, FailureLeavesAnExistingOutputAlone) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(ReadFile(dir / "out.png"), "previous result");
     EXPECT_EQ(FileNames(dir), (std::vector<std::string>{"in.png", "out.png"}));
+}
+
+// Side outputs are checked before the fill as -o is: one that cannot be written stops the run
+// with nothing written, not even frames, and an earlier run's frames stay as they were.
+TEST_F(ToolArgumentErrors, UnwritableSideOutputLeavesNothingBehind) {
+    SavePicture("in.png", Uniform(8, 6, 0x00336699u));
+    fs::create_directories(dir / "frames");
+    std::ofstream(PathOf("frames/frame-00001.png")) << "from an earlier run";
+    std::ofstream(PathOf("frames/notes.txt")) << "the user's";
+    const std::vector<BadCase> cases = {
+        {"record dir missing", {"--record", "no/r.txt"}, 1, "cannot write"},
+        {"record is a directory", {"--record", "frames"}, 1, "directory"},
+        {"before-after dir missing", {"--before-after", "no/b.png"}, 1, "cannot write"},
+        {"frames under a file", {"--frames", "in.png/frames"}, 1, "frames directory"},
+        {"frames kept when record fails",
+         {"--frames", "frames", "--record", "no/r.txt"},
+         1,
+         "no/r.txt"},
+        {"new frames dir removed when before-after fails",
+         {"--frames", "new/deeper/frames", "--before-after", "no/b.png"},
+         1,
+         "no/b.png"},
+    };
+    for (const BadCase& bad : cases) {
+        SCOPED_TRACE(bad.what);
+        std::vector<std::string> args = {PathOf("in.png"), "1", "1", "-o", PathOf("out.png")};
+        for (const std::string& arg : bad.args)
+            args.push_back(arg[0] == '-' ? arg : PathOf(arg));
+        ToolRun run = Run(args);
+        EXPECT_EQ(run.exitCode, bad.exitCode);
+        EXPECT_NE(run.err.find(bad.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(FileNames(dir), (std::vector<std::string>{"frames", "in.png"}));
+        EXPECT_EQ(FileNames(dir / "frames"),
+                  (std::vector<std::string>{"frame-00001.png", "notes.txt"}));
+        EXPECT_EQ(ReadFile(dir / "frames/frame-00001.png"), "from an earlier run");
+    }
 }
 
 // ---- Pictures in and out -----------------------------------------------------------------------
