@@ -25,7 +25,8 @@ need libclang-rt-14-dev
 need libstb-dev /usr/include/stb/stb_image.h
 need g++-mingw-w64-i686 /usr/bin/i686-w64-mingw32-g++
 need binutils-mingw-w64-i686 /usr/bin/i686-w64-mingw32-objdump
-need icoutils /usr/bin/wrestool
+# The DLL-image check (windows_host/check_dll_image.py) reads PAINT.DLL with pefile.
+need python3-pefile /usr/lib/python3/dist-packages/pefile.py
 
 updated=no
 if [ ${#missing[@]} -gt 0 ]; then
