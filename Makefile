@@ -62,14 +62,16 @@ bench: deps
 	build/bench/bench/fill_bench
 
 # The release for the host's users: PAINT.DLL, its SHA-256 and the install note, zipped, from
-# a build that has passed the Windows checks.
+# a build that has passed the Windows checks. The zip is the same to the byte for the same
+# commit: entries in this order, dated with the DLL's own time stamp, mode 0644.
 DIST_FILES = PAINT.DLL PAINT.DLL.sha256 INSTALL.txt
 dist: test-win32
 	rm -rf dist/paint-dll dist/paint-dll.zip
 	mkdir -p dist/paint-dll
 	cp build/win32/bin/PAINT.DLL packaging/INSTALL.txt dist/paint-dll/
 	cd dist/paint-dll && sha256sum PAINT.DLL > PAINT.DLL.sha256
-	cd dist/paint-dll && cmake -E tar cf ../paint-dll.zip --format=zip $(DIST_FILES)
+	python3 packaging/reproducible_zip.py dist/paint-dll.zip dist/paint-dll \
+	    "$$(cat build/win32/paint-time-stamp)" $(DIST_FILES)
 	@echo "dist: dist/paint-dll.zip ($(DIST_FILES))"
 
 clean:
