@@ -3,13 +3,13 @@
 #
 #   vx_source_date_epoch(OUTPUT_VARIABLE)
 # sets OUTPUT_VARIABLE to, in this order of preference:
-#   1. the environment's SOURCE_DATE_EPOCH at configure time, when it is set;
+#   1. the environment's SOURCE_DATE_EPOCH at configure time, when it is set and not empty;
 #   2. the commit time of HEAD, when the source directory is the top of a git work tree;
 #   3. 0.
 # With git, a new commit (or checkout) re-runs the configuration, so the value follows HEAD.
 function(vx_source_date_epoch output_variable)
     set(epoch "")
-    if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    if(NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
         set(epoch "$ENV{SOURCE_DATE_EPOCH}")
         set(origin "SOURCE_DATE_EPOCH")
         if(NOT epoch MATCHES "^[0-9]+$" OR epoch GREATER 4294967295)
