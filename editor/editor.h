@@ -44,8 +44,8 @@ struct FillOutcome {
 
 struct Editor {
     HINSTANCE instance = nullptr;
-    HWND main = nullptr, view = nullptr, stepField = nullptr, seedField = nullptr,
-         status = nullptr, tooltip = nullptr;
+    HWND main = nullptr, view = nullptr, stepField = nullptr, seedField = nullptr, status = nullptr,
+         tooltip = nullptr;
     std::vector<EditorTool> tools;
     int selectedTool = -1;
     std::vector<std::string> skippedPlugins; // one line per DLL that did not become a tool

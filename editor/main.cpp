@@ -14,12 +14,7 @@ Editor TheEditor;
 static const char MainClassName[] = "VexraEditor";
 static const char WindowTitle[] = "vexra - RegionGrowing host";
 
-enum : UINT {
-    CommandOpen = 1001,
-    CommandSave,
-    CommandExit,
-    CommandUndo
-};
+enum : UINT { CommandOpen = 1001, CommandSave, CommandExit, CommandUndo };
 
 static HWND StepLabel, SeedLabel;
 
@@ -45,8 +40,8 @@ void PumpMessages() {
 }
 
 static HWND Child(const char* className, const char* text, DWORD style, DWORD exStyle = 0) {
-    HWND window = CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0,
-                                  0, 0, TheEditor.main, nullptr, TheEditor.instance, nullptr);
+    HWND window = CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0,
+                                  0, TheEditor.main, nullptr, TheEditor.instance, nullptr);
     SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                  TRUE);
     return window;
@@ -56,7 +51,8 @@ static HWND Child(const char* className, const char* text, DWORD style, DWORD ex
 static int TextWidth(HWND label) {
     std::string text = FieldText(label);
     HDC dc = GetDC(label);
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
     SIZE size = {};
     GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &size);
     SelectObject(dc, previous);
@@ -197,18 +193,18 @@ static bool CreateMainWindow(const EditorOptions& options) {
     mainClass.lpszClassName = MainClassName;
     if (!RegisterClassA(&mainClass) || !RegisterViewClass(TheEditor.instance))
         return false;
-    TheEditor.main = CreateWindowExA(0, MainClassName, WindowTitle,
-                                     WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 640, 480,
-                                     nullptr, MakeMenu(), TheEditor.instance, nullptr);
+    TheEditor.main =
+        CreateWindowExA(0, MainClassName, WindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                        640, 480, nullptr, MakeMenu(), TheEditor.instance, nullptr);
     if (TheEditor.main == nullptr)
         return false;
     CreateToolButtons(TheEditor.main, 6, (ToolbarHeight - ToolButtonSize) / 2);
     StepLabel = Child("STATIC", "Step tolerance", SS_RIGHT);
-    TheEditor.stepField = Child("EDIT", options.stepText.c_str(), ES_AUTOHSCROLL | WS_TABSTOP,
-                                WS_EX_CLIENTEDGE);
+    TheEditor.stepField =
+        Child("EDIT", options.stepText.c_str(), ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
     SeedLabel = Child("STATIC", "Seed tolerance", SS_RIGHT);
-    TheEditor.seedField = Child("EDIT", options.seedText.c_str(), ES_AUTOHSCROLL | WS_TABSTOP,
-                                WS_EX_CLIENTEDGE);
+    TheEditor.seedField =
+        Child("EDIT", options.seedText.c_str(), ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
     TheEditor.view = CreatePictureView(TheEditor.main);
     TheEditor.status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                        TheEditor.main, nullptr, TheEditor.instance, nullptr);

@@ -140,8 +140,7 @@ static void ApplyTool(int32_t x, int32_t y) {
     auto start = std::chrono::steady_clock::now();
     tool.plugin.drawIt(host.View(), x, y, 0);
     outcome.milliseconds =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count();
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     outcome.cursorAfter = GetCursor();
 
     if (hook != nullptr)

@@ -64,9 +64,9 @@ int ToolButtonsWidth() {
 }
 
 void CreateToolButtons(HWND parent, int left, int top) {
-    TheEditor.tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                                        WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, parent, nullptr,
-                                        TheEditor.instance, nullptr);
+    TheEditor.tooltip =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
+                        0, parent, nullptr, TheEditor.instance, nullptr);
     for (size_t i = 0; i < TheEditor.tools.size(); ++i) {
         EditorTool& tool = TheEditor.tools[i];
         // A push-like radio button: it stays down while its tool is the selected one.

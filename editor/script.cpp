@@ -75,7 +75,9 @@ static BOOL CALLBACK CloseIfMessageBox(HWND window, LPARAM) {
     printf("message \"%s\", caption \"%s\", buttons %s, icon %s, owner %s\n", box.text.c_str(),
            TextOf(window).c_str(), WithoutMnemonics(box.buttons).c_str(),
            box.icon ? "shown" : "none",
-           owner == TheEditor.main ? "main window" : owner == nullptr ? "none" : "another window");
+           owner == TheEditor.main ? "main window"
+           : owner == nullptr      ? "none"
+                                   : "another window");
     fflush(stdout);
     // Pressed as a user presses it; a box without OK is told to close as by its OK.
     if (box.ok != nullptr)
@@ -105,13 +107,13 @@ static const char* CursorName(HCURSOR cursor) {
 }
 
 static std::string CursorReport(const FillOutcome& fill) {
-    std::string during = fill.refreshRequests == 0 ? "not seen"
-                         : fill.refreshesUnderWaitCursor == fill.refreshRequests
-                             ? "wait"
-                             : "not wait at " +
-                                   std::to_string(fill.refreshRequests -
-                                                  fill.refreshesUnderWaitCursor) +
-                                   " refresh requests";
+    std::string during =
+        fill.refreshRequests == 0 ? "not seen"
+        : fill.refreshesUnderWaitCursor == fill.refreshRequests
+            ? "wait"
+            : "not wait at " +
+                  std::to_string(fill.refreshRequests - fill.refreshesUnderWaitCursor) +
+                  " refresh requests";
     std::string after = fill.cursorAfter == fill.cursorBefore
                             ? std::string("as before (") + CursorName(fill.cursorBefore) + ")"
                             : std::string(CursorName(fill.cursorAfter)) + ", before " +
@@ -208,13 +210,13 @@ void ReportLayout() {
 }
 
 int RunScript(const EditorOptions& options) {
-    for (const std::string& line : TheEditor.skippedPlugins)
-        printf("%s\n", line.c_str());
     for (const Click& click : options.clicks)
         if (!TheEditor.host.Contains(click.x, click.y))
             return Fail(2, "click " + std::to_string(click.x) + " " + std::to_string(click.y) +
                                " lies outside the " + std::to_string(TheEditor.host.width) + "x" +
                                std::to_string(TheEditor.host.height) + " picture");
+    for (const std::string& line : TheEditor.skippedPlugins)
+        printf("%s\n", line.c_str());
     int tool = FindTool(ScriptedTool);
     if (tool < 0)
         return Fail(1, std::string("no ") + ScriptedTool + " tool in plugins\\");
@@ -237,8 +239,8 @@ int RunScript(const EditorOptions& options) {
                                std::to_string(click.y) + " was not handled within " +
                                std::to_string(ClickWaitMilliseconds / 1000) + " s");
         const FillOutcome& fill = TheEditor.last;
-        printf("click %d %d: %llu pixels painted, %llu refresh requests, %d messages; %s\n",
-               fill.x, fill.y, (unsigned long long)fill.pixelsPainted,
+        printf("click %d %d: %llu pixels painted, %llu refresh requests, %d messages; %s\n", fill.x,
+               fill.y, (unsigned long long)fill.pixelsPainted,
                (unsigned long long)fill.refreshRequests, fill.messagesShown,
                CursorReport(fill).c_str());
         fflush(stdout);
