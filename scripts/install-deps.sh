@@ -26,6 +26,11 @@ need libstb-dev /usr/include/stb/stb_image.h
 need g++-mingw-w64-i686 /usr/bin/i686-w64-mingw32-g++
 need binutils-mingw-w64-i686 /usr/bin/i686-w64-mingw32-objdump
 need icoutils /usr/bin/wrestool
+# The editor's tests: a virtual X display, a real pointer, and a capture of the display.
+need xvfb /usr/bin/xvfb-run
+need xauth /usr/bin/xauth
+need xdotool /usr/bin/xdotool
+need imagemagick /usr/bin/import
 
 updated=no
 if [ ${#missing[@]} -gt 0 ]; then
