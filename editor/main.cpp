@@ -12,7 +12,7 @@
 Editor TheEditor;
 
 static const char MainClassName[] = "VexraEditor";
-static const char WindowTitle[] = "vexra - RegionGrowing host";
+static const char WindowTitle[] = "vexra";
 
 enum : UINT { CommandOpen = 1001, CommandSave, CommandExit, CommandUndo };
 
@@ -254,11 +254,14 @@ int main(int argc, char** argv) {
     SetWindowPos(TheEditor.main, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOMOVE);
     ShowWindow(TheEditor.main, SW_SHOW);
     UpdateWindow(TheEditor.main);
-    if (TheEditor.skippedPlugins.empty())
+    std::string skipped;
+    for (const std::string& line : TheEditor.skippedPlugins)
+        skipped += (skipped.empty() ? "" : "; ") + line;
+    if (!skipped.empty())
+        SetStatusText(skipped);
+    else
         SetStatusText(TheEditor.tools.empty() ? "no drawing tools in plugins\\"
                                               : "select a tool, then click on the picture");
-    else
-        SetStatusText(TheEditor.skippedPlugins.back());
 
     if (options.reportLayout)
         ReportLayout();
@@ -279,5 +282,5 @@ int main(int argc, char** argv) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    return 0;
+    return int(message.wParam);
 }

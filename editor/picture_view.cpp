@@ -292,6 +292,7 @@ bool OpenPicture(const std::string& path, std::string* error) {
     TheEditor.paintStamp.assign(host.pixels.size(), 0);
     TheEditor.havePicture = true;
     TheEditor.picturePath = path;
+    SetWindowTextA(TheEditor.main, ("vexra - " + path).c_str());
     TheEditor.canUndo = false;
     TheEditor.scrollX = TheEditor.scrollY = 0;
     ShowAll();
