@@ -63,6 +63,8 @@ static int TextWidth(HWND label) {
 // Toolbar strip: the tool buttons, then the two labelled fields; the view below it and the
 // status bar at the bottom.
 static void LayOut() {
+    if (TheEditor.status == nullptr)
+        return; // not all made yet
     RECT client;
     GetClientRect(TheEditor.main, &client);
     SendMessageA(TheEditor.status, WM_SIZE, 0, 0);

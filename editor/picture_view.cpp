@@ -253,9 +253,12 @@ static LRESULT CALLBACK ViewProcedure(HWND window, UINT message, WPARAM wParam, 
             SetStatusText("select a tool on the toolbar first");
             return 0;
         }
-        int32_t x = int16_t(LOWORD(lParam)) + TheEditor.scrollX;
-        int32_t y = int16_t(HIWORD(lParam)) + TheEditor.scrollY;
-        if (TheEditor.host.Contains(x, y))
+        // Only what the view shows can be clicked.
+        POINT at = {int16_t(LOWORD(lParam)), int16_t(HIWORD(lParam))};
+        RECT client;
+        GetClientRect(window, &client);
+        int32_t x = at.x + TheEditor.scrollX, y = at.y + TheEditor.scrollY;
+        if (PtInRect(&client, at) && TheEditor.host.Contains(x, y))
             ApplyTool(x, y);
         return 0;
     }

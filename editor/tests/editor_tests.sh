@@ -44,8 +44,11 @@ if [ "${EDITOR_TEST_INSIDE:-}" != 1 ]; then
     [ -d "$work/wine-prefix" ] && WINEPREFIX=$work/wine-prefix wineserver -k >/dev/null 2>&1
     rm -rf "$work"
     mkdir -p "$work"
+    # The clicks test gets a screen smaller than its picture, the others room for the window.
+    screen=1280x1024x24
+    [ "$test_name" = clicks ] && screen=640x480x24
     EDITOR_TEST_INSIDE=1 timeout --kill-after=5 "${EDITOR_TEST_TIME_LIMIT:-100}" \
-        xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$0" "$@"
+        xvfb-run -a -s "-screen 0 $screen -nolisten tcp" "$0" "$@"
     status=$?
     WINEPREFIX=$work/wine-prefix wineserver -k >/dev/null 2>&1
     [ $status -eq 124 ] && echo "FAILED: the test did not end within its time limit"
@@ -77,16 +80,14 @@ VX_WINE_STARTED_LINE="usage:" "$WINE_RUNNER" "$prefix" app/vexra.exe --help >/de
 read -r -a demo <"$SOURCE_DIR/examples/demo-clicks.args"
 cp "$SOURCE_DIR/examples/chelsea.png" picture.png
 
-# The demo's clicks as the editor takes them: "X Y X Y ... --options" -> "--click X Y ...".
-editor_clicks() {
-    local i
-    for ((i = 0; i < ${#demo[@]}; i += 2)); do
-        case ${demo[i]} in
-        --*) echo "${demo[@]:i}"; return ;;
-        *) echo "--click ${demo[i]} ${demo[i + 1]}" ;;
-        esac
-    done
-}
+# The demo's clicks and options apart: "X Y X Y ... --options".
+demo_clicks=() demo_options=()
+for ((i = 0; i < ${#demo[@]}; i += 2)); do
+    case ${demo[i]} in
+    --*) demo_options=("${demo[@]:i}"); break ;;
+    *) demo_clicks+=("${demo[i]}" "${demo[i + 1]}") ;;
+    esac
+done
 
 expect_line() { # expect_line TEXT: editor.out has a line that is exactly TEXT
     grep -qxF -- "$1" editor.out || { cat editor.out; fail "no line \"$1\""; }
@@ -95,16 +96,25 @@ expect_line() { # expect_line TEXT: editor.out has a line that is exactly TEXT
 # Scripted clicks paint what the native region_grow paints with the same picture, tolerances
 # and clicks, byte for byte through the same PNG writer; each click requests as many refreshes
 # as the native run recorded, and shows the wait cursor throughout the fill and the cursor from
-# before the click after it. The step text is one that only the plug-in's own reading turns
-# into the demo's 6 (it wraps at 2^32), so an editor that did not hand it over as typed would
-# paint differently.
+# before the click after it. The picture is the demo's before/after pair, wider than the small
+# screen this test gets, and it is clicked at the demo's points in both halves, so that the
+# view must scroll to reach half of them. The step text is one that only the plug-in's own
+# reading turns into the demo's 6 (it wraps at 2^32), so an editor that did not hand it over as
+# typed would paint differently.
 test_clicks() {
-    local step=" 4294967302 px"
-    "$NATIVE_TOOL" picture.png "${demo[@]}" --step "$step" --record native.txt \
-        -o native.png >/dev/null || fail "the native region_grow failed"
-    # shellcheck disable=SC2046
-    editor picture.png $(editor_clicks) --step "$step" --save editor.png --close-messages \
-        --quit || { cat editor.out; fail "the editor failed"; }
+    "$NATIVE_TOOL" picture.png "${demo[@]}" --before-after wide.png -o demo.png >/dev/null ||
+        fail "the native region_grow failed on the demo"
+    local clicks=() editor_clicks=() i x step=" 4294967302 px"
+    for ((i = 0; i < ${#demo_clicks[@]}; i += 2)); do
+        for x in "${demo_clicks[i]}" $((demo_clicks[i] + 459)); do # 451 + the 8-pixel gap
+            clicks+=("$x" "${demo_clicks[i + 1]}")
+            editor_clicks+=(--click "$x" "${demo_clicks[i + 1]}")
+        done
+    done
+    "$NATIVE_TOOL" wide.png "${clicks[@]}" "${demo_options[@]}" --step "$step" \
+        --record native.txt -o native.png >/dev/null || fail "the native region_grow failed"
+    editor wide.png "${editor_clicks[@]}" "${demo_options[@]}" --step "$step" --save editor.png \
+        --close-messages --quit || { cat editor.out; fail "the editor failed"; }
     cat editor.out
     cmp native.png editor.png || fail "the editor's picture differs from the native tool's"
     awk '/^click/ {n++} /^refresh/ {r[n]++} END {for (i = 1; i <= n; i++) print r[i] + 0}' \
