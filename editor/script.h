@@ -4,12 +4,16 @@
 // window, as a user would: it types the tolerance texts into the fields, presses the
 // RegionGrowing button, and posts mouse messages to the view at each click's position. It
 // prints, on standard output:
+//   skipped FILE: REASON     one line per DLL in plugins\ that did not become a tool
 //   tool RegionGrowing from PAINT.DLL, tooltip "RegionGrowing"
 //   click X Y: N pixels painted, R refresh requests, M messages; cursor during the fill: wait,
-//     after: as before
+//     after: as before (cross)
 //   message "Buffer over", caption "Err", buttons OK, icon none, owner main window
-//   saved OUT.png / screenshot SHOT.png W x H
-// (the click line is one line). Returns the exit status.
+//   saved OUT.png
+//   screenshot SHOT.png
+// (the click line is one line; a message line comes before the line of its click). The cursor
+// is named wait, cross, arrow, none or other; "wait" during the fill means it was the wait
+// cursor at every refresh request. Returns the exit status.
 #ifndef EDITOR_SCRIPT_H
 #define EDITOR_SCRIPT_H
 
