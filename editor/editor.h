@@ -40,6 +40,9 @@ struct FillOutcome {
     // The cursor: before the call, at every refresh request (all wait?), after the call.
     HCURSOR cursorBefore = nullptr, cursorAfter = nullptr;
     uint64_t refreshesUnderWaitCursor = 0;
+    // Refresh requests after which the last pixel painted, if in view, was looked at on the
+    // window, and how many of those showed its new colour at once, before the fill went on.
+    uint64_t refreshesLookedAt = 0, refreshesShownAtOnce = 0;
 };
 
 struct Editor {

@@ -97,6 +97,23 @@ static LRESULT CALLBACK WatchDialogs(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// Reads back from the view's own device context whether the window shows, at picture pixel
+// (x, y), the working picture's colour. Pixels scrolled out of view are not looked at.
+static void CheckShownAtOnce(int32_t x, int32_t y, FillOutcome* outcome) {
+    POINT at = PictureToView(x, y);
+    RECT client;
+    GetClientRect(TheEditor.view, &client);
+    if (!PtInRect(&client, at))
+        return;
+    ++outcome->refreshesLookedAt;
+    HDC dc = GetDC(TheEditor.view);
+    COLORREF shown = GetPixel(dc, at.x, at.y);
+    ReleaseDC(TheEditor.view, dc);
+    PackedColour colour = TheEditor.host.Pixel(x, y);
+    if (shown == RGB(colour >> 16 & 0xFF, colour >> 8 & 0xFF, colour & 0xFF))
+        ++outcome->refreshesShownAtOnce;
+}
+
 static std::string Plural(uint64_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -117,19 +134,31 @@ static void ApplyTool(int32_t x, int32_t y) {
     outcome.y = y;
     uint32_t stamp = ++TheEditor.fillNumber;
     HCURSOR waitCursor = LoadCursorA(nullptr, IDC_WAIT);
+    bool paintedSinceRefresh = false;
+    int32_t lastX = 0, lastY = 0; // the last pixel painted, inside the next refresh request
     host.afterCall = [&](const HostCall& call) {
         if (call.kind == HostCallKind::PSet) {
             int32_t px = int32_t(call.args[0]), py = int32_t(call.args[1]);
-            if (host.Contains(px, py) && TheEditor.paintStamp[host.IndexOf(px, py)] != stamp) {
+            if (!host.Contains(px, py))
+                return;
+            if (TheEditor.paintStamp[host.IndexOf(px, py)] != stamp) {
                 TheEditor.paintStamp[host.IndexOf(px, py)] = stamp;
                 ++outcome.pixelsPainted;
             }
+            paintedSinceRefresh = true;
+            lastX = px;
+            lastY = py;
         } else if (call.kind == HostCallKind::UpdateImageWindow) {
             ++outcome.refreshRequests;
             if (GetCursor() == waitCursor)
                 ++outcome.refreshesUnderWaitCursor;
-            Refresh(int32_t(call.args[0]), int32_t(call.args[1]), int32_t(call.args[2]),
-                    int32_t(call.args[3]));
+            int32_t left = int32_t(call.args[0]), top = int32_t(call.args[1]),
+                    right = int32_t(call.args[2]), bottom = int32_t(call.args[3]);
+            Refresh(left, top, right, bottom);
+            if (paintedSinceRefresh && left <= lastX && lastX <= right && top <= lastY &&
+                lastY <= bottom)
+                CheckShownAtOnce(lastX, lastY, &outcome);
+            paintedSinceRefresh = false;
         }
     };
     HHOOK hook = SetWindowsHookExA(WH_CBT, WatchDialogs, nullptr, GetCurrentThreadId());

@@ -231,10 +231,12 @@ int RunScript(const EditorOptions& options) {
             return Fail(1, "the click at " + std::to_string(click.x) + " " +
                                std::to_string(click.y) + " did not reach the tool");
         const FillOutcome& fill = TheEditor.last;
-        printf("click %d %d: %llu pixels painted, %llu refresh requests, %d messages; %s\n", fill.x,
-               fill.y, (unsigned long long)fill.pixelsPainted,
+        printf("click %d %d: %llu pixels painted, %llu refresh requests, %d messages; %s; "
+               "shown at once: %llu of %llu looked at\n",
+               fill.x, fill.y, (unsigned long long)fill.pixelsPainted,
                (unsigned long long)fill.refreshRequests, fill.messagesShown,
-               CursorReport(fill).c_str());
+               CursorReport(fill).c_str(), (unsigned long long)fill.refreshesShownAtOnce,
+               (unsigned long long)fill.refreshesLookedAt);
         fflush(stdout);
     }
     if (options.closeMessages)

@@ -7,13 +7,15 @@
 //   skipped FILE: REASON     one line per DLL in plugins\ that did not become a tool
 //   tool RegionGrowing from PAINT.DLL, tooltip "RegionGrowing"
 //   click X Y: N pixels painted, R refresh requests, M messages; cursor during the fill: wait,
-//     after: as before (cross)
+//     after: as before (cross); shown at once: S of L looked at
 //   message "Buffer over", caption "Err", buttons OK, icon none, owner main window
 //   saved OUT.png
 //   screenshot SHOT.png
 // (the click line is one line; a message line comes before the line of its click). The cursor
 // is named wait, cross, arrow, none or other; "wait" during the fill means it was the wait
-// cursor at every refresh request. Returns the exit status.
+// cursor at every refresh request. "Shown at once": after a refresh request, the window,
+// read back, showed the last pixel painted in its new colour, before the fill went on; L
+// counts the requests whose last pixel was in view. Returns the exit status.
 #ifndef EDITOR_SCRIPT_H
 #define EDITOR_SCRIPT_H
 

@@ -95,8 +95,8 @@ expect_line() { # expect_line TEXT: editor.out has a line that is exactly TEXT
 
 # Scripted clicks paint what the native region_grow paints with the same picture, tolerances
 # and clicks, byte for byte through the same PNG writer; each click requests as many refreshes
-# as the native run recorded, and shows the wait cursor throughout the fill and the cursor from
-# before the click after it. The picture is the demo's before/after pair, wider than the small
+# as the native run recorded and is repainted at once, and shows the wait cursor throughout
+# the fill and the cursor from before the click after it. The picture is the demo's before/after pair, wider than the small
 # screen this test gets, and it is clicked at the demo's points in both halves, so that the
 # view must scroll to reach half of them. The step text is one that only the plug-in's own
 # reading turns into the demo's 6 (it wraps at 2^32), so an editor that did not hand it over as
@@ -126,8 +126,12 @@ test_clicks() {
             "$(echo $(cat editor-refreshes.txt))"
     local clicks
     clicks=$(grep -c '^click' editor.out)
-    [ "$(grep -c 'cursor during the fill: wait, after: as before (cross)$' editor.out)" = "$clicks" ] ||
+    [ "$(grep -c 'cursor during the fill: wait, after: as before (cross);' editor.out)" = "$clicks" ] ||
         fail "a fill did not keep the wait cursor up, or did not put back the cursor from before"
+    # The window, read back after each refresh request, already showed the new paint.
+    sed -n 's/^click .*; shown at once: \([0-9]*\) of \([0-9]*\) looked at$/\1 \2/p' editor.out |
+        awk -v clicks="$clicks" '$1 == $2 && $2 > 0 {n++} END {exit n != clicks}' ||
+        fail "a refresh request was not repainted at once"
     echo "identical to the native tool: $clicks clicks, $(sed -n 's/^painted //p' native.txt) pixels"
 }
 
