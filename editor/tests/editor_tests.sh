@@ -194,7 +194,8 @@ test_start_up() {
 }
 
 # A real pointer: xdotool presses the toolbar button and clicks on the picture, and the
-# display, captured from outside the editor, then shows what the native tool paints there.
+# display, captured from outside the editor, then shows what the native tool paints there;
+# then Ctrl+Z on the keyboard, and it shows the picture as it was.
 test_pointer() {
     "$NATIVE_TOOL" picture.png 20 20 --step 6 --seed-tolerance 30 -o native.png >/dev/null ||
         fail "the native region_grow failed"
@@ -223,6 +224,16 @@ test_pointer() {
         sleep 0.25
     done
     cat check.txt
+    # Ctrl+Z, typed on the keyboard, takes the fill back.
+    xdotool key ctrl+z
+    waited=0
+    until import -window root display.png 2>/dev/null &&
+        "$PICTURE_CHECK" display.png picture.png --at "$px" "$py" >check.txt; do
+        waited=$((waited + 1))
+        [ $waited -lt 40 ] || { cat check.txt; fail "Ctrl+Z did not undo the fill"; }
+        sleep 0.25
+    done
+    echo "after Ctrl+Z: $(cat check.txt)"
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
     wait $runner 2>/dev/null
     return 0
