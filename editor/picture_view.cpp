@@ -4,8 +4,8 @@
 // The view shows `shown`, not the host's working picture: a fill paints the working picture
 // through the services, and a pixel on screen changes only when a refresh request covers it.
 // Each _VXsUpdateImageWindow copies its rectangle into `shown`, invalidates it in window
-// coordinates and repaints it at once with UpdateWindow, as the real editor does while the
-// fill holds the thread.
+// coordinates and repaints it at once with UpdateWindow, so that the fill is seen growing
+// although it holds the thread and runs no message loop.
 #include <chrono>
 
 #include "editor.h"
@@ -25,8 +25,6 @@ static void ShowAll() {
 static void Paint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    RECT client;
-    GetClientRect(window, &client);
     const SimulatedHost& host = TheEditor.host;
     RECT picture = {0, 0, 0, 0};
     if (TheEditor.havePicture) {

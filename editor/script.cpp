@@ -1,3 +1,4 @@
+// The scripted mode (script.h): the command line's clicks through the editor's own window.
 #include "script.h"
 
 #include <stdio.h>
