@@ -2,7 +2,7 @@
 JOBS ?= 2
 FUZZ_SECONDS ?= 30
 
-.PHONY: deps build test test-native test-asan test-win32 demo bench fuzz dist clean
+.PHONY: deps build test test-native test-asan test-win32 demo bench fuzz dist try-windows clean
 
 deps:
 	scripts/install-deps.sh
@@ -73,6 +73,20 @@ dist: test-win32
 	python3 packaging/reproducible_zip.py dist/paint-dll.zip dist/paint-dll \
 	    "$$(cat build/win32/paint-time-stamp)" $(DIST_FILES)
 	@echo "dist: dist/paint-dll.zip ($(DIST_FILES))"
+
+# The editor stand-in with PAINT.DLL under Wine, on the sample photograph, in this session's
+# display. Its Wine prefix is its own, inside the build tree.
+try-windows: deps
+	@if [ -z "$${DISPLAY:-}" ]; then \
+	    echo "try-windows: no display (DISPLAY is not set): run it in a desktop session,"; \
+	    echo "             or copy build/win32/editor/ to Windows and start vexra.exe there"; \
+	    exit 1; \
+	fi
+	cmake --preset win32
+	cmake --build --preset win32 -j $(JOBS) --target editor
+	VX_WINE_STARTED_LINE="" VX_WINE_TIME_LIMIT=86400 windows_host/run_under_wine.sh \
+	    $(CURDIR)/build/win32/try-windows-prefix build/win32/editor/vexra.exe \
+	    examples/chelsea.png --step 6 --seed-tolerance 30
 
 clean:
 	rm -rf build dist

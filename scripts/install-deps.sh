@@ -27,6 +27,11 @@ need g++-mingw-w64-i686 /usr/bin/i686-w64-mingw32-g++
 need binutils-mingw-w64-i686 /usr/bin/i686-w64-mingw32-objdump
 # The DLL-image check (windows_host/check_dll_image.py) reads PAINT.DLL with pefile.
 need python3-pefile /usr/lib/python3/dist-packages/pefile.py
+# The editor's tests: a virtual X display, a real pointer, and a capture of the display.
+need xvfb /usr/bin/xvfb-run
+need xauth /usr/bin/xauth
+need xdotool /usr/bin/xdotool
+need imagemagick /usr/bin/import
 
 updated=no
 if [ ${#missing[@]} -gt 0 ]; then

@@ -1,0 +1,77 @@
+#include "editor_options.h"
+
+const char EditorUsage[] =
+    "usage: vexra [PICTURE] [--step T] [--seed-tolerance T] [--click X Y]... [--save OUT.png]\n"
+    "             [--screenshot SHOT.png] [--close-messages] [--quit]\n"
+    "Opens PICTURE (PNG, JPEG or BMP) in the editor with the drawing tools found in plugins\\.\n"
+    "  --step T             text of the Step tolerance field (default 12)\n"
+    "  --seed-tolerance T   text of the Seed tolerance field (default 40)\n"
+    "  --click X Y          with the RegionGrowing tool, click picture pixel X Y; one line each\n"
+    "  --save OUT.png       save the picture as PNG after the clicks\n"
+    "  --screenshot SHOT    capture the editor's window as PNG after the clicks\n"
+    "  --close-messages     press OK in each message box a fill shows, after printing it\n"
+    "  --quit               exit when done instead of staying open\n"
+    "Exit status: 0 done, 1 a file or the tool failed, 2 a bad command line or click.\n";
+
+bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* options,
+                        std::string* error) {
+    *options = EditorOptions();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        // The value after an option, or false with the reason.
+        auto value = [&](std::string* text) {
+            if (i + 1 >= args.size()) {
+                *error = arg + " needs a value";
+                return false;
+            }
+            *text = args[++i];
+            return true;
+        };
+        if (arg == "-h" || arg == "--help") {
+            options->help = true;
+        } else if (arg == "--step") {
+            if (!value(&options->stepText))
+                return false;
+        } else if (arg == "--seed-tolerance") {
+            if (!value(&options->seedText))
+                return false;
+        } else if (arg == "--click") {
+            std::string x, y;
+            if (!value(&x) || !value(&y))
+                return false;
+            Click click;
+            if (!ParseInt32(x, &click.x) || !ParseInt32(y, &click.y)) {
+                *error = "--click needs two integers, not " + x + " " + y;
+                return false;
+            }
+            options->clicks.push_back(click);
+        } else if (arg == "--save") {
+            if (!value(&options->savePath))
+                return false;
+        } else if (arg == "--screenshot") {
+            if (!value(&options->screenshotPath))
+                return false;
+        } else if (arg == "--close-messages") {
+            options->closeMessages = true;
+        } else if (arg == "--quit") {
+            options->quit = true;
+        } else if (arg == "--forget-drawn") {
+            options->forgetDrawn = true;
+        } else if (arg == "--report-layout") {
+            options->reportLayout = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            *error = "unknown option " + arg;
+            return false;
+        } else if (options->picturePath.empty()) {
+            options->picturePath = arg;
+        } else {
+            *error = "more than one picture: " + options->picturePath + " and " + arg;
+            return false;
+        }
+    }
+    if (options->HasScript() && !options->help && options->picturePath.empty()) {
+        *error = "a script needs a PICTURE";
+        return false;
+    }
+    return true;
+}

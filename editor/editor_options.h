@@ -1,0 +1,50 @@
+// editor_options.h - the editor's command line.
+//
+//   vexra.exe [PICTURE] [--step T] [--seed-tolerance T] [--click X Y]... [--save OUT.png]
+//             [--screenshot SHOT.png] [--close-messages] [--quit]
+//
+// With no option but PICTURE the editor opens it and waits for the user. The other options
+// make a script, run once the window is up, in this order: the two tolerance fields get their
+// texts, the RegionGrowing tool is selected through its toolbar button, each click is delivered
+// to the view as mouse messages and reported on one line, the picture is saved, the window is
+// captured; --quit then ends the editor with status 0 instead of leaving it open.
+//   --close-messages  closes each message box a fill shows by pressing its OK button, after
+//                     printing its caption, text, buttons, icon and owner
+// Test options, for the tests only:
+//   --forget-drawn    the host's mask ignores the drawn flag, so that a fill overflows its
+//                     queue even on a tiny picture
+//   --report-layout   prints where the tool buttons and the picture are on the screen
+//
+// Errors give one line on stderr and exit status 2 (command line, a click outside the picture)
+// or 1 (a file, no RegionGrowing tool), as region_grow does.
+#ifndef EDITOR_EDITOR_OPTIONS_H
+#define EDITOR_EDITOR_OPTIONS_H
+
+#include <string>
+#include <vector>
+
+#include "tools/tool_options.h"
+
+struct EditorOptions {
+    std::string picturePath;
+    std::string stepText = "12", seedText = "40";
+    std::vector<Click> clicks;
+    std::string savePath, screenshotPath;
+    bool closeMessages = false, quit = false;
+    bool forgetDrawn = false, reportLayout = false;
+    bool help = false;
+
+    // Whether anything is to be done once the window is up.
+    bool HasScript() const {
+        return !clicks.empty() || !savePath.empty() || !screenshotPath.empty() || quit;
+    }
+};
+
+extern const char EditorUsage[];
+
+// Reads the arguments (without the program name). On a malformed command line returns false
+// with a one-line reason in *error.
+bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* options,
+                        std::string* error);
+
+#endif

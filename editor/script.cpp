@@ -1,0 +1,259 @@
+// The scripted mode (script.h): the command line's clicks through the editor's own window.
+#include "script.h"
+
+#include <stdio.h>
+
+#include <set>
+
+#include "editor.h"
+
+static const char ScriptedTool[] = "RegionGrowing";
+
+// The timer that looks for message boxes to close, and how often it looks.
+enum { MessageCloseTimer = 77, MessageCloseMilliseconds = 50 };
+
+static int Fail(int code, const std::string& message) {
+    fprintf(stderr, "vexra: %s\n", message.c_str());
+    fflush(stderr);
+    return code;
+}
+
+static std::string TextOf(HWND window) {
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// ---- Message boxes ------------------------------------------------------------------------------
+
+static std::set<HWND> ClosedBoxes;
+
+struct BoxContents {
+    std::string text, buttons;
+    HWND ok = nullptr;
+    bool icon = false;
+};
+
+static BOOL CALLBACK ReadBoxControl(HWND control, LPARAM parameter) {
+    BoxContents* box = reinterpret_cast<BoxContents*>(parameter);
+    if (!IsWindowVisible(control))
+        return TRUE;
+    char className[32] = {};
+    GetClassNameA(control, className, sizeof className);
+    LONG style = GetWindowLongA(control, GWL_STYLE);
+    if (strcmp(className, "Button") == 0) {
+        box->buttons += (box->buttons.empty() ? "" : ",") + TextOf(control);
+        if (GetDlgCtrlID(control) == IDOK)
+            box->ok = control;
+    } else if (strcmp(className, "Static") == 0) {
+        if ((style & SS_TYPEMASK) == SS_ICON)
+            box->icon = box->icon || SendMessageA(control, STM_GETICON, 0, 0) != 0;
+        else if (!TextOf(control).empty())
+            box->text = TextOf(control);
+    }
+    return TRUE;
+}
+
+// The OK button's label loses its accelerator mark: "&OK" is what the user sees as "OK".
+static std::string WithoutMnemonics(std::string text) {
+    std::string plain;
+    for (char c : text)
+        if (c != '&')
+            plain += c;
+    return plain;
+}
+
+static BOOL CALLBACK CloseIfMessageBox(HWND window, LPARAM) {
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (strcmp(className, "#32770") != 0 || !IsWindowVisible(window) ||
+        ClosedBoxes.count(window) != 0)
+        return TRUE;
+    ClosedBoxes.insert(window);
+    BoxContents box;
+    EnumChildWindows(window, ReadBoxControl, reinterpret_cast<LPARAM>(&box));
+    HWND owner = GetWindow(window, GW_OWNER);
+    printf("message \"%s\", caption \"%s\", buttons %s, icon %s, owner %s\n", box.text.c_str(),
+           TextOf(window).c_str(), WithoutMnemonics(box.buttons).c_str(),
+           box.icon ? "shown" : "none",
+           owner == TheEditor.main ? "main window"
+           : owner == nullptr      ? "none"
+                                   : "another window");
+    fflush(stdout);
+    // Pressed as a user presses it; a box without OK is told to close as by its OK.
+    if (box.ok != nullptr)
+        SendMessageA(box.ok, BM_CLICK, 0, 0);
+    else
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+// Runs from the modal loop of a message box, which dispatches the editor's timer messages.
+static void CALLBACK CloseMessageBoxes(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), CloseIfMessageBox, 0);
+}
+
+// ---- Clicks ------------------------------------------------------------------------------------
+
+static const char* CursorName(HCURSOR cursor) {
+    if (cursor == nullptr)
+        return "none";
+    if (cursor == LoadCursorA(nullptr, IDC_WAIT))
+        return "wait";
+    if (cursor == LoadCursorA(nullptr, IDC_CROSS))
+        return "cross";
+    if (cursor == LoadCursorA(nullptr, IDC_ARROW))
+        return "arrow";
+    return "other";
+}
+
+static std::string CursorReport(const FillOutcome& fill) {
+    std::string during =
+        fill.refreshRequests == 0 ? "not seen"
+        : fill.refreshesUnderWaitCursor == fill.refreshRequests
+            ? "wait"
+            : "not wait at " +
+                  std::to_string(fill.refreshRequests - fill.refreshesUnderWaitCursor) +
+                  " refresh requests";
+    std::string after = fill.cursorAfter == fill.cursorBefore
+                            ? std::string("as before (") + CursorName(fill.cursorBefore) + ")"
+                            : std::string(CursorName(fill.cursorAfter)) + ", before " +
+                                  CursorName(fill.cursorBefore);
+    return "cursor during the fill: " + during + ", after: " + after;
+}
+
+// Posts the mouse messages of a click at picture pixel (x, y) and handles them: the fill runs,
+// and ends, while its button-down message is dispatched. False if the click reached no tool.
+static bool ClickAt(int32_t x, int32_t y) {
+    ScrollToShow(x, y);
+    POINT at = PictureToView(x, y);
+    LPARAM position = MAKELPARAM(at.x, at.y);
+    uint32_t fillsBefore = TheEditor.fillNumber;
+    PostMessageA(TheEditor.view, WM_MOUSEMOVE, 0, position);
+    PostMessageA(TheEditor.view, WM_LBUTTONDOWN, MK_LBUTTON, position);
+    PostMessageA(TheEditor.view, WM_LBUTTONUP, 0, position);
+    PumpMessages();
+    return TheEditor.fillNumber != fillsBefore;
+}
+
+// ---- The window as a picture -------------------------------------------------------------------
+
+static bool Screenshot(const std::string& path, std::string* error) {
+    RedrawWindow(TheEditor.main, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpMessages();
+    // The menu bar and the client area: the caption and the frame belong to the window
+    // manager, which may draw them elsewhere or not at all.
+    RECT window, area;
+    GetWindowRect(TheEditor.main, &window);
+    GetClientRect(TheEditor.main, &area);
+    MapWindowPoints(TheEditor.main, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    MENUBARINFO menu = {};
+    menu.cbSize = sizeof menu;
+    if (GetMenuBarInfo(TheEditor.main, OBJID_MENU, 0, &menu) && menu.rcBar.top < area.top)
+        area.top = menu.rcBar.top;
+    OffsetRect(&area, -window.left, -window.top);
+    RgbImage shot;
+    shot.width = area.right - area.left;
+    shot.height = area.bottom - area.top;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = shot.width;
+    info.bmiHeader.biHeight = -shot.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC dc = GetWindowDC(TheEditor.main);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool copied = false;
+    if (bitmap != nullptr) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        copied = BitBlt(memory, 0, 0, shot.width, shot.height, dc, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const uint32_t* pixels = static_cast<const uint32_t*>(bits);
+        shot.pixels.assign(pixels, pixels + size_t(shot.width) * size_t(shot.height));
+        for (uint32_t& pixel : shot.pixels)
+            pixel &= 0x00FFFFFFu;
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(TheEditor.main, dc);
+    if (!copied) {
+        *error = "cannot capture the window: error " + std::to_string(GetLastError());
+        return false;
+    }
+    return SavePng(path, shot, error);
+}
+
+// ---- The script --------------------------------------------------------------------------------
+
+void ReportLayout() {
+    for (const EditorTool& tool : TheEditor.tools) {
+        RECT button;
+        GetWindowRect(tool.button, &button);
+        printf("button %s %ld %ld\n", tool.name.c_str(), (button.left + button.right) / 2,
+               (button.top + button.bottom) / 2);
+    }
+    POINT origin = PictureToView(0, 0);
+    ClientToScreen(TheEditor.view, &origin);
+    printf("picture %ld %ld\n", origin.x, origin.y);
+    fflush(stdout);
+}
+
+int RunScript(const EditorOptions& options) {
+    for (const Click& click : options.clicks)
+        if (!TheEditor.host.Contains(click.x, click.y))
+            return Fail(2, "click " + std::to_string(click.x) + " " + std::to_string(click.y) +
+                               " lies outside the " + std::to_string(TheEditor.host.width) + "x" +
+                               std::to_string(TheEditor.host.height) + " picture");
+    for (const std::string& line : TheEditor.skippedPlugins)
+        printf("%s\n", line.c_str());
+    int tool = FindTool(ScriptedTool);
+    if (tool < 0)
+        return Fail(1, std::string("no ") + ScriptedTool + " tool in plugins\\");
+    // Typed into the fields, as the user would; the fill reads them back from there.
+    SetWindowTextA(TheEditor.stepField, options.stepText.c_str());
+    SetWindowTextA(TheEditor.seedField, options.seedText.c_str());
+    SendMessageA(TheEditor.tools[tool].button, BM_CLICK, 0, 0);
+    PumpMessages();
+    if (TheEditor.selectedTool != tool)
+        return Fail(1, "pressing the " + std::string(ScriptedTool) + " button did not select it");
+    printf("tool %s from %s, tooltip \"%s\"\n", ScriptedTool,
+           TheEditor.tools[tool].fileName.c_str(), TooltipTextOf(tool).c_str());
+    fflush(stdout);
+
+    if (options.closeMessages)
+        SetTimer(TheEditor.main, MessageCloseTimer, MessageCloseMilliseconds, CloseMessageBoxes);
+    for (const Click& click : options.clicks) {
+        if (!ClickAt(click.x, click.y))
+            return Fail(1, "the click at " + std::to_string(click.x) + " " +
+                               std::to_string(click.y) + " did not reach the tool");
+        const FillOutcome& fill = TheEditor.last;
+        printf("click %d %d: %llu pixels painted, %llu refresh requests, %d messages; %s; "
+               "shown at once: %llu of %llu looked at\n",
+               fill.x, fill.y, (unsigned long long)fill.pixelsPainted,
+               (unsigned long long)fill.refreshRequests, fill.messagesShown,
+               CursorReport(fill).c_str(), (unsigned long long)fill.refreshesShownAtOnce,
+               (unsigned long long)fill.refreshesLookedAt);
+        fflush(stdout);
+    }
+    if (options.closeMessages)
+        KillTimer(TheEditor.main, MessageCloseTimer);
+
+    std::string error;
+    if (!options.savePath.empty()) {
+        if (!SavePicture(options.savePath, &error))
+            return Fail(1, error);
+        printf("saved %s\n", options.savePath.c_str());
+    }
+    if (!options.screenshotPath.empty()) {
+        if (!Screenshot(options.screenshotPath, &error))
+            return Fail(1, error);
+        printf("screenshot %s\n", options.screenshotPath.c_str());
+    }
+    fflush(stdout);
+    return 0;
+}

@@ -1,0 +1,250 @@
+#!/usr/bin/env bash
+# The editor under Wine on a virtual X display, as its users see it.
+#
+#   editor_tests.sh TEST WORK_DIR
+#
+# TEST is one of: clicks, screenshot, overflow, start-up, pointer (each described at its
+# function below). The paths it needs come from the environment, set by editor/tests/CMakeLists:
+#   EDITOR_DIR      build/win32/editor: vexra.exe and plugins\PAINT.DLL
+#   NATIVE_TOOL     the native region_grow, for what the same clicks must paint
+#   PICTURE_CHECK   the build machine's picture_check
+#   WINE_RUNNER     windows_host/run_under_wine.sh
+#   SOURCE_DIR      the repository, for the sample photograph, its clicks and the button map
+#   TEST_DLLS       libraries that are not tools, for the start-up test
+# Exit status: 0 passed, 1 failed, 77 skipped: no virtual display or no Wine here (a failure
+# instead when VX_REQUIRE_WINE=1). Every wait is bounded; no Xvfb or wineserver outlives it.
+set -uo pipefail
+
+test_name=$1 work=$2
+
+fail() {
+    echo "FAILED: $*"
+    exit 1
+}
+
+skip() {
+    if [ "${VX_REQUIRE_WINE:-0}" = 1 ]; then fail "$*"; fi
+    echo "SKIPPED: $*"
+    exit 77
+}
+
+# ---- Outside the display: check the tools and start one ----------------------------------------
+
+if [ "${EDITOR_TEST_INSIDE:-}" != 1 ]; then
+    for tool in xvfb-run Xvfb xauth; do
+        command -v $tool >/dev/null 2>&1 ||
+            skip "$tool is missing (scripts/install-deps.sh installs xvfb and xauth)"
+    done
+    if [ "$test_name" = pointer ]; then
+        command -v xdotool >/dev/null 2>&1 || skip "xdotool is missing (scripts/install-deps.sh)"
+        command -v import >/dev/null 2>&1 || skip "import is missing (imagemagick)"
+    fi
+    # A wineserver of this prefix left from a run without a display would serve this one
+    # without it: end any first.
+    [ -d "$work/wine-prefix" ] && WINEPREFIX=$work/wine-prefix wineserver -k >/dev/null 2>&1
+    rm -rf "$work"
+    mkdir -p "$work"
+    # The clicks test gets a screen smaller than its picture, the others room for the window.
+    screen=1280x1024x24
+    [ "$test_name" = clicks ] && screen=640x480x24
+    EDITOR_TEST_INSIDE=1 timeout --kill-after=5 "${EDITOR_TEST_TIME_LIMIT:-100}" \
+        xvfb-run -a -s "-screen 0 $screen -nolisten tcp" "$0" "$@"
+    status=$?
+    WINEPREFIX=$work/wine-prefix wineserver -k >/dev/null 2>&1
+    [ $status -eq 124 ] && echo "FAILED: the test did not end within its time limit"
+    exit $status
+fi
+
+# ---- Inside the display ------------------------------------------------------------------------
+
+cd "$work"
+prefix=$work/wine-prefix
+export VX_WINE_TIME_LIMIT=60
+
+# editor ARGS...: the editor in this folder's copy of the editor folder, output in editor.out
+# with Windows line ends made Unix ones.
+editor() {
+    VX_WINE_STARTED_LINE="" "$WINE_RUNNER" "$prefix" "$work/app/vexra.exe" "$@" 2>&1 |
+        tr -d '\r' >editor.out
+    return "${PIPESTATUS[0]}"
+}
+
+# Copies the editor folder, so that a test can add to its plug-ins, and shows first that Wine
+# can start it at all: a machine that cannot is reported as skipped (or failed, where required).
+mkdir -p app
+cp "$EDITOR_DIR/vexra.exe" app/ && cp -r "$EDITOR_DIR/plugins" app/ || fail "no editor in $EDITOR_DIR"
+status=0
+VX_WINE_STARTED_LINE="usage:" "$WINE_RUNNER" "$prefix" app/vexra.exe --help >/dev/null || status=$?
+[ $status -eq 0 ] || exit $status
+
+read -r -a demo <"$SOURCE_DIR/examples/demo-clicks.args"
+cp "$SOURCE_DIR/examples/chelsea.png" picture.png
+
+# The demo's clicks and options apart: "X Y X Y ... --options".
+demo_clicks=() demo_options=()
+for ((i = 0; i < ${#demo[@]}; i += 2)); do
+    case ${demo[i]} in
+    --*) demo_options=("${demo[@]:i}"); break ;;
+    *) demo_clicks+=("${demo[i]}" "${demo[i + 1]}") ;;
+    esac
+done
+
+expect_line() { # expect_line TEXT: editor.out has a line that is exactly TEXT
+    grep -qxF -- "$1" editor.out || { cat editor.out; fail "no line \"$1\""; }
+}
+
+# Scripted clicks paint what the native region_grow paints with the same picture, tolerances
+# and clicks, byte for byte through the same PNG writer; each click requests as many refreshes
+# as the native run recorded and is repainted at once, and shows the wait cursor throughout
+# the fill and the cursor from before the click after it. The picture is the demo's before/after pair, wider than the small
+# screen this test gets, and it is clicked at the demo's points in both halves, so that the
+# view must scroll to reach half of them. The step text is one that only the plug-in's own
+# reading turns into the demo's 6 (it wraps at 2^32), so an editor that did not hand it over as
+# typed would paint differently.
+test_clicks() {
+    "$NATIVE_TOOL" picture.png "${demo[@]}" --before-after wide.png -o demo.png >/dev/null ||
+        fail "the native region_grow failed on the demo"
+    local clicks=() editor_clicks=() i x step=" 4294967302 px"
+    for ((i = 0; i < ${#demo_clicks[@]}; i += 2)); do
+        for x in "${demo_clicks[i]}" $((demo_clicks[i] + 459)); do # 451 + the 8-pixel gap
+            clicks+=("$x" "${demo_clicks[i + 1]}")
+            editor_clicks+=(--click "$x" "${demo_clicks[i + 1]}")
+        done
+    done
+    "$NATIVE_TOOL" wide.png "${clicks[@]}" "${demo_options[@]}" --step "$step" \
+        --record native.txt -o native.png >/dev/null || fail "the native region_grow failed"
+    editor wide.png "${editor_clicks[@]}" "${demo_options[@]}" --step "$step" --save editor.png \
+        --close-messages --quit || { cat editor.out; fail "the editor failed"; }
+    cat editor.out
+    cmp native.png editor.png || fail "the editor's picture differs from the native tool's"
+    awk '/^click/ {n++} /^refresh/ {r[n]++} END {for (i = 1; i <= n; i++) print r[i] + 0}' \
+        native.txt >native-refreshes.txt
+    sed -n 's/^click [0-9]* [0-9]*: [0-9]* pixels painted, \([0-9]*\) refresh requests.*/\1/p' \
+        editor.out >editor-refreshes.txt
+    cmp -s native-refreshes.txt editor-refreshes.txt ||
+        fail "refresh requests per click: native $(echo $(cat native-refreshes.txt)), editor" \
+            "$(echo $(cat editor-refreshes.txt))"
+    local clicks
+    clicks=$(grep -c '^click' editor.out)
+    [ "$(grep -c 'cursor during the fill: wait, after: as before (cross);' editor.out)" = "$clicks" ] ||
+        fail "a fill did not keep the wait cursor up, or did not put back the cursor from before"
+    # The window, read back after each refresh request, already showed the new paint.
+    sed -n 's/^click .*; shown at once: \([0-9]*\) of \([0-9]*\) looked at$/\1 \2/p' editor.out |
+        awk -v clicks="$clicks" '$1 == $2 && $2 > 0 {n++} END {exit n != clicks}' ||
+        fail "a refresh request was not repainted at once"
+    echo "identical to the native tool: $clicks clicks, $(sed -n 's/^painted //p' native.txt) pixels"
+}
+
+# The captured window shows the tool's button bitmap pixel for pixel and the painted picture as
+# saved, and the button's tooltip says "RegionGrowing".
+test_screenshot() {
+    editor picture.png --step 6 --seed-tolerance 30 --click 20 20 --save result.png \
+        --screenshot shot.png --quit || { cat editor.out; fail "the editor failed"; }
+    cat editor.out
+    expect_line 'tool RegionGrowing from PAINT.DLL, tooltip "RegionGrowing"'
+    "$PICTURE_CHECK" shot.png --pixmap "$SOURCE_DIR/plugin/button.pixmap" ||
+        fail "the button bitmap is not in the screenshot"
+    "$PICTURE_CHECK" shot.png result.png || fail "the painted picture is not in the screenshot"
+    cmp -s result.png picture.png && fail "the click painted nothing"
+    return 0
+}
+
+# A fill that overflows its queue (the test option makes the host forget drawn pixels) shows
+# one real box per click: "Buffer over", caption "Err", one OK button, no icon, owned by the
+# main window. Pressing OK returns from the fill, and the editor goes on: the second click
+# overflows alike, and the picture is saved.
+test_overflow() {
+    cp "$SOURCE_DIR/editor/tests/data/grey-2x2.png" small.png
+    editor small.png --forget-drawn --step 255 --seed-tolerance 255 --click 0 0 --click 1 1 \
+        --save small-out.png --close-messages --quit || { cat editor.out; fail "the editor failed"; }
+    cat editor.out
+    local box='message "Buffer over", caption "Err", buttons OK, icon none, owner main window'
+    [ "$(grep -c '^message' editor.out)" = 2 ] || fail "expected two message boxes"
+    [ "$(grep -cxF -- "$box" editor.out)" = 2 ] || fail "a box differs from: $box"
+    [ "$(grep -c '^click [01] [01]: 4 pixels painted, [0-9]* refresh requests, 1 messages;' \
+        editor.out)" = 2 ] || fail "each click should paint 4 pixels and show one message"
+    expect_line "saved small-out.png"
+}
+
+# Only libraries that answer 2 to VXcGetDrawInterface and have all six entry points become
+# tools; the others are skipped with a reason and RegionGrowing still works. Errors on the
+# command line give one line and status 2, a picture that cannot be read status 1.
+test_start_up() {
+    printf 'not a library\n' >app/plugins/BROKEN.DLL
+    cp "$TEST_DLLS"/*.DLL app/plugins/
+    editor picture.png --click 20 20 --quit || { cat editor.out; fail "the editor failed"; }
+    cat editor.out
+    grep -q '^skipped BROKEN.DLL: cannot load plug-in' editor.out || fail "BROKEN.DLL not skipped"
+    expect_line "skipped HALF.DLL: plug-in lacks the export VXcGetDrawInfo"
+    expect_line "skipped OTHER.DLL: interface 3, not a drawing tool"
+    grep -q '^click 20 20: [1-9][0-9]* pixels painted' editor.out || fail "the tool did not paint"
+
+    local args expected
+    for args in "picture.png --click 20|2" "picture.png --click 451 0 --quit|2" \
+        "picture.png --bogus|2" "missing.png --quit|1"; do
+        expected=${args##*|}
+        # shellcheck disable=SC2086
+        editor ${args%|*}
+        status=$?
+        [ $status = "$expected" ] || { cat editor.out; fail "vexra ${args%|*}: status $status, not $expected"; }
+        [ "$(wc -l <editor.out)" = 1 ] && grep -q '^vexra: ' editor.out ||
+            { cat editor.out; fail "vexra ${args%|*}: not one line of error"; }
+        echo "vexra ${args%|*}: $(cat editor.out) (status $status)"
+    done
+}
+
+# A real pointer: xdotool presses the toolbar button and clicks on the picture, and the
+# display, captured from outside the editor, then shows what the native tool paints there;
+# then Ctrl+Z on the keyboard, and it shows the picture as it was.
+test_pointer() {
+    "$NATIVE_TOOL" picture.png 20 20 --step 6 --seed-tolerance 30 -o native.png >/dev/null ||
+        fail "the native region_grow failed"
+    VX_WINE_STARTED_LINE="" "$WINE_RUNNER" "$prefix" "$work/app/vexra.exe" picture.png \
+        --step 6 --seed-tolerance 30 --report-layout >editor.out 2>&1 &
+    local runner=$! waited=0
+    until grep -q '^picture ' editor.out; do
+        sleep 0.2
+        waited=$((waited + 1))
+        [ $waited -lt 150 ] || fail "the editor did not report its layout within 30 s"
+    done
+    cat editor.out
+    local bx by px py
+    read -r _ _ bx by <<<"$(grep '^button RegionGrowing ' editor.out | tr -d '\r')"
+    read -r _ px py <<<"$(grep '^picture ' editor.out | tr -d '\r')"
+    [ -n "${bx:-}" ] || fail "no RegionGrowing button"
+    sleep 0.5 # let the window finish painting before the pointer arrives
+    xdotool mousemove "$bx" "$by" click 1
+    sleep 0.3
+    xdotool mousemove $((px + 20)) $((py + 20)) click 1
+    waited=0
+    until import -window root display.png 2>/dev/null &&
+        "$PICTURE_CHECK" display.png native.png --at "$px" "$py" >check.txt; do
+        waited=$((waited + 1))
+        [ $waited -lt 40 ] || { cat check.txt; fail "the display never showed the painted picture"; }
+        sleep 0.25
+    done
+    cat check.txt
+    # Ctrl+Z, typed on the keyboard, takes the fill back.
+    xdotool key ctrl+z
+    waited=0
+    until import -window root display.png 2>/dev/null &&
+        "$PICTURE_CHECK" display.png picture.png --at "$px" "$py" >check.txt; do
+        waited=$((waited + 1))
+        [ $waited -lt 40 ] || { cat check.txt; fail "Ctrl+Z did not undo the fill"; }
+        sleep 0.25
+    done
+    echo "after Ctrl+Z: $(cat check.txt)"
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+    wait $runner 2>/dev/null
+    return 0
+}
+
+case $test_name in
+clicks) test_clicks ;;
+screenshot) test_screenshot ;;
+overflow) test_overflow ;;
+start-up) test_start_up ;;
+pointer) test_pointer ;;
+*) fail "unknown test $test_name" ;;
+esac
+echo "passed: $test_name"
