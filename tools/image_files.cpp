@@ -87,9 +87,9 @@ bool ReadPicture(const std::string& path, RgbImage* image, std::string* error, i
         PngHeaderDimensions(file, &width, &height);
     const int64_t pixels = int64_t(width) * int64_t(height);
     const bool withAlpha = channelsInFile == 2 || channelsInFile == 4;
-    bool tooLarge = pixels > maxPixels ||
-                    (known && !DecoderCanHold(width, height, channelsInFile,
-                                              stbi_is_16_bit_from_file(file) != 0));
+    bool tooLarge =
+        pixels > maxPixels || (known && !DecoderCanHold(width, height, channelsInFile,
+                                                        stbi_is_16_bit_from_file(file) != 0));
     if (known && !tooLarge)
         samples = stbi_load_from_file(file, &width, &height, &channelsInFile, withAlpha ? 4 : 3);
     fclose(file);
@@ -211,6 +211,10 @@ bool PendingFile::WritePng(const RgbImage& image, std::string* error) {
         if (image.hasAlpha)
             p[3] = (image.pixels[i] >> 24) & 0xFF;
     }
+    // stb_image_write picks each row's filter by summing the row's samples in an int, which
+    // overflows for rows of 2^24 samples or more: those rows get the Sub filter without a pick.
+    const int64_t rowSamples = int64_t(image.width) * int64_t(channels);
+    stbi_write_force_png_filter = rowSamples >= (int64_t(1) << 24) ? 1 : -1;
     if (stbi_write_png_to_func(WriteToFile, file_, image.width, image.height, int(channels),
                                samples.data(), image.width * int(channels)) == 0) {
         *error = "cannot write " + Quoted(path_) + ": encoding failed";

@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -89,7 +90,7 @@ TEST_F(ToolCommandLine, EqualsFormsAndDoubleDashAreAccepted) {
 
 TEST_F(ToolCommandLine, MessagesQuoteValuesRefuseRepeatsAndSayOutOfRange) {
     const std::vector<BadCase> cases = {
-        {"repeated -o", {"-o", "OUT", "-o", "other.png"}, 2, "option -o given twice"},
+        {"repeated -o", {"-o", "OUT", "-o", "OTHER"}, 2, "option -o given twice"},
         {"repeated --step", {"--step", "3", "--step=4", "-o", "OUT"}, 2, "--step given twice"},
         {"leading space", {"--paint", " 5", "-o", "OUT"}, 2, "colour ' 5'"},
         {"empty value", {"--paint=", "-o", "OUT"}, 2, "colour ''"},
@@ -105,7 +106,9 @@ TEST_F(ToolCommandLine, MessagesQuoteValuesRefuseRepeatsAndSayOutOfRange) {
         SCOPED_TRACE(bad.what);
         std::vector<std::string> extra;
         for (const std::string& arg : bad.args)
-            extra.push_back(arg == "OUT" ? PathOf("out.png") : arg);
+            extra.push_back(arg == "OUT"     ? PathOf("out.png")
+                            : arg == "OTHER" ? PathOf("o.png")
+                                             : arg);
         ToolRun run = Run(Args(extra));
         EXPECT_EQ(run.exitCode, bad.exitCode);
         EXPECT_NE(run.err.find(bad.message), std::string::npos) << run.err;
@@ -152,9 +155,18 @@ TEST_F(ToolCommandLine, LinksAreFollowedDevicesAndPipesWrittenInto) {
     EXPECT_EQ(ReadFile(dir / "real/old.png"), expected);
     EXPECT_NE(ReadFile(dir / "real/new.png").find("click 1 1"), std::string::npos);
 
-    // A device is written into, not replaced (a temporary beside /dev/null cannot even be made).
-    ToolRun device = Run(Args({"-o", "/dev/null", "--record", "/dev/null"}));
+    // A device is written into, not replaced. As root, a tool that replaced it could replace
+    // /dev/null itself: then a null device of the test's own is used.
+    std::string nullDevice = "/dev/null";
+    if (geteuid() == 0) {
+        nullDevice = PathOf("null");
+        ASSERT_EQ(mknod(nullDevice.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    }
+    ToolRun device = Run(Args({"-o", nullDevice, "--record", nullDevice}));
     EXPECT_EQ(device.exitCode, 0) << device.err;
+    struct stat status;
+    ASSERT_EQ(lstat(nullDevice.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
 
     // A FIFO: what the tool writes arrives at its reader, and the FIFO stays.
     ASSERT_EQ(mkfifo(PathOf("pipe").c_str(), 0600), 0);
@@ -166,7 +178,6 @@ TEST_F(ToolCommandLine, LinksAreFollowedDevicesAndPipesWrittenInto) {
     ssize_t got = read(reader, &received[0], received.size());
     close(reader);
     EXPECT_EQ(received.substr(0, size_t(std::max<ssize_t>(got, 0))), expected);
-    struct stat status;
     ASSERT_EQ(lstat(PathOf("pipe").c_str(), &status), 0);
     EXPECT_TRUE(S_ISFIFO(status.st_mode));
 
@@ -381,7 +392,7 @@ TEST_F(ToolCommandLine, LongNarrowPicturesUnderTheLimitAreRead) {
     std::string png;
     ASSERT_TRUE(stbi_write_png_to_func(AppendBytes, &png, width, 1, 1, grey.data(), width));
     std::ofstream(PathOf("long.png"), std::ios::binary) << png;
-    ToolRun run = Run({PathOf("long.png"), "5", "0", "--step", "-1", "-o", "/dev/null"});
+    ToolRun run = Run({PathOf("long.png"), "5", "0", "--step", "-1", "-o", PathOf("out.png")});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("1 pixels painted"), std::string::npos) << run.out;
 }
