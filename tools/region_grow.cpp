@@ -78,9 +78,10 @@ static bool LoadDrawnMask(const ToolOptions& options, const RgbImage& image,
     if (!ReadPicture(options.drawnMaskPath, &picture, error, options.maxPixels))
         return false;
     if (picture.width != image.width || picture.height != image.height) {
-        *error = "drawn mask " + options.drawnMaskPath + " is " + std::to_string(picture.width) +
-                 "x" + std::to_string(picture.height) + ", the picture " +
-                 std::to_string(image.width) + "x" + std::to_string(image.height);
+        *error = "drawn mask " + Quoted(options.drawnMaskPath) + " is " +
+                 std::to_string(picture.width) + "x" + std::to_string(picture.height) +
+                 ", the picture " + std::to_string(image.width) + "x" +
+                 std::to_string(image.height);
         return false;
     }
     for (size_t i = 0; i < picture.pixels.size(); ++i)

@@ -106,7 +106,7 @@ static bool ListFolder(const fs::path& dir, std::vector<fs::path>* files, std::s
          it.increment(failure))
         files->push_back(it->path());
     if (failure)
-        *error = "cannot list " + dir.string() + ": " + failure.message();
+        *error = "cannot list " + Quoted(dir.string()) + ": " + failure.message();
     return !failure;
 }
 
@@ -156,7 +156,7 @@ bool PendingFrames::Commit(std::string* error) {
     for (const fs::path& file : newFiles) {
         fs::rename(file, fs::path(dir_) / file.filename(), failure);
         if (failure) {
-            *error = "cannot write " + (fs::path(dir_) / file.filename()).string() + ": " +
+            *error = "cannot write " + Quoted((fs::path(dir_) / file.filename()).string()) + ": " +
                      failure.message();
             return false;
         }
