@@ -10,7 +10,15 @@
 #include <filesystem>
 #include <system_error>
 
+namespace fs = std::filesystem;
+
+#include "interrupt_cleanup.h"
+#include "tool_options.h" // Quoted
+#include "tool_paths.h"
+
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <process.h>
 #define CurrentProcessId _getpid
 #else
@@ -24,42 +32,98 @@
 #define STBI_ONLY_BMP
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
+// The tool's own limit (MaxPicturePixels) decides what is too large; stb's default would refuse
+// a valid picture of more than 2^24 pixels in one direction.
+#define STBI_MAX_DIMENSIONS (1 << 28)
 #include <stb_image.h>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STBI_WRITE_NO_STDIO
 #include <stb_image_write.h>
 
-bool ReadPicture(const std::string& path, RgbImage* image, std::string* error) {
+// Whether stb_image can allocate what decoding a picture of this header takes: it sizes its
+// buffers in int, at 2 bytes a sample for 16-bit PNGs, and a PNG's decompressed rows (one
+// filter byte each) in one buffer as well.
+static bool DecoderCanHold(int64_t width, int64_t height, int64_t channels, bool sixteenBit) {
+    const int64_t sampleBytes = sixteenBit ? 2 : 1, channelsOut = 4; // at most RGBA
+    return width * height * std::max(channels, channelsOut) * sampleBytes + height <= INT32_MAX;
+}
+
+// The dimensions in a PNG's header; left as they are for any other file.
+static void PngHeaderDimensions(FILE* file, int* width, int* height) {
+    unsigned char header[24];
+    rewind(file);
+    if (fread(header, 1, sizeof header, file) != sizeof header ||
+        memcmp(header, "\x89PNG\r\n\x1a\n", 8) != 0 || memcmp(header + 12, "IHDR", 4) != 0)
+        return;
+    auto word = [&header](int at) {
+        return uint32_t(header[at]) << 24 | uint32_t(header[at + 1]) << 16 |
+               uint32_t(header[at + 2]) << 8 | uint32_t(header[at + 3]);
+    };
+    if (word(16) <= INT32_MAX && word(20) <= INT32_MAX) {
+        *width = int(word(16));
+        *height = int(word(20));
+    }
+}
+
+bool ReadPicture(const std::string& path, RgbImage* image, std::string* error, int64_t maxPixels) {
+    const std::string name = "image " + Quoted(path);
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) {
-        *error = "cannot read image " + path + ": it is a directory";
+        *error = "cannot read " + name + ": it is a directory";
         return false;
     }
     FILE* file = fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        *error = "cannot read image " + path + ": " + strerror(errno);
+        *error = "cannot read " + name + ": " + strerror(errno);
         return false;
     }
+    // The header alone first: its dimensions decide whether the picture is decoded at all.
+    // stb_image refuses some headers itself (PNGs of more than 2^30 bytes): read those here.
     int width = 0, height = 0, channelsInFile = 0;
-    unsigned char* rgb = stbi_load_from_file(file, &width, &height, &channelsInFile, 3);
+    unsigned char* samples = nullptr;
+    bool known = stbi_info_from_file(file, &width, &height, &channelsInFile) != 0;
+    if (!known)
+        PngHeaderDimensions(file, &width, &height);
+    const int64_t pixels = int64_t(width) * int64_t(height);
+    const bool withAlpha = channelsInFile == 2 || channelsInFile == 4;
+    bool tooLarge =
+        pixels > maxPixels || (known && !DecoderCanHold(width, height, channelsInFile,
+                                                        stbi_is_16_bit_from_file(file) != 0));
+    if (known && !tooLarge)
+        samples = stbi_load_from_file(file, &width, &height, &channelsInFile, withAlpha ? 4 : 3);
     fclose(file);
-    if (rgb == nullptr) {
-        std::string reason = stbi_failure_reason();
+    std::string reason = samples == nullptr && !tooLarge ? stbi_failure_reason() : "";
+    if (tooLarge || reason == "too large") {
+        *error = "cannot read " + name + ": " + std::to_string(width) + " x " +
+                 std::to_string(height) + " pixels is too large (the limit is " +
+                 std::to_string(std::min(maxPixels, MaxPicturePixels)) + " pixels" +
+                 (maxPixels < MaxPicturePixels ? ", set by --max-pixels" : "") + ")";
+        return false;
+    }
+    if (reason == "outofmem") {
+        *error = "cannot read " + name + ": not enough memory for " + std::to_string(width) +
+                 " x " + std::to_string(height) + " pixels";
+        return false;
+    }
+    if (samples == nullptr) {
         if (reason == "unknown image type")
-            *error = "cannot read image " + path + ": not a PNG, JPEG or BMP picture";
+            *error = "cannot read " + name + ": not a PNG, JPEG or BMP picture";
         else
-            *error = "cannot read image " + path + ": damaged or unsupported (" + reason + ")";
+            *error = "cannot read " + name + ": damaged or unsupported (" + reason + ")";
         return false;
     }
     image->width = width;
     image->height = height;
+    image->hasAlpha = withAlpha;
     image->pixels.resize(size_t(width) * size_t(height));
+    const size_t step = withAlpha ? 4 : 3;
     for (size_t i = 0; i < image->pixels.size(); ++i) {
-        const unsigned char* p = rgb + 3 * i;
-        image->pixels[i] = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
+        const unsigned char* p = samples + step * i;
+        uint32_t alpha = withAlpha ? uint32_t(p[3]) << 24 : 0;
+        image->pixels[i] = alpha | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
     }
-    stbi_image_free(rgb);
+    stbi_image_free(samples);
     return true;
 }
 
@@ -72,7 +136,9 @@ RgbImage SideBySide(const RgbImage& left, const RgbImage& right, int32_t gap, ui
     RgbImage both;
     both.width = left.width + gap + right.width;
     both.height = left.height > right.height ? left.height : right.height;
-    both.pixels.assign(size_t(both.width) * size_t(both.height), gapColour);
+    both.hasAlpha = left.hasAlpha || right.hasAlpha;
+    both.pixels.assign(size_t(both.width) * size_t(both.height),
+                       both.hasAlpha ? gapColour | OpaqueAlpha : gapColour);
     for (int32_t y = 0; y < both.height; ++y) {
         uint32_t* row = &both.pixels[size_t(y) * size_t(both.width)];
         if (y < left.height)
@@ -92,18 +158,41 @@ std::string TemporaryPathFor(const std::string& path) {
 
 bool PendingFile::Open(const std::string& path, std::string* error) {
     path_ = path;
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
-        *error = "cannot write " + path + ": it is a directory";
+    OutputTarget target;
+    if (!ResolveOutput(path, &target, error))
         return false;
+    target_ = target.path;
+    switch (target.kind) {
+    case OutputKind::Directory:
+        *error = "cannot write " + Quoted(path) + ": it is a directory";
+        return false;
+    case OutputKind::StandardOutput:
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY); // the same bytes on every platform
+#endif
+        file_ = stdout;
+        standardOutput_ = true;
+        return true;
+    case OutputKind::Stream:
+        file_ = fopen(target_.c_str(), "wb");
+        break;
+    case OutputKind::File: {
+        // Created and registered as one step, so that an interruption finds it either way.
+        CleanupHold hold;
+        std::string temporaryPath = TemporaryPathFor(target_);
+        RegisterTemporary(temporaryPath);
+        file_ = fopen(temporaryPath.c_str(), "wb");
+        if (file_ != nullptr)
+            temporaryPath_ = temporaryPath;
+        else
+            UnregisterTemporary(temporaryPath);
+        break;
     }
-    std::string temporaryPath = TemporaryPathFor(path);
-    file_ = fopen(temporaryPath.c_str(), "wb"); // the same bytes on every platform
+    }
     if (file_ == nullptr) {
-        *error = "cannot write " + path + ": " + strerror(errno);
+        *error = "cannot write " + Quoted(path) + ": " + strerror(errno);
         return false;
     }
-    temporaryPath_ = temporaryPath;
     return true;
 }
 
@@ -112,15 +201,23 @@ static void WriteToFile(void* context, void* data, int size) {
 }
 
 bool PendingFile::WritePng(const RgbImage& image, std::string* error) {
-    std::vector<unsigned char> rgb(image.pixels.size() * 3);
+    const size_t channels = image.hasAlpha ? 4 : 3;
+    std::vector<unsigned char> samples(image.pixels.size() * channels);
     for (size_t i = 0; i < image.pixels.size(); ++i) {
-        rgb[3 * i + 0] = (image.pixels[i] >> 16) & 0xFF;
-        rgb[3 * i + 1] = (image.pixels[i] >> 8) & 0xFF;
-        rgb[3 * i + 2] = image.pixels[i] & 0xFF;
+        unsigned char* p = &samples[channels * i];
+        p[0] = (image.pixels[i] >> 16) & 0xFF;
+        p[1] = (image.pixels[i] >> 8) & 0xFF;
+        p[2] = image.pixels[i] & 0xFF;
+        if (image.hasAlpha)
+            p[3] = (image.pixels[i] >> 24) & 0xFF;
     }
-    if (stbi_write_png_to_func(WriteToFile, file_, image.width, image.height, 3, rgb.data(),
-                               image.width * 3) == 0) {
-        *error = "cannot write " + path_ + ": encoding failed";
+    // stb_image_write picks each row's filter by summing the row's samples in an int, which
+    // overflows for rows of 2^24 samples or more: those rows get the Sub filter without a pick.
+    const int64_t rowSamples = int64_t(image.width) * int64_t(channels);
+    stbi_write_force_png_filter = rowSamples >= (int64_t(1) << 24) ? 1 : -1;
+    if (stbi_write_png_to_func(WriteToFile, file_, image.width, image.height, int(channels),
+                               samples.data(), image.width * int(channels)) == 0) {
+        *error = "cannot write " + Quoted(path_) + ": encoding failed";
         failed_ = true;
         return false;
     }
@@ -130,11 +227,11 @@ bool PendingFile::WritePng(const RgbImage& image, std::string* error) {
 bool PendingFile::Close(std::string* error) {
     if (file_ != nullptr) {
         bool written = !ferror(file_);
-        if (fclose(file_) != 0)
+        if ((standardOutput_ ? fflush(file_) : fclose(file_)) != 0)
             written = false;
         file_ = nullptr;
         if (!written && !failed_) {
-            *error = "cannot write " + path_ + ": " + strerror(errno);
+            *error = "cannot write " + Quoted(path_) + ": " + strerror(errno);
             failed_ = true;
         }
     }
@@ -142,24 +239,33 @@ bool PendingFile::Close(std::string* error) {
 }
 
 bool PendingFile::Commit(std::string* error) {
-    if (temporaryPath_.empty())
-        return true;
     if (!Close(error))
         return false;
-    // Replaces an existing file in one step, on Windows too.
-    std::error_code renameError;
-    std::filesystem::rename(temporaryPath_, path_, renameError);
-    if (renameError) {
-        *error = "cannot write " + path_ + ": " + renameError.message();
+    if (temporaryPath_.empty())
+        return true;
+    // A replaced file keeps its permissions. The rename replaces it in one step, on Windows too,
+    // and is one step with the end of the cleanup duty.
+    std::error_code failure;
+    fs::file_status previous = fs::status(target_, failure);
+    if (fs::is_regular_file(previous))
+        fs::permissions(temporaryPath_, previous.permissions(), failure);
+    CleanupHold hold;
+    fs::rename(temporaryPath_, target_, failure);
+    if (failure) {
+        *error = "cannot write " + Quoted(path_) + ": " + failure.message();
         return false;
     }
+    UnregisterTemporary(temporaryPath_);
     temporaryPath_.clear();
     return true;
 }
 
 PendingFile::~PendingFile() {
-    if (file_ != nullptr)
+    if (file_ != nullptr && !standardOutput_)
         fclose(file_);
-    if (!temporaryPath_.empty())
+    if (!temporaryPath_.empty()) {
+        CleanupHold hold;
         remove(temporaryPath_.c_str());
+        UnregisterTemporary(temporaryPath_);
+    }
 }

@@ -1,12 +1,20 @@
 // image_files.h - reading the pictures the tool works on and writing its results.
 //
 // Reading accepts PNG, JPEG and BMP (through stb_image) and converts every pixel to a colour
-// word 0x00RRGGBB: red in bits 16-23, green in 8-15, blue in 0-7. An alpha channel is dropped;
-// bits 24-31 stay 0. Writing produces PNG only.
+// word: red in bits 16-23, green in 8-15, blue in 0-7, as the host's pixel word; a picture with
+// an alpha channel (grey or colour) carries it in bits 24-31, which the plug-in ignores when it
+// compares, and is written back with it. Without one, bits 24-31 stay 0 and the picture is
+// written as RGB. Writing produces PNG only.
 //
-// Writing never leaves a partial file under the final name: the picture is written to a
-// temporary file in the same directory and renamed over the target when complete. A failure
-// removes the temporary file and leaves any previous file at the target untouched.
+// A picture is refused before it is decoded when its header claims more than a given number of
+// pixels (at most MaxPicturePixels), or buffers the decoder cannot allocate: one message, with
+// "too large" in it.
+//
+// Writing never leaves a partial file under the final name: a regular file (or a new one) is
+// written to a temporary file beside it and renamed over it when complete; a failure or an
+// interruption removes the temporary file and leaves any previous file untouched. A symbolic
+// link is followed to its target, which gets that treatment; devices, FIFOs and "-" (standard
+// output) are written straight into (tool_paths.h).
 #ifndef TOOLS_IMAGE_FILES_H
 #define TOOLS_IMAGE_FILES_H
 
@@ -18,25 +26,38 @@
 
 struct RgbImage {
     int32_t width = 0, height = 0;
-    std::vector<uint32_t> pixels; // row-major, 0x00RRGGBB
+    std::vector<uint32_t> pixels; // row-major, 0xAARRGGBB with alpha, else 0x00RRGGBB
+    bool hasAlpha = false;
 };
 
-// Loads a PNG, JPEG or BMP file. On failure returns false with a one-line reason in *error
-// (missing or unreadable file, unsupported or damaged format).
-bool ReadPicture(const std::string& path, RgbImage* image, std::string* error);
+// The largest picture the tool takes, in pixels. Its working buffers take about 25 bytes a
+// pixel, and stb_image decodes at most 2^30 bytes of 8-bit samples: 2^28 RGBA pixels.
+const int64_t MaxPicturePixels = int64_t(1) << 28;
+
+// Alpha bits of an opaque pixel: painted pixels of a picture with alpha get them.
+const uint32_t OpaqueAlpha = 0xFF000000u;
+
+// Loads a PNG, JPEG or BMP file of at most maxPixels pixels. On failure returns false with a
+// one-line reason in *error (missing or unreadable file, unsupported or damaged format, too
+// large).
+bool ReadPicture(const std::string& path, RgbImage* image, std::string* error,
+                 int64_t maxPixels = MaxPicturePixels);
 
 // Writes a PNG atomically, as described above. On failure returns false with a reason.
 bool SavePng(const std::string& path, const RgbImage& image, std::string* error);
 
 // `left` and `right` side by side, `gap` pixels of `gapColour` between them; the shorter is
-// padded with the gap colour below.
+// padded with the gap colour below. With alpha in either, the result has alpha and the gap is
+// opaque.
 RgbImage SideBySide(const RgbImage& left, const RgbImage& right, int32_t gap, uint32_t gapColour);
 
 // A file opened now and written later: Open() checks early, before any work is done, that the
-// target can be written, by creating a temporary file beside it. Write through File() or
-// WritePng(); Close() finishes writing and reports a failed write; Commit() closes if needed
-// and renames the temporary file over the target. A PendingFile destroyed without Commit()
-// removes its temporary file. Close() and Commit() on a file never opened do nothing.
+// target can be written, by creating a temporary file beside it (or opening the device, FIFO
+// or standard output). Write through File() or WritePng(); Close() finishes writing and
+// reports a failed write; Commit() closes if needed and renames the temporary file over the
+// target. A PendingFile destroyed without Commit() removes its temporary file; so does an
+// interruption (interrupt_cleanup.h). Close() and Commit() on a file never opened do nothing.
+// Messages name the path as given, never the temporary file.
 class PendingFile {
   public:
     bool Open(const std::string& path, std::string* error);
@@ -47,8 +68,9 @@ class PendingFile {
     ~PendingFile();
 
   private:
-    std::string path_, temporaryPath_;
+    std::string path_, target_, temporaryPath_; // as given; after links; beside the target
     FILE* file_ = nullptr;
+    bool standardOutput_ = false;
     bool failed_ = false; // a write through WritePng() failed
 };
 

@@ -5,8 +5,9 @@
 // result, the optional frames and record, and a one-line summary. Usage: tool_options.h.
 //
 // Exit codes: 0 done, 1 a file or the plug-in could not be read or written, 2 a malformed
-// command line or a click outside the picture. Every failure prints one line on stderr and
-// leaves no output file behind.
+// command line, a click outside the picture or outputs that clash, 3 done but a fill stopped
+// on "Buffer over" (every output is written), 130/143 interrupted by SIGINT/SIGTERM. Every
+// failure prints one line on stderr and leaves no output file behind.
 #include <stdio.h>
 
 #include <filesystem>
@@ -25,9 +26,11 @@
 
 #include "fill_run.h"
 #include "image_files.h"
+#include "interrupt_cleanup.h"
 #include "simulated_host/plugin_loader.h"
 #include "simulated_host/simulated_host.h"
 #include "tool_options.h"
+#include "tool_paths.h"
 #include "window_frames.h"
 
 #ifdef _WIN32
@@ -72,18 +75,36 @@ static bool LoadDrawnMask(const ToolOptions& options, const RgbImage& image,
     if (options.drawnMaskPath.empty())
         return true;
     RgbImage picture;
-    if (!ReadPicture(options.drawnMaskPath, &picture, error))
+    if (!ReadPicture(options.drawnMaskPath, &picture, error, options.maxPixels))
         return false;
     if (picture.width != image.width || picture.height != image.height) {
-        *error = "drawn mask " + options.drawnMaskPath + " is " + std::to_string(picture.width) +
-                 "x" + std::to_string(picture.height) + ", the picture " +
-                 std::to_string(image.width) + "x" + std::to_string(image.height);
+        *error = "drawn mask " + Quoted(options.drawnMaskPath) + " is " +
+                 std::to_string(picture.width) + "x" + std::to_string(picture.height) +
+                 ", the picture " + std::to_string(image.width) + "x" +
+                 std::to_string(image.height);
         return false;
     }
     for (size_t i = 0; i < picture.pixels.size(); ++i)
-        if (picture.pixels[i] != 0)
+        if ((picture.pixels[i] & ~OpaqueAlpha) != 0) // black, however transparent
             (*mask)[i] = MaskDrawnBit;
     return true;
+}
+
+// The plug-in `given` names, as a file; messages name that file.
+static bool LoadPluginFile(const std::string& given, LoadedPlugin* plugin, std::string* error) {
+    std::string path;
+    if (!PluginFilePath(given, &path, error))
+        return false;
+    if (LoadPlugin(path, plugin, error))
+        return true;
+    // The loader's reason, without its own prefix (a lacking export is named as such).
+    size_t lacks = error->find("lacks the export");
+    size_t last = error->rfind(": ");
+    std::string reason = lacks != std::string::npos  ? "it " + error->substr(lacks)
+                         : last != std::string::npos ? error->substr(last + 2)
+                                                     : *error;
+    *error = "cannot load plug-in " + Quoted(given) + ": " + reason;
+    return false;
 }
 
 static std::string Summary(const ToolOptions& options, const FillReport& report,
@@ -99,7 +120,7 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
              overflow < 0 ? "no" : ("yes (click " + std::to_string(overflow + 1) + ")").c_str(),
              report.seconds * 1000.0);
     std::string text = line;
-    text += " -> " + options.outputPath;
+    text += " -> " + (options.outputPath == "-" ? "standard output" : options.outputPath);
     if (frames != nullptr) {
         text += "; frames: " + std::to_string(frames->files);
         if (frames->stride > 1)
@@ -111,6 +132,7 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
 }
 
 int main(int argc, char** argv) {
+    StartInterruptCleanup();
     if (argc > 0)
         ProgramName = std::filesystem::path(argv[0]).stem().string();
     ToolOptions options;
@@ -121,9 +143,11 @@ int main(int argc, char** argv) {
         fputs(ToolUsage, stdout);
         return 0;
     }
+    if (!CheckOutputsApart(options, &error))
+        return Fail(2, error);
 
     RgbImage input;
-    if (!ReadPicture(options.inputPath, &input, &error))
+    if (!ReadPicture(options.inputPath, &input, &error, options.maxPixels))
         return Fail(1, error);
     for (const Click& click : options.clicks)
         if (click.x < 0 || click.y < 0 || click.x >= input.width || click.y >= input.height)
@@ -144,7 +168,7 @@ int main(int argc, char** argv) {
 
     LoadedPlugin plugin;
     std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
-    if (!LoadPlugin(pluginPath, &plugin, &error))
+    if (!LoadPluginFile(pluginPath, &plugin, &error))
         return Fail(1, error);
 #ifdef _WIN32
     // The DLL's cursor and message-box calls go to the simulated host, as in the Windows test
@@ -159,7 +183,7 @@ int main(int argc, char** argv) {
     SimulatedHost host;
     host.Reset(input.width, input.height);
     host.pixels = input.pixels;
-    host.paintColour = options.paintColour;
+    host.paintColour = options.paintColour | (input.hasAlpha ? OpaqueAlpha : 0);
     host.SetTolerances(options.stepText, options.seedText);
     FillReport report;
     RunClicks(&host, plugin, options.clicks, startMask, &report);
@@ -170,7 +194,7 @@ int main(int argc, char** argv) {
     if (!options.framesDir.empty() &&
         !WriteFrames(frames.Folder(), input, result, report, options.paintColour, options.maxFrames,
                      &framesWritten, &error))
-        return Fail(1, error);
+        return Fail(1, frames.InTermsOfFolder(error));
     if (!options.recordPath.empty())
         WriteRecord(record.File(), options.clicks, report, input.width);
     if (!options.beforeAfterPath.empty() &&
@@ -182,8 +206,8 @@ int main(int argc, char** argv) {
     if (!record.Close(&error) || !beforeAfter.Close(&error) || !output.Close(&error) ||
         !record.Commit(&error) || !beforeAfter.Commit(&error) || !output.Commit(&error) ||
         !frames.Commit(&error))
-        return Fail(1, error);
-    printf("%s: %s\n", ProgramName.c_str(),
-           Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten).c_str());
-    return 0;
+        return Fail(1, frames.InTermsOfFolder(error));
+    fprintf(WritesToStandardOutput(options) ? stderr : stdout, "%s: %s\n", ProgramName.c_str(),
+            Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten).c_str());
+    return FirstBufferOverClick(report) < 0 ? 0 : 3;
 }

@@ -1,37 +1,62 @@
 #include "tool_options.h"
 
-#include <errno.h>
-#include <stdlib.h>
+#include <stdio.h>
+
+#include <set>
 
 const char ToolUsage[] =
     "usage: region_grow IN X Y [X Y ...] [--step TEXT] [--seed-tolerance TEXT]\n"
     "                   [--paint RRGGBB] [--drawn MASK] [--frames DIR] [--max-frames N]\n"
-    "                   [--plugin PATH] [--record FILE] [--before-after FILE] -o OUT.png\n"
+    "                   [--max-pixels N] [--plugin PATH] [--record FILE]\n"
+    "                   [--before-after FILE] -o OUT.png\n"
     "Applies the RegionGrowing tool at each X Y in turn to the picture IN (PNG, JPEG or BMP)\n"
-    "and writes the result as PNG.\n"
-    "  -o OUT.png             result picture (required)\n"
+    "and writes the result as PNG. An option's value follows it or an '=' (--step=12); each\n"
+    "option may be given once; after -- every argument is IN or a coordinate.\n"
+    "  -o OUT.png             result picture (required); - writes it to standard output, and\n"
+    "                         the summary line then goes to standard error\n"
     "  --step TEXT            step tolerance, as the host's parameter text (default 12)\n"
     "  --seed-tolerance TEXT  seed tolerance, as the host's parameter text (default 40)\n"
     "  --paint RRGGBB         paint colour (default FF00FF)\n"
     "  --drawn MASK           non-black pixels of MASK start flagged as drawn\n"
-    "  --frames DIR           what the window shows at each refresh request, plus overview.png\n"
+    "  --frames DIR           what the window shows at each refresh request, plus overview.png;\n"
+    "                         replaces only frame-N.png and overview.png in DIR\n"
     "  --max-frames N         write at most about N frames (default 200)\n"
-    "  --plugin PATH          plug-in to load (default: the one next to this program)\n"
+    "  --max-pixels N         refuse pictures of more than N pixels (default and most 268435456)\n"
+    "  --plugin PATH          plug-in file to load (default: the one next to this program)\n"
     "  --record FILE          text record of refresh requests and painted pixels\n"
     "  --before-after FILE    IN and the result side by side (PNG)\n"
-    "Exit status: 0 done, 1 a file or the plug-in failed, 2 a bad command line or click.\n";
+    "Outputs may be devices, pipes or symbolic links (written through to their target); no\n"
+    "two may name the same file. Pixels are compared by their red, green and blue; an alpha\n"
+    "channel is kept, and painted pixels are opaque.\n"
+    "Exit status: 0 done, 1 a file or the plug-in failed, 2 a bad command line or click,\n"
+    "3 done but a fill stopped on \"Buffer over\", 130/143 interrupted (SIGINT/SIGTERM).\n";
+
+NumberText ReadInteger(const std::string& text, int64_t least, int64_t most, int64_t* value) {
+    size_t i = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (i == text.size())
+        return NumberText::Malformed;
+    bool negative = text[0] == '-', overflow = false;
+    uint64_t magnitude = 0;
+    for (size_t j = i; j < text.size(); ++j) {
+        if (text[j] < '0' || text[j] > '9')
+            return NumberText::Malformed;
+        if (magnitude > (UINT64_MAX - 9) / 10)
+            overflow = true;
+        else
+            magnitude = magnitude * 10 + uint64_t(text[j] - '0');
+    }
+    const uint64_t limit = negative ? uint64_t(0) - uint64_t(least) : uint64_t(most);
+    if (overflow || (negative && least >= 0 && magnitude != 0) || magnitude > limit)
+        return NumberText::OutOfRange;
+    *value = negative ? int64_t(uint64_t(0) - magnitude) : int64_t(magnitude);
+    if (*value < least || *value > most)
+        return NumberText::OutOfRange;
+    return NumberText::Valid;
+}
 
 bool ParseInt32(const std::string& text, int32_t* value) {
-    if (text.empty() || text.size() > 12)
-        return false;
-    size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
-    if (i == text.size())
-        return false;
-    for (size_t j = i; j < text.size(); ++j)
-        if (text[j] < '0' || text[j] > '9')
-            return false;
-    long long number = strtoll(text.c_str(), nullptr, 10);
-    if (number < INT32_MIN || number > INT32_MAX)
+    int64_t number;
+    if (ReadInteger(text, INT32_MIN, INT32_MAX, &number) != NumberText::Valid)
         return false;
     *value = int32_t(number);
     return true;
@@ -55,18 +80,51 @@ bool ParseColourHex(const std::string& text, uint32_t* colour) {
     return true;
 }
 
-// Options whose value is the next argument, and where each value goes.
-static std::string* TextOption(const std::string& name, ToolOptions* options) {
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (unsigned char c : text) {
+        if (c == '\'' || c == '\\') {
+            quoted += '\\';
+            quoted += char(c);
+        } else if (c == '\t') {
+            quoted += "\\t";
+        } else if (c == '\n') {
+            quoted += "\\n";
+        } else if (c < 0x20 || c == 0x7F) {
+            char escape[8];
+            snprintf(escape, sizeof escape, "\\x%02X", c);
+            quoted += escape;
+        } else {
+            quoted += char(c);
+        }
+    }
+    return quoted + "'";
+}
+
+namespace {
+
+// The texts of the options that take a value, as typed; parsed after the whole line is read.
+struct OptionTexts {
+    std::string paint, maxFrames, maxPixels;
+};
+
+std::string* ValueOf(const std::string& name, ToolOptions* options, OptionTexts* texts) {
     if (name == "-o")
         return &options->outputPath;
     if (name == "--step")
         return &options->stepText;
     if (name == "--seed-tolerance")
         return &options->seedText;
+    if (name == "--paint")
+        return &texts->paint;
     if (name == "--drawn")
         return &options->drawnMaskPath;
     if (name == "--frames")
         return &options->framesDir;
+    if (name == "--max-frames")
+        return &texts->maxFrames;
+    if (name == "--max-pixels")
+        return &texts->maxPixels;
     if (name == "--plugin")
         return &options->pluginPath;
     if (name == "--record")
@@ -76,41 +134,91 @@ static std::string* TextOption(const std::string& name, ToolOptions* options) {
     return nullptr;
 }
 
+bool LooksLikeNumber(const std::string& text) {
+    int64_t unused;
+    return ReadInteger(text, INT64_MIN, INT64_MAX, &unused) != NumberText::Malformed;
+}
+
+// A count option's value: a whole number from `least` to `most`.
+bool ReadCount(const std::string& name, const std::string& text, int64_t least, int64_t most,
+               int64_t* value, std::string* error) {
+    switch (ReadInteger(text, least, most, value)) {
+    case NumberText::Valid:
+        return true;
+    case NumberText::Malformed:
+        *error = "malformed " + name + " " + Quoted(text) + ": expected a whole number";
+        return false;
+    case NumberText::OutOfRange:
+        break;
+    }
+    *error = name + " " + Quoted(text) + " is out of range (" + std::to_string(least) + " to " +
+             std::to_string(most) + ")";
+    return false;
+}
+
+bool ReadCoordinates(const std::string& xText, const std::string& yText, Click* click,
+                     std::string* error) {
+    int64_t x, y;
+    NumberText xRead = ReadInteger(xText, INT32_MIN, INT32_MAX, &x);
+    NumberText yRead = ReadInteger(yText, INT32_MIN, INT32_MAX, &y);
+    if (xRead == NumberText::Malformed || yRead == NumberText::Malformed) {
+        *error = "malformed click coordinates " + Quoted(xText) + " " + Quoted(yText);
+        return false;
+    }
+    if (xRead == NumberText::OutOfRange || yRead == NumberText::OutOfRange) {
+        *error = "click coordinates " + Quoted(xText) + " " + Quoted(yText) + " are out of range";
+        return false;
+    }
+    click->x = int32_t(x);
+    click->y = int32_t(y);
+    return true;
+}
+
+} // namespace
+
 bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options,
                       std::string* error) {
     std::vector<std::string> positional;
-    std::string paintText, maxFramesText;
-    bool paintGiven = false, maxFramesGiven = false; // an empty value is still malformed
+    OptionTexts texts;
+    std::set<std::string> given; // an option given with an empty value still counts
+    bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "-h" || arg == "--help") {
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-' || LooksLikeNumber(arg)) {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+        std::string name = arg.substr(0, equals);
+        if (name == "-h" || name == "--help") {
+            if (equals != std::string::npos) {
+                *error = "option " + name + " takes no value";
+                return false;
+            }
             options->help = true;
             return true;
         }
-        std::string* target = TextOption(arg, options);
-        if (arg == "--paint") {
-            target = &paintText;
-            paintGiven = true;
-        }
-        if (arg == "--max-frames") {
-            target = &maxFramesText;
-            maxFramesGiven = true;
-        }
-        if (target != nullptr) {
-            if (i + 1 == args.size()) {
-                *error = "option " + arg + " needs a value";
-                return false;
-            }
-            *target = args[++i];
-            continue;
-        }
-        // A negative number is a coordinate, anything else starting with '-' an option.
-        int32_t unused;
-        if (arg.size() > 1 && arg[0] == '-' && !ParseInt32(arg, &unused)) {
-            *error = "unknown option " + arg;
+        std::string* value = ValueOf(name, options, &texts);
+        if (value == nullptr) {
+            *error = "unknown option " + Quoted(name);
             return false;
         }
-        positional.push_back(arg);
+        if (!given.insert(name).second) {
+            *error = "option " + name + " given twice";
+            return false;
+        }
+        if (equals != std::string::npos) {
+            *value = arg.substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            *value = args[++i];
+        } else {
+            *error = "option " + name + " needs a value";
+            return false;
+        }
     }
 
     if (positional.empty()) {
@@ -123,29 +231,31 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
         return false;
     }
     if (positional.size() % 2 == 0) {
-        *error = "click X " + positional.back() + " has no Y";
+        *error = "click X " + Quoted(positional.back()) + " has no Y";
         return false;
     }
     for (size_t i = 1; i < positional.size(); i += 2) {
         Click click;
-        if (!ParseInt32(positional[i], &click.x) || !ParseInt32(positional[i + 1], &click.y)) {
-            *error = "malformed click coordinates " + positional[i] + " " + positional[i + 1];
+        if (!ReadCoordinates(positional[i], positional[i + 1], &click, error))
             return false;
-        }
         options->clicks.push_back(click);
     }
-    if (options->outputPath.empty()) {
+    if (!given.count("-o") || options->outputPath.empty()) {
         *error = "no output given: use -o OUT.png";
         return false;
     }
-    if (paintGiven && !ParseColourHex(paintText, &options->paintColour)) {
-        *error = "malformed colour " + paintText + ": expected RRGGBB in hex";
+    if (given.count("--paint") && !ParseColourHex(texts.paint, &options->paintColour)) {
+        *error = "malformed colour " + Quoted(texts.paint) + ": expected RRGGBB in hex";
         return false;
     }
-    if (maxFramesGiven &&
-        (!ParseInt32(maxFramesText, &options->maxFrames) || options->maxFrames < 1)) {
-        *error = "malformed --max-frames " + maxFramesText + ": expected a positive number";
-        return false;
+    int64_t count;
+    if (given.count("--max-frames")) {
+        if (!ReadCount("--max-frames", texts.maxFrames, 1, INT32_MAX, &count, error))
+            return false;
+        options->maxFrames = int32_t(count);
     }
+    if (given.count("--max-pixels") && !ReadCount("--max-pixels", texts.maxPixels, 1,
+                                                  MaxPicturePixels, &options->maxPixels, error))
+        return false;
     return true;
 }

@@ -3,19 +3,25 @@
 //   region_grow IN X Y [X Y ...] [options] -o OUT.png
 //
 // IN is a PNG, JPEG or BMP picture. Each X Y pair is one click of the tool, applied in the
-// order given. Options (each value is the next argument):
-//   -o OUT.png             where the result goes (PNG); required
+// order given. Options take their value as the next argument or after '=' (--step=12):
+//   -o OUT.png             where the result goes (PNG); required; '-' is standard output
 //   --step TEXT            StepTolerance text, parameter group 2 index 0 (default "12")
 //   --seed-tolerance TEXT  SeedTolerance text, parameter group 2 index 1 (default "40")
 //   --paint RRGGBB         paint colour in hex, '#' allowed (default FF00FF)
 //   --drawn MASK           picture of IN's size: its non-black pixels start flagged drawn
 //   --frames DIR           one PNG per refresh request, plus overview.png
 //   --max-frames N         at most about N frame files (default 200); see window_frames.h
-//   --plugin PATH          the plug-in to load instead of the one next to the tool
+//   --max-pixels N         refuse pictures of more than N pixels (default and most: 2^28)
+//   --plugin PATH          the plug-in file to load instead of the one next to the tool
 //   --before-after FILE    IN and the result side by side, as PNG
 //   --record FILE          text record of the clicks, refresh requests, messages and the
 //                          painted pixels, for comparing two runs
 //   -h, --help             usage
+//   --                     every later argument is IN or a coordinate, even if it starts with '-'
+//
+// Each option may be given once: a repeated one is refused rather than silently overriding the
+// first, since in a script that is almost always a mistake. A negative number where an option
+// could stand is a coordinate.
 //
 // The tolerance texts go to the plug-in exactly as typed, as the host's parameter store
 // would hand them over: a text that is not a number behaves as it does in the host.
@@ -26,6 +32,8 @@
 
 #include <string>
 #include <vector>
+
+#include "image_files.h" // MaxPicturePixels
 
 struct Click {
     int32_t x, y;
@@ -38,18 +46,25 @@ struct ToolOptions {
     uint32_t paintColour = 0x00FF00FFu; // 0x00RRGGBB
     std::string drawnMaskPath, framesDir, pluginPath, recordPath, beforeAfterPath;
     int32_t maxFrames = 200;
+    int64_t maxPixels = MaxPicturePixels;
     bool help = false;
 };
 
 extern const char ToolUsage[];
 
 // Reads the arguments (without the program name). On a malformed command line returns false
-// with a one-line reason in *error.
+// with a one-line reason in *error, in which every value the user typed is Quoted().
 bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options,
                       std::string* error);
 
 // Strict readers, shared with the tests: the whole text must be the number.
+enum class NumberText { Valid, Malformed, OutOfRange };
+NumberText ReadInteger(const std::string& text, int64_t least, int64_t most, int64_t* value);
 bool ParseInt32(const std::string& text, int32_t* value);
 bool ParseColourHex(const std::string& text, uint32_t* colour);
+
+// A value as messages show it: in single quotes, so that spaces and empty texts are visible,
+// with quotes, backslashes and control characters escaped (' 5' -> "' 5'", tab -> "'\t'").
+std::string Quoted(const std::string& text);
 
 #endif

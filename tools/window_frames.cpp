@@ -7,6 +7,9 @@
 #include <system_error>
 #include <vector>
 
+#include "interrupt_cleanup.h"
+#include "tool_paths.h"
+
 uint32_t OutlineColourFor(uint32_t paintColour) {
     bool nearYellow = (paintColour >> 16 & 0xFF) >= 192 && (paintColour >> 8 & 0xFF) >= 192 &&
                       (paintColour & 0xFF) < 64;
@@ -69,6 +72,7 @@ bool WriteFrames(const std::string& dir, const RgbImage& input, const RgbImage& 
     const uint32_t outline = OutlineColourFor(paintColour);
 
     RgbImage screen = input;
+    screen.hasAlpha = false; // the window shows colours: frames are opaque
     for (size_t k = 0; k < requests; ++k) {
         ApplyRefresh(input, result, report, k, &screen);
         bool lastOfClick =
@@ -86,6 +90,7 @@ bool WriteFrames(const std::string& dir, const RgbImage& input, const RgbImage& 
     static const uint32_t OverviewColours[] = {0x00FFFF00u, 0x0000FFFFu, 0x0000FF00u, 0x00FF8000u,
                                                0x00FFFFFFu};
     RgbImage overview = result;
+    overview.hasAlpha = false;
     for (size_t k = 0; k < requests; ++k)
         DrawOutline(report.refreshes[k], OverviewColours[k % 5], &overview);
     return SavePng((std::filesystem::path(dir) / "overview.png").string(), overview, error);
@@ -95,18 +100,13 @@ bool WriteFrames(const std::string& dir, const RgbImage& input, const RgbImage& 
 
 namespace fs = std::filesystem;
 
-static bool IsFrameFile(const fs::path& path) {
-    std::string name = path.filename().string();
-    return (name.rfind("frame-", 0) == 0 && path.extension() == ".png") || name == "overview.png";
-}
-
 static bool ListFolder(const fs::path& dir, std::vector<fs::path>* files, std::string* error) {
     std::error_code failure;
     for (fs::directory_iterator it(dir, failure); !failure && it != fs::directory_iterator();
          it.increment(failure))
         files->push_back(it->path());
     if (failure)
-        *error = "cannot list " + dir.string() + ": " + failure.message();
+        *error = "cannot list " + Quoted(dir.string()) + ": " + failure.message();
     return !failure;
 }
 
@@ -117,34 +117,52 @@ bool PendingFrames::Open(const std::string& dir, std::string* error) {
          !p.empty() && fs::symlink_status(p, failure).type() == fs::file_type::not_found;
          p = p.parent_path())
         created_ = p.string();
-    temporary_ = TemporaryPathFor((fs::path(dir) / "frames").string());
-    fs::create_directories(temporary_, failure);
+    // Created and registered as one step, so that an interruption removes what was made.
+    CleanupHold hold;
+    std::string temporary = TemporaryPathFor((fs::path(dir) / "frames").string());
+    RegisterTemporary(created_.empty() ? temporary : created_);
+    fs::create_directories(temporary, failure);
     if (failure) {
-        *error = "cannot create frames directory " + dir + ": " + failure.message();
+        UnregisterTemporary(created_.empty() ? temporary : created_);
+        created_.clear();
+        *error = "cannot create frames directory " + Quoted(dir) + ": " + failure.message();
         return false;
     }
+    temporary_ = temporary;
     return true;
 }
 
+std::string PendingFrames::InTermsOfFolder(const std::string& message) const {
+    std::string text = message;
+    if (!temporary_.empty())
+        for (size_t at; (at = text.find(temporary_)) != std::string::npos;)
+            text.replace(at, temporary_.size(), dir_);
+    return text;
+}
+
+// Only the names the frames take are replaced: a user's frame-mine.png or notes stay, and since
+// the old frames all go, DIR never mixes two runs. One step for an interruption too.
 bool PendingFrames::Commit(std::string* error) {
     if (temporary_.empty())
         return true;
+    CleanupHold hold;
     std::vector<fs::path> oldFiles, newFiles;
     if (!ListFolder(dir_, &oldFiles, error) || !ListFolder(temporary_, &newFiles, error))
         return false;
     std::error_code failure;
     for (const fs::path& file : oldFiles)
-        if (IsFrameFile(file))
+        if (IsFrameFileName(file.filename().string()) && !fs::is_directory(file, failure))
             fs::remove(file, failure);
     for (const fs::path& file : newFiles) {
         fs::rename(file, fs::path(dir_) / file.filename(), failure);
         if (failure) {
-            *error = "cannot write " + (fs::path(dir_) / file.filename()).string() + ": " +
+            *error = "cannot write " + Quoted((fs::path(dir_) / file.filename()).string()) + ": " +
                      failure.message();
             return false;
         }
     }
     fs::remove(temporary_, failure);
+    UnregisterTemporary(created_.empty() ? temporary_ : created_);
     temporary_.clear();
     created_.clear();
     return true;
@@ -152,6 +170,9 @@ bool PendingFrames::Commit(std::string* error) {
 
 PendingFrames::~PendingFrames() {
     std::error_code ignored;
-    if (!temporary_.empty())
+    if (!temporary_.empty()) {
+        CleanupHold hold;
         fs::remove_all(created_.empty() ? temporary_ : created_, ignored);
+        UnregisterTemporary(created_.empty() ? temporary_ : created_);
+    }
 }

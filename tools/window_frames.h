@@ -46,13 +46,16 @@ bool WriteFrames(const std::string& dir, const RgbImage& input, const RgbImage& 
 
 // The frames folder, prepared before the fill: Open() creates DIR (and any missing parents) and
 // an empty temporary folder in it, which fails early when DIR cannot be written. Commit()
-// removes the older frames from DIR and moves the new ones in. Destroyed without Commit(), it
+// removes the older frames from DIR (only names the frames take: frame-N.png, overview.png) and
+// moves the new ones in. Destroyed without Commit(), it
 // removes the temporary folder and every folder Open() created. Commit() on frames never
 // opened does nothing.
 class PendingFrames {
   public:
     bool Open(const std::string& dir, std::string* error);
     const std::string& Folder() const { return temporary_; }
+    // `message` with the temporary folder's name replaced by DIR's: what the user named.
+    std::string InTermsOfFolder(const std::string& message) const;
     bool Commit(std::string* error);
     ~PendingFrames();
 
