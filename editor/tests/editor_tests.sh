@@ -111,9 +111,17 @@ test_clicks() {
             editor_clicks+=(--click "$x" "${demo_clicks[i + 1]}")
         done
     done
-    "$NATIVE_TOOL" wide.png "${clicks[@]}" "${demo_options[@]}" --step "$step" \
+    # The demo's options with its step text replaced (an option may be given only once).
+    local options=()
+    for ((i = 0; i < ${#demo_options[@]}; i += 2)); do
+        case ${demo_options[i]} in
+        --step) options+=(--step "$step") ;;
+        *) options+=("${demo_options[i]}" "${demo_options[i + 1]}") ;;
+        esac
+    done
+    "$NATIVE_TOOL" wide.png "${clicks[@]}" "${options[@]}" \
         --record native.txt -o native.png >/dev/null || fail "the native region_grow failed"
-    editor wide.png "${editor_clicks[@]}" "${demo_options[@]}" --step "$step" --save editor.png \
+    editor wide.png "${editor_clicks[@]}" "${options[@]}" --save editor.png \
         --close-messages --quit || { cat editor.out; fail "the editor failed"; }
     cat editor.out
     cmp native.png editor.png || fail "the editor's picture differs from the native tool's"
