@@ -13,14 +13,25 @@ void SimulatedHost::MakeCurrent() {
 }
 
 void SimulatedHost::Reset(int32_t imageWidth, int32_t imageHeight, PackedColour colour) {
+    std::vector<PackedColour> picture(size_t(imageWidth) * size_t(imageHeight), colour);
+    Load(imageWidth, imageHeight, std::move(picture));
+}
+
+void SimulatedHost::Load(int32_t imageWidth, int32_t imageHeight,
+                         std::vector<PackedColour>&& picture) {
     width = imageWidth;
     height = imageHeight;
-    size_t count = size_t(imageWidth) * size_t(imageHeight);
-    pixels.assign(count, colour);
-    mask.assign(count, 0);
-    paintCount.assign(count, 0);
+    pixels = std::move(picture);
+    mask.assign(pixels.size(), 0);
+    paintCount.assign(countPaints ? pixels.size() : 0, 0);
+    if (!countPaints)
+        paintCount.shrink_to_fit();
     WriteViewRecord(ownerWindow, &dib);
     ClearLog();
+    refreshes.clear();
+    messages.clear();
+    paintEpoch = nullptr;
+    firstPaints = 0;
     currentCursor = ArrowCursor;
 }
 
@@ -133,11 +144,23 @@ static HostCall MakeCall(HostCallKind kind, ImageView* view, std::initializer_li
     return call;
 }
 
+// The fork between the two paths: a counter on the fast one; on the slow one the record that
+// `make` builds, logged and hooked. Inlined, so the fast path builds nothing.
+template <typename MakeRecord>
+static inline void Note(SimulatedHost* host, HostCallKind kind, MakeRecord make) {
+    if (__builtin_expect(host->Recording(), 0))
+        RecordCall(make());
+    else
+        ++host->callCounts[static_cast<int>(kind)];
+}
+
 extern "C" {
 
 VX_HOST_EXPORT const char* VX_HOST_CALL _VXsGetParameter(int32_t group, int32_t index) {
     SimulatedHost* host = Current;
-    RecordCall(MakeCall(HostCallKind::GetParameter, host->View(), {group, index}));
+    Note(host, HostCallKind::GetParameter, [&] {
+        return MakeCall(HostCallKind::GetParameter, host->View(), {group, index});
+    });
     auto entry = host->parameters.find({group, index});
     return entry == host->parameters.end() ? nullptr : entry->second.c_str();
 }
@@ -148,16 +171,20 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsGetCDIBinfo(CDIB* dib, int32_t* info0, int3
     *info0 = host->width;
     *info1 = host->height;
     *info2 = 32;
-    HostCall call = MakeCall(HostCallKind::GetCDIBinfo, host->View(), {});
-    call.foreignView = dib != &host->dib;
-    RecordCall(call);
+    Note(host, HostCallKind::GetCDIBinfo, [&] {
+        HostCall call = MakeCall(HostCallKind::GetCDIBinfo, host->View(), {});
+        call.foreignView = dib != &host->dib;
+        return call;
+    });
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsStartOnImage(CDIB* dib) {
     SimulatedHost* host = Current;
-    HostCall call = MakeCall(HostCallKind::StartOnImage, host->View(), {});
-    call.foreignView = dib != &host->dib;
-    RecordCall(call);
+    Note(host, HostCallKind::StartOnImage, [&] {
+        HostCall call = MakeCall(HostCallKind::StartOnImage, host->View(), {});
+        call.foreignView = dib != &host->dib;
+        return call;
+    });
 }
 
 VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetColorOnImage(uint32_t handleWord0, uint32_t handleWord1,
@@ -169,20 +196,27 @@ VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetColorOnImage(uint32_t handleWord0, ui
                 handleWord1 == host->dib.handleWords[1];
     if (read)
         *colour = host->pixels[host->IndexOf(x, y)];
-    RecordCall(MakeCall(HostCallKind::GetColorOnImage, host->View(),
-                        {handleWord0, handleWord1, x, y, read ? 1 : 0}));
+    Note(host, HostCallKind::GetColorOnImage, [&] {
+        return MakeCall(HostCallKind::GetColorOnImage, host->View(),
+                        {handleWord0, handleWord1, x, y, read ? 1 : 0});
+    });
     return read ? 1 : 0;
 }
 
 VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetMask(ImageView* view, int32_t x, int32_t y) {
     SimulatedHost* host = Current;
     int32_t flags = host->Contains(x, y) ? host->mask[host->IndexOf(x, y)] : 0;
-    RecordCall(MakeCall(HostCallKind::GetMask, view, {x, y, flags}));
+    Note(host, HostCallKind::GetMask, [&] {
+        return MakeCall(HostCallKind::GetMask, view, {x, y, flags});
+    });
     return flags;
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsStartPset(ImageView* view, int32_t x, int32_t y) {
-    RecordCall(MakeCall(HostCallKind::StartPset, view, {x, y}));
+    SimulatedHost* host = Current;
+    Note(host, HostCallKind::StartPset, [&] {
+        return MakeCall(HostCallKind::StartPset, view, {x, y});
+    });
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y, int32_t zero) {
@@ -190,9 +224,16 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y,
     if (host->Contains(x, y)) {
         size_t index = host->IndexOf(x, y);
         host->pixels[index] = host->paintColour;
-        ++host->paintCount[index];
+        if (!host->paintCount.empty())
+            ++host->paintCount[index];
+        if (host->paintEpoch != nullptr && host->paintEpoch[index] == NeverPainted) {
+            host->paintEpoch[index] = uint32_t(host->refreshes.size());
+            ++host->firstPaints;
+        }
     }
-    RecordCall(MakeCall(HostCallKind::PSet, view, {x, y, zero}));
+    Note(host, HostCallKind::PSet, [&] {
+        return MakeCall(HostCallKind::PSet, view, {x, y, zero});
+    });
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int32_t y,
@@ -200,12 +241,18 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int
     SimulatedHost* host = Current;
     if (host->honourDrawFlag && host->Contains(x, y))
         host->mask[host->IndexOf(x, y)] |= MaskDrawnBit;
-    RecordCall(MakeCall(HostCallKind::SetDrawFlag, view, {x, y, one}));
+    Note(host, HostCallKind::SetDrawFlag, [&] {
+        return MakeCall(HostCallKind::SetDrawFlag, view, {x, y, one});
+    });
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsUpdateImageWindow(ImageView* view, int32_t left, int32_t top,
                                                        int32_t right, int32_t bottom) {
-    RecordCall(MakeCall(HostCallKind::UpdateImageWindow, view, {left, top, right, bottom}));
+    SimulatedHost* host = Current;
+    host->refreshes.push_back({left, top, right, bottom});
+    Note(host, HostCallKind::UpdateImageWindow, [&] {
+        return MakeCall(HostCallKind::UpdateImageWindow, view, {left, top, right, bottom});
+    });
 }
 }
 
@@ -232,6 +279,7 @@ int SimulatedMessageBox(void* owner, const char* text, const char* caption, unsi
                              {owner == host->ownerWindow, int64_t(type)});
     call.text = text != nullptr ? text : "(null)";
     call.caption = caption != nullptr ? caption : "(null)";
+    host->messages.push_back({call.text, call.caption});
     RecordCall(call);
     return 1; // IDOK
 }

@@ -2,46 +2,57 @@
 
 #include <chrono>
 
-void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vector<Click>& clicks,
-               const std::vector<uint8_t>& startMask, FillReport* report) {
-    host->MakeCurrent();
+void PrepareToolHost(const ToolOptions& options, int32_t width, int32_t height,
+                     std::vector<uint32_t>&& picture, SimulatedHost* host) {
     host->logging = false;
+    host->afterCall = nullptr;
+    host->countPaints = false;
+    host->Load(width, height, std::move(picture));
+    host->paintColour = options.paintColour;
+    host->SetTolerances(options.stepText, options.seedText);
+}
+
+void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vector<Click>& clicks,
+               const std::vector<uint8_t>& startMask, FillReport* report,
+               void (*afterClick)(size_t clicksDone)) {
+    host->MakeCurrent();
     report->paintEpoch.assign(host->pixels.size(), NeverPainted);
+    host->paintEpoch = report->paintEpoch.data();
+    host->firstPaints = 0;
+    host->refreshes.clear();
+    host->messages.clear();
 
-    int32_t clickIndex = 0;
-    host->afterCall = [&](const HostCall& call) {
-        if (call.kind == HostCallKind::PSet &&
-            host->Contains(int32_t(call.args[0]), int32_t(call.args[1]))) {
-            uint32_t& epoch =
-                report->paintEpoch[host->IndexOf(int32_t(call.args[0]), int32_t(call.args[1]))];
-            if (epoch == NeverPainted) {
-                epoch = uint32_t(report->refreshes.size());
-                ++report->paintedPixels;
-            }
-        } else if (call.kind == HostCallKind::UpdateImageWindow) {
-            report->refreshes.push_back({int32_t(call.args[0]), int32_t(call.args[1]),
-                                         int32_t(call.args[2]), int32_t(call.args[3]), clickIndex});
-        } else if (call.kind == HostCallKind::MessageBox) {
-            report->messages.push_back({call.text, call.caption, clickIndex});
-        }
-    };
-
-    for (const Click& click : clicks) {
-        host->mask = startMask;
+    for (size_t c = 0; c < clicks.size(); ++c) {
+        if (startMask.empty())
+            host->mask.assign(host->pixels.size(), 0);
+        else
+            host->mask = startMask;
         host->ClearLog();
+        const size_t refreshesBefore = host->refreshes.size();
+        const size_t messagesBefore = host->messages.size();
         auto start = std::chrono::steady_clock::now();
-        plugin.drawIt(host->View(), click.x, click.y, 0);
+        plugin.drawIt(host->View(), clicks[c].x, clicks[c].y, 0);
         report->seconds +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+        for (size_t r = refreshesBefore; r < host->refreshes.size(); ++r) {
+            const RefreshRect& rect = host->refreshes[r];
+            report->refreshes.push_back({rect.left, rect.top, rect.right, rect.bottom, int32_t(c)});
+        }
+        for (size_t m = messagesBefore; m < host->messages.size(); ++m)
+            report->messages.push_back(
+                {host->messages[m].text, host->messages[m].caption, int32_t(c)});
 
         // A host cannot see expansions, only the calls they make. The fill reads the seed's
         // colour once, then reads the four neighbours of every pixel it expands; an expansion
         // cut short by a full queue made 1 to 4 of its reads. So expansions = ceil((reads-1)/4).
         uint64_t reads = host->CountOf(HostCallKind::GetColorOnImage);
         report->expansions += reads > 0 ? (reads - 1 + 3) / 4 : 0;
-        ++clickIndex;
+        if (afterClick != nullptr)
+            afterClick(c + 1);
     }
-    host->afterCall = nullptr;
+    report->paintedPixels = host->firstPaints;
+    host->paintEpoch = nullptr;
 }
 
 int32_t FirstBufferOverClick(const FillReport& report) {

@@ -111,20 +111,40 @@ static void WriteToFile(void* context, void* data, int size) {
     fwrite(data, 1, size_t(size), static_cast<FILE*>(context));
 }
 
-bool PendingFile::WritePng(const RgbImage& image, std::string* error) {
-    std::vector<unsigned char> rgb(image.pixels.size() * 3);
-    for (size_t i = 0; i < image.pixels.size(); ++i) {
-        rgb[3 * i + 0] = (image.pixels[i] >> 16) & 0xFF;
-        rgb[3 * i + 1] = (image.pixels[i] >> 8) & 0xFF;
-        rgb[3 * i + 2] = image.pixels[i] & 0xFF;
+// Packs colour words 0x00RRGGBB into R, G, B bytes, from `words` to `bytes`, which may be the
+// same memory: each pixel's bytes end no later than its word, so no word is overwritten before
+// it is read.
+static void PackRgb(const uint32_t* words, size_t count, unsigned char* bytes) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t word = words[i];
+        bytes[3 * i + 0] = (word >> 16) & 0xFF;
+        bytes[3 * i + 1] = (word >> 8) & 0xFF;
+        bytes[3 * i + 2] = word & 0xFF;
     }
-    if (stbi_write_png_to_func(WriteToFile, file_, image.width, image.height, 3, rgb.data(),
-                               image.width * 3) == 0) {
-        *error = "cannot write " + path_ + ": encoding failed";
-        failed_ = true;
+}
+
+static bool EncodePng(FILE* file, int32_t width, int32_t height, const unsigned char* rgb,
+                      const std::string& path, std::string* error) {
+    if (stbi_write_png_to_func(WriteToFile, file, width, height, 3, rgb, width * 3) == 0) {
+        *error = "cannot write " + path + ": encoding failed";
         return false;
     }
     return true;
+}
+
+bool PendingFile::WritePng(const RgbImage& image, std::string* error) {
+    std::vector<unsigned char> rgb(image.pixels.size() * 3);
+    PackRgb(image.pixels.data(), image.pixels.size(), rgb.data());
+    failed_ = !EncodePng(file_, image.width, image.height, rgb.data(), path_, error);
+    return !failed_;
+}
+
+bool PendingFile::WritePng(RgbImage&& image, std::string* error) {
+    std::vector<uint32_t> pixels = std::move(image.pixels);
+    unsigned char* rgb = reinterpret_cast<unsigned char*>(pixels.data());
+    PackRgb(pixels.data(), pixels.size(), rgb);
+    failed_ = !EncodePng(file_, image.width, image.height, rgb, path_, error);
+    return !failed_;
 }
 
 bool PendingFile::Close(std::string* error) {

@@ -42,6 +42,9 @@ class PendingFile {
     bool Open(const std::string& path, std::string* error);
     FILE* File() const { return file_; }
     bool WritePng(const RgbImage& image, std::string* error);
+    // The same, using the image's own buffer for the PNG's rows (the image is used up): saves
+    // the copy, which for a big picture is the largest buffer of the write.
+    bool WritePng(RgbImage&& image, std::string* error);
     bool Close(std::string* error);
     bool Commit(std::string* error);
     ~PendingFile();

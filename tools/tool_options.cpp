@@ -6,7 +6,8 @@
 const char ToolUsage[] =
     "usage: region_grow IN X Y [X Y ...] [--step TEXT] [--seed-tolerance TEXT]\n"
     "                   [--paint RRGGBB] [--drawn MASK] [--frames DIR] [--max-frames N]\n"
-    "                   [--plugin PATH] [--record FILE] [--before-after FILE] -o OUT.png\n"
+    "                   [--frame-width N] [--animation FILE] [--plugin PATH] [--record FILE]\n"
+    "                   [--before-after FILE] -o OUT.png\n"
     "Applies the RegionGrowing tool at each X Y in turn to the picture IN (PNG, JPEG or BMP)\n"
     "and writes the result as PNG.\n"
     "  -o OUT.png             result picture (required)\n"
@@ -15,7 +16,10 @@ const char ToolUsage[] =
     "  --paint RRGGBB         paint colour (default FF00FF)\n"
     "  --drawn MASK           non-black pixels of MASK start flagged as drawn\n"
     "  --frames DIR           what the window shows at each refresh request, plus overview.png\n"
-    "  --max-frames N         write at most about N frames (default 200)\n"
+    "  --max-frames N         write at most N frames (default 200): each click's last\n"
+    "                         first, the rest spread evenly over all refresh requests\n"
+    "  --frame-width N        frames and animation at most N pixels wide (default 960)\n"
+    "  --animation FILE       the refresh requests as one animated picture (WebP)\n"
     "  --plugin PATH          plug-in to load (default: the one next to this program)\n"
     "  --record FILE          text record of refresh requests and painted pixels\n"
     "  --before-after FILE    IN and the result side by side (PNG)\n"
@@ -73,14 +77,16 @@ static std::string* TextOption(const std::string& name, ToolOptions* options) {
         return &options->recordPath;
     if (name == "--before-after")
         return &options->beforeAfterPath;
+    if (name == "--animation")
+        return &options->animationPath;
     return nullptr;
 }
 
 bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options,
                       std::string* error) {
     std::vector<std::string> positional;
-    std::string paintText, maxFramesText;
-    bool paintGiven = false, maxFramesGiven = false; // an empty value is still malformed
+    std::string paintText, maxFramesText, frameWidthText;
+    bool paintGiven = false, maxFramesGiven = false, frameWidthGiven = false; // "" is malformed
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") {
@@ -95,6 +101,10 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
         if (arg == "--max-frames") {
             target = &maxFramesText;
             maxFramesGiven = true;
+        }
+        if (arg == "--frame-width") {
+            target = &frameWidthText;
+            frameWidthGiven = true;
         }
         if (target != nullptr) {
             if (i + 1 == args.size()) {
@@ -145,6 +155,11 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
     if (maxFramesGiven &&
         (!ParseInt32(maxFramesText, &options->maxFrames) || options->maxFrames < 1)) {
         *error = "malformed --max-frames " + maxFramesText + ": expected a positive number";
+        return false;
+    }
+    if (frameWidthGiven &&
+        (!ParseInt32(frameWidthText, &options->frameWidth) || options->frameWidth < 1)) {
+        *error = "malformed --frame-width " + frameWidthText + ": expected a positive number";
         return false;
     }
     return true;

@@ -10,7 +10,9 @@
 //   --paint RRGGBB         paint colour in hex, '#' allowed (default FF00FF)
 //   --drawn MASK           picture of IN's size: its non-black pixels start flagged drawn
 //   --frames DIR           one PNG per refresh request, plus overview.png
-//   --max-frames N         at most about N frame files (default 200); see window_frames.h
+//   --max-frames N         at most N frame files (default 200); see window_frames.h
+//   --frame-width N        frames and animation at most N pixels wide (default 960)
+//   --animation FILE       the refreshes as one animated WebP picture
 //   --plugin PATH          the plug-in to load instead of the one next to the tool
 //   --before-after FILE    IN and the result side by side, as PNG
 //   --record FILE          text record of the clicks, refresh requests, messages and the
@@ -36,8 +38,9 @@ struct ToolOptions {
     std::vector<Click> clicks;
     std::string stepText = "12", seedText = "40";
     uint32_t paintColour = 0x00FF00FFu; // 0x00RRGGBB
-    std::string drawnMaskPath, framesDir, pluginPath, recordPath, beforeAfterPath;
+    std::string drawnMaskPath, framesDir, pluginPath, recordPath, beforeAfterPath, animationPath;
     int32_t maxFrames = 200;
+    int32_t frameWidth = 960;
     bool help = false;
 };
 

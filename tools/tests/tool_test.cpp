@@ -524,7 +524,7 @@ TEST_F(ToolTest, EachFrameShowsTheWindowAfterItsRefreshRequest) {
     EXPECT_TRUE(screen == LoadPicture("out.png").pixels);
 }
 
-TEST_F(ToolTest, FrameCapKeepsEveryNthAndEachClicksLastAndSaysSo) {
+TEST_F(ToolTest, FrameLimitIsKeptWithEachClicksLastAndSaysSo) {
     SavePicture("in.png", IslandPicture());
     fs::create_directories(dir / "frames");
     std::ofstream(PathOf("frames/frame-00099.png")) << "from an earlier run";
@@ -539,9 +539,9 @@ TEST_F(ToolTest, FrameCapKeepsEveryNthAndEachClicksLastAndSaysSo) {
     ASSERT_GT(perClick, 5);
     EXPECT_EQ(SummaryFigure(run.out, "refresh requests"), 2 * perClick);
 
-    // Requests are numbered from 1 over both clicks; kept: multiples of the stride, and the
-    // last of each click. The older frame is gone.
-    const long long stride = (2 * perClick + 4) / 5;
+    // Requests are numbered from 1 over both clicks. Both clicks' last frames are kept; the
+    // three frames left go to every stride-th request. The older frame is gone.
+    const long long stride = (2 * perClick + 2) / 3;
     std::vector<std::string> expected;
     for (long long request = 1; request <= 2 * perClick; ++request)
         if (request % stride == 0 || request % perClick == 0) {
@@ -549,11 +549,38 @@ TEST_F(ToolTest, FrameCapKeepsEveryNthAndEachClicksLastAndSaysSo) {
             snprintf(name, sizeof name, "frame-%05lld.png", request);
             expected.push_back(name);
         }
+    ASSERT_LE(expected.size(), 5u);
     expected.push_back("overview.png");
     EXPECT_EQ(FileNames(dir / "frames"), expected);
     std::string said = "frames: " + std::to_string(expected.size() - 1) + " of " +
                        std::to_string(2 * perClick) + " (stride " + std::to_string(stride);
     EXPECT_NE(run.out.find(said), std::string::npos) << run.out;
+}
+
+TEST_F(ToolTest, FrameLimitBelowTheClicksKeepsTheLastClicksFrame) {
+    SavePicture("in.png", IslandPicture());
+    ToolRun run = Run({PathOf("in.png"), "20", "20", "10", "10", "30", "30", "--step", "3",
+                       "--seed-tolerance", "3", "--frames", PathOf("frames"), "--max-frames", "2",
+                       "-o", PathOf("out.png")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const long long requests = SummaryFigure(run.out, "refresh requests");
+    ASSERT_EQ(requests % 3, 0);
+    // Three clicks, two frames: the last of clicks 1 and 3 (every second, counted back).
+    char first[32], last[32];
+    snprintf(first, sizeof first, "frame-%05lld.png", requests / 3);
+    snprintf(last, sizeof last, "frame-%05lld.png", requests);
+    EXPECT_EQ(FileNames(dir / "frames"), (std::vector<std::string>{first, last, "overview.png"}));
+    EXPECT_NE(run.out.find("frames: 2 of " + std::to_string(requests)), std::string::npos)
+        << run.out;
+}
+
+TEST(FrameNames, SortInRequestOrderPastFiveDigits) {
+    EXPECT_EQ(FrameName(0, 57), "frame-00001.png");
+    EXPECT_EQ(FrameName(99998, 99999), "frame-99999.png");
+    // 120,000 requests: six digits for all, so that 12000 sorts before 120000.
+    EXPECT_EQ(FrameName(11999, 120000), "frame-012000.png");
+    EXPECT_EQ(FrameName(119999, 120000), "frame-120000.png");
+    EXPECT_LT(FrameName(11999, 120000), FrameName(119999, 120000));
 }
 
 } // namespace
