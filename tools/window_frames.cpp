@@ -68,21 +68,42 @@ static void Covered(const std::vector<int32_t>& centres, int32_t low, int32_t hi
     *last = int32_t(std::upper_bound(centres.begin(), centres.end(), high) - centres.begin()) - 1;
 }
 
+bool WindowScreen::Covers(size_t request, size_t pixel) const {
+    const RefreshRequest& r = report_.refreshes[request];
+    const size_t width = size_t(screen_.width);
+    const int32_t x = samples_.columns[pixel % width], y = samples_.rows[pixel / width];
+    return x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
+}
+
 WindowScreen::WindowScreen(const WindowSamples& samples, const FillReport& report)
-    : samples_(samples), report_(report), screen_(samples.input) {}
+    : samples_(samples), report_(report), screen_(samples.input) {
+    // When each frame pixel changes: usually at the request right after its first paint,
+    // whose rectangle holds every pixel painted since the one before; else a later one.
+    const size_t requests = report.refreshes.size();
+    const size_t pixels = samples.paintEpoch.size();
+    std::vector<uint32_t> changesAt(pixels, NeverPainted);
+    firstChanging_.assign(requests + 1, 0);
+    for (size_t p = 0; p < pixels; ++p) {
+        size_t k = samples.paintEpoch[p];
+        while (k < requests && !Covers(k, p))
+            ++k;
+        if (k < requests) {
+            changesAt[p] = uint32_t(k);
+            ++firstChanging_[k + 1];
+        }
+    }
+    for (size_t k = 0; k < requests; ++k)
+        firstChanging_[k + 1] += firstChanging_[k];
+    changing_.resize(firstChanging_[requests]);
+    std::vector<uint32_t> next(firstChanging_.begin(), firstChanging_.end() - 1);
+    for (size_t p = 0; p < pixels; ++p)
+        if (changesAt[p] != NeverPainted)
+            changing_[next[changesAt[p]]++] = uint32_t(p);
+}
 
 void WindowScreen::Apply(size_t request) {
-    const RefreshRequest& r = report_.refreshes[request];
-    int32_t left, right, top, bottom;
-    Covered(samples_.columns, r.left, r.right, &left, &right);
-    Covered(samples_.rows, r.top, r.bottom, &top, &bottom);
-    const size_t width = size_t(screen_.width);
-    for (int32_t y = top; y <= bottom; ++y)
-        for (int32_t x = left; x <= right; ++x) {
-            size_t i = size_t(y) * width + size_t(x);
-            bool paintedByNow = samples_.paintEpoch[i] <= request;
-            screen_.pixels[i] = paintedByNow ? samples_.result.pixels[i] : samples_.input.pixels[i];
-        }
+    for (uint32_t i = firstChanging_[request]; i < firstChanging_[request + 1]; ++i)
+        screen_.pixels[changing_[i]] = samples_.result.pixels[changing_[i]];
 }
 
 void WindowScreen::DrawOutline(size_t request, uint32_t colour, RgbImage* image) const {

@@ -56,7 +56,10 @@ void SampleResult(const std::vector<uint32_t>& painted, const std::vector<uint32
 // Outline colour of the frames: yellow, or cyan when the paint colour is close to yellow.
 uint32_t OutlineColourFor(uint32_t paintColour);
 
-// The window, request after request, at frame scale.
+// The window, request after request, at frame scale. A frame pixel changes at most once: at
+// the first request at or after its pixel's first paint whose rectangle covers it (before, it
+// shows the input, painted or not). Those moments are worked out once, so that showing a
+// request costs by the pixels it changes, not by its rectangle.
 class WindowScreen {
   public:
     WindowScreen(const WindowSamples& samples, const FillReport& report);
@@ -69,9 +72,14 @@ class WindowScreen {
     void DrawOutline(size_t request, uint32_t colour, RgbImage* image) const;
 
   private:
+    bool Covers(size_t request, size_t pixel) const;
+
     const WindowSamples& samples_;
     const FillReport& report_;
     RgbImage screen_;
+    // The frame pixels that change at request k: changing_[firstChanging_[k]] up to
+    // changing_[firstChanging_[k + 1]] (exclusive).
+    std::vector<uint32_t> firstChanging_, changing_;
 };
 
 // Which requests get a frame file under the limit described above.
