@@ -144,23 +144,31 @@ static HostCall MakeCall(HostCallKind kind, ImageView* view, std::initializer_li
     return call;
 }
 
-// The fork between the two paths: a counter on the fast one; on the slow one the record that
-// `make` builds, logged and hooked. Inlined, so the fast path builds nothing.
-template <typename MakeRecord>
-static inline void Note(SimulatedHost* host, HostCallKind kind, MakeRecord make) {
-    if (__builtin_expect(host->Recording(), 0))
-        RecordCall(make());
-    else
-        ++host->callCounts[static_cast<int>(kind)];
+// The slow path, out of line so that the fast one sets up no record: builds the call's record
+// and records it. `dib`, when given, is the CDIB the call named, checked instead of the view.
+__attribute__((noinline, cold)) static void RecordSlowly(HostCallKind kind, ImageView* view,
+                                                         std::initializer_list<int64_t> args,
+                                                         const CDIB* dib = nullptr) {
+    HostCall call = MakeCall(kind, view, args);
+    if (dib != nullptr)
+        call.foreignView = dib != &Current->dib;
+    RecordCall(call);
 }
+
+// The fork between the two paths: a counter on the fast one, the record on the slow one.
+#define VX_NOTE(host, kind, ...)                                                                   \
+    do {                                                                                           \
+        if (__builtin_expect((host)->Recording(), 0))                                              \
+            RecordSlowly(kind, __VA_ARGS__);                                                       \
+        else                                                                                       \
+            ++(host)->callCounts[static_cast<int>(kind)];                                          \
+    } while (0)
 
 extern "C" {
 
 VX_HOST_EXPORT const char* VX_HOST_CALL _VXsGetParameter(int32_t group, int32_t index) {
     SimulatedHost* host = Current;
-    Note(host, HostCallKind::GetParameter, [&] {
-        return MakeCall(HostCallKind::GetParameter, host->View(), {group, index});
-    });
+    VX_NOTE(host, HostCallKind::GetParameter, host->View(), {group, index});
     auto entry = host->parameters.find({group, index});
     return entry == host->parameters.end() ? nullptr : entry->second.c_str();
 }
@@ -171,20 +179,12 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsGetCDIBinfo(CDIB* dib, int32_t* info0, int3
     *info0 = host->width;
     *info1 = host->height;
     *info2 = 32;
-    Note(host, HostCallKind::GetCDIBinfo, [&] {
-        HostCall call = MakeCall(HostCallKind::GetCDIBinfo, host->View(), {});
-        call.foreignView = dib != &host->dib;
-        return call;
-    });
+    VX_NOTE(host, HostCallKind::GetCDIBinfo, host->View(), {}, dib);
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsStartOnImage(CDIB* dib) {
     SimulatedHost* host = Current;
-    Note(host, HostCallKind::StartOnImage, [&] {
-        HostCall call = MakeCall(HostCallKind::StartOnImage, host->View(), {});
-        call.foreignView = dib != &host->dib;
-        return call;
-    });
+    VX_NOTE(host, HostCallKind::StartOnImage, host->View(), {}, dib);
 }
 
 VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetColorOnImage(uint32_t handleWord0, uint32_t handleWord1,
@@ -196,27 +196,21 @@ VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetColorOnImage(uint32_t handleWord0, ui
                 handleWord1 == host->dib.handleWords[1];
     if (read)
         *colour = host->pixels[host->IndexOf(x, y)];
-    Note(host, HostCallKind::GetColorOnImage, [&] {
-        return MakeCall(HostCallKind::GetColorOnImage, host->View(),
-                        {handleWord0, handleWord1, x, y, read ? 1 : 0});
-    });
+    VX_NOTE(host, HostCallKind::GetColorOnImage, host->View(),
+            {handleWord0, handleWord1, x, y, read ? 1 : 0});
     return read ? 1 : 0;
 }
 
 VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetMask(ImageView* view, int32_t x, int32_t y) {
     SimulatedHost* host = Current;
     int32_t flags = host->Contains(x, y) ? host->mask[host->IndexOf(x, y)] : 0;
-    Note(host, HostCallKind::GetMask, [&] {
-        return MakeCall(HostCallKind::GetMask, view, {x, y, flags});
-    });
+    VX_NOTE(host, HostCallKind::GetMask, view, {x, y, flags});
     return flags;
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsStartPset(ImageView* view, int32_t x, int32_t y) {
     SimulatedHost* host = Current;
-    Note(host, HostCallKind::StartPset, [&] {
-        return MakeCall(HostCallKind::StartPset, view, {x, y});
-    });
+    VX_NOTE(host, HostCallKind::StartPset, view, {x, y});
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y, int32_t zero) {
@@ -231,9 +225,7 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y,
             ++host->firstPaints;
         }
     }
-    Note(host, HostCallKind::PSet, [&] {
-        return MakeCall(HostCallKind::PSet, view, {x, y, zero});
-    });
+    VX_NOTE(host, HostCallKind::PSet, view, {x, y, zero});
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int32_t y,
@@ -241,18 +233,14 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int
     SimulatedHost* host = Current;
     if (host->honourDrawFlag && host->Contains(x, y))
         host->mask[host->IndexOf(x, y)] |= MaskDrawnBit;
-    Note(host, HostCallKind::SetDrawFlag, [&] {
-        return MakeCall(HostCallKind::SetDrawFlag, view, {x, y, one});
-    });
+    VX_NOTE(host, HostCallKind::SetDrawFlag, view, {x, y, one});
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsUpdateImageWindow(ImageView* view, int32_t left, int32_t top,
                                                        int32_t right, int32_t bottom) {
     SimulatedHost* host = Current;
     host->refreshes.push_back({left, top, right, bottom});
-    Note(host, HostCallKind::UpdateImageWindow, [&] {
-        return MakeCall(HostCallKind::UpdateImageWindow, view, {left, top, right, bottom});
-    });
+    VX_NOTE(host, HostCallKind::UpdateImageWindow, view, {left, top, right, bottom});
 }
 }
 

@@ -48,8 +48,11 @@ struct Encoder {
         options.anim_params.loop_count = 0;
         options.anim_params.bgcolor = 0xFFFFFFFFu;
         options.kmax = 0; // no key frames beyond the first: each picture stores what changed
-        config.quality = 85;
-        config.method = 2; // fast enough for a picture per request at 960 px
+        // Lossless, so that the paint colour and the outline show exactly; the fastest
+        // effort, which the pictures' few changed rectangles make small enough anyway.
+        config.lossless = 1;
+        config.method = 0;
+        config.quality = 10;
         picture.width = width;
         picture.height = height;
         picture.use_argb = 1;
