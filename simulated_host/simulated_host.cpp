@@ -30,6 +30,7 @@ void SimulatedHost::Load(int32_t imageWidth, int32_t imageHeight,
     ClearLog();
     refreshes.clear();
     messages.clear();
+    paintedBits = nullptr;
     paintEpoch = nullptr;
     firstPaints = 0;
     currentCursor = ArrowCursor;
@@ -155,6 +156,21 @@ __attribute__((noinline, cold)) static void RecordSlowly(HostCallKind kind, Imag
     RecordCall(call);
 }
 
+// The same for the calls a fill makes per pixel, with the call's arguments in registers and
+// its result passed through, so that the services can jump to them without a stack frame.
+__attribute__((noinline, cold)) static int32_t RecordPixelCall(HostCallKind kind, ImageView* view,
+                                                               int32_t x, int32_t y, int32_t last) {
+    RecordCall(MakeCall(kind, view, {x, y, last}));
+    return last;
+}
+
+__attribute__((noinline, cold)) static int32_t
+RecordColorRead(uint32_t handleWord0, uint32_t handleWord1, int32_t x, int32_t y, int32_t read) {
+    RecordCall(MakeCall(HostCallKind::GetColorOnImage, Current->View(),
+                        {handleWord0, handleWord1, x, y, read}));
+    return read;
+}
+
 // The fork between the two paths: a counter on the fast one, the record on the slow one.
 #define VX_NOTE(host, kind, ...)                                                                   \
     do {                                                                                           \
@@ -196,15 +212,18 @@ VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetColorOnImage(uint32_t handleWord0, ui
                 handleWord1 == host->dib.handleWords[1];
     if (read)
         *colour = host->pixels[host->IndexOf(x, y)];
-    VX_NOTE(host, HostCallKind::GetColorOnImage, host->View(),
-            {handleWord0, handleWord1, x, y, read ? 1 : 0});
+    if (__builtin_expect(host->Recording(), 0))
+        return RecordColorRead(handleWord0, handleWord1, x, y, read ? 1 : 0);
+    ++host->callCounts[static_cast<int>(HostCallKind::GetColorOnImage)];
     return read ? 1 : 0;
 }
 
 VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetMask(ImageView* view, int32_t x, int32_t y) {
     SimulatedHost* host = Current;
     int32_t flags = host->Contains(x, y) ? host->mask[host->IndexOf(x, y)] : 0;
-    VX_NOTE(host, HostCallKind::GetMask, view, {x, y, flags});
+    if (__builtin_expect(host->Recording(), 0))
+        return RecordPixelCall(HostCallKind::GetMask, view, x, y, flags);
+    ++host->callCounts[static_cast<int>(HostCallKind::GetMask)];
     return flags;
 }
 
@@ -220,12 +239,24 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y,
         host->pixels[index] = host->paintColour;
         if (!host->paintCount.empty())
             ++host->paintCount[index];
-        if (host->paintEpoch != nullptr && host->paintEpoch[index] == NeverPainted) {
-            host->paintEpoch[index] = uint32_t(host->refreshes.size());
-            ++host->firstPaints;
+        // The bits are few and stay in the cache; the epoch words are many, and a store
+        // that misses the cache does not hold the fill up as a load would.
+        if (host->paintedBits != nullptr) {
+            uint8_t& bits = host->paintedBits[index >> 3];
+            const uint8_t bit = uint8_t(1u << (index & 7));
+            if ((bits & bit) == 0) {
+                bits |= bit;
+                ++host->firstPaints;
+                if (host->paintEpoch != nullptr)
+                    host->paintEpoch[index] = uint32_t(host->refreshes.size());
+            }
         }
     }
-    VX_NOTE(host, HostCallKind::PSet, view, {x, y, zero});
+    if (__builtin_expect(host->Recording(), 0)) {
+        RecordPixelCall(HostCallKind::PSet, view, x, y, zero);
+        return;
+    }
+    ++host->callCounts[static_cast<int>(HostCallKind::PSet)];
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int32_t y,
@@ -233,7 +264,11 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int
     SimulatedHost* host = Current;
     if (host->honourDrawFlag && host->Contains(x, y))
         host->mask[host->IndexOf(x, y)] |= MaskDrawnBit;
-    VX_NOTE(host, HostCallKind::SetDrawFlag, view, {x, y, one});
+    if (__builtin_expect(host->Recording(), 0)) {
+        RecordPixelCall(HostCallKind::SetDrawFlag, view, x, y, one);
+        return;
+    }
+    ++host->callCounts[static_cast<int>(HostCallKind::SetDrawFlag)];
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsUpdateImageWindow(ImageView* view, int32_t left, int32_t top,

@@ -110,9 +110,12 @@ struct SimulatedHost {
     // Since Reset(): every refresh request's rectangle and every message box, in order.
     std::vector<RefreshRect> refreshes;
     std::vector<ShownMessage> messages;
-    // Optional, one word per pixel, owned by the caller: NeverPainted until _VXsPSet first
-    // paints the pixel, then the number of refresh requests made before that (refreshes.size()).
-    // firstPaints counts those first paints.
+    // Optional, owned by the caller, both of the picture's size: paintedBits holds one bit per
+    // pixel (bit i % 8 of byte i / 8, row-major), set by _VXsPSet's first paint of the pixel,
+    // which also writes refreshes.size() (the number of refresh requests made before it) to
+    // paintEpoch[i]. paintEpoch is only written, never read: its words for unpainted pixels
+    // stay as they were, so it needs no clearing. firstPaints counts the first paints.
+    uint8_t* paintedBits = nullptr;
     uint32_t* paintEpoch = nullptr;
     uint64_t firstPaints = 0;
 

@@ -16,8 +16,14 @@ void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vecto
                const std::vector<uint8_t>& startMask, FillReport* report,
                void (*afterClick)(size_t clicksDone)) {
     host->MakeCurrent();
-    report->paintEpoch.assign(host->pixels.size(), NeverPainted);
-    host->paintEpoch = report->paintEpoch.data();
+    const size_t pixels = host->pixels.size();
+    report->paintedBits.assign((pixels + 7) / 8, 0);
+    if (report->paintEpochSize != pixels) { // left unset: see FillReport
+        report->paintEpoch.reset(new uint32_t[pixels]);
+        report->paintEpochSize = pixels;
+    }
+    host->paintedBits = report->paintedBits.data();
+    host->paintEpoch = report->paintEpoch.get();
     host->firstPaints = 0;
     host->refreshes.clear();
     host->messages.clear();
@@ -52,6 +58,7 @@ void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vecto
             afterClick(c + 1);
     }
     report->paintedPixels = host->firstPaints;
+    host->paintedBits = nullptr;
     host->paintEpoch = nullptr;
 }
 
@@ -79,7 +86,8 @@ void WriteRecord(FILE* file, const std::vector<Click>& clicks, const FillReport&
                 fprintf(file, "message %s|%s\n", message.text.c_str(), message.caption.c_str());
     }
     fprintf(file, "painted %llu\n", (unsigned long long)report.paintedPixels);
-    for (size_t i = 0; i < report.paintEpoch.size(); ++i)
-        if (report.paintEpoch[i] != NeverPainted)
-            fprintf(file, "%d %d\n", int32_t(i % size_t(width)), int32_t(i / size_t(width)));
+    for (size_t byte = 0; byte < report.paintedBits.size(); ++byte)
+        for (size_t i = byte * 8; report.paintedBits[byte] != 0 && i < byte * 8 + 8; ++i)
+            if (report.Painted(i))
+                fprintf(file, "%d %d\n", int32_t(i % size_t(width)), int32_t(i / size_t(width)));
 }

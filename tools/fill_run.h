@@ -9,6 +9,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,10 +33,17 @@ struct FillReport {
     std::vector<RefreshRequest> refreshes;
     std::vector<HostMessage> messages; // message boxes; "Buffer over" ends a click
     double seconds = 0;                // time spent inside VXcDrawIt, all clicks
-    // Per pixel: how many refresh requests had been made when it was first painted, or
-    // NeverPainted. Pixel p is painted in the window's working image from request
-    // paintEpoch[p] on.
-    std::vector<uint32_t> paintEpoch;
+    // Which pixels were painted, one bit each (see SimulatedHost::paintedBits), and for those
+    // how many refresh requests had been made when each was first painted: pixel p is painted
+    // in the window's working image from request PaintEpoch(p) on. The epoch words of pixels
+    // never painted are never written (nor touched in memory).
+    std::vector<uint8_t> paintedBits;
+    std::unique_ptr<uint32_t[]> paintEpoch; // reused by the next RunClicks on this report
+    size_t paintEpochSize = 0;
+    bool Painted(size_t pixel) const { return paintedBits[pixel >> 3] >> (pixel & 7) & 1; }
+    uint32_t PaintEpoch(size_t pixel) const {
+        return Painted(pixel) ? paintEpoch[pixel] : NeverPainted;
+    }
 };
 
 // Index of the first click that stopped on the "Buffer over" message, or -1.

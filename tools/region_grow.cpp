@@ -141,7 +141,8 @@ static bool WriteOutputs(const ToolOptions& options, const WindowSamples& sample
     }
     if (!options.recordPath.empty())
         WriteRecord(record->File(), options.clicks, *report, result.width);
-    std::vector<uint32_t>().swap(report->paintEpoch);
+    report->paintEpoch.reset();
+    report->paintEpochSize = 0;
     if (!options.beforeAfterPath.empty()) {
         ProgressPhase("writing the before/after picture");
         if (!beforeAfter->WritePng(SideBySide(before, result, 8, 0x00FFFFFFu), error))
@@ -220,7 +221,7 @@ int main(int argc, char** argv) {
     result.pixels = std::move(host.pixels);
     host.Reset(0, 0);
     if (window)
-        SampleResult(result.pixels, report.paintEpoch, &samples);
+        SampleResult(result.pixels, report, &samples);
 
     FramesWritten framesWritten;
     const bool written =

@@ -52,10 +52,15 @@ void SampleInput(const RgbImage& picture, int32_t frameWidth, WindowSamples* sam
     samples->input.pixels = Sample(*samples, picture.pixels);
 }
 
-void SampleResult(const std::vector<uint32_t>& painted, const std::vector<uint32_t>& paintEpoch,
+void SampleResult(const std::vector<uint32_t>& painted, const FillReport& report,
                   WindowSamples* samples) {
     samples->result.pixels = Sample(*samples, painted);
-    samples->paintEpoch = Sample(*samples, paintEpoch);
+    samples->paintEpoch.clear();
+    samples->paintEpoch.reserve(samples->result.pixels.size());
+    for (int32_t y : samples->rows)
+        for (int32_t x : samples->columns)
+            samples->paintEpoch.push_back(
+                report.PaintEpoch(size_t(y) * size_t(samples->pictureWidth) + size_t(x)));
 }
 
 // ---- The screen ------------------------------------------------------------------------------

@@ -50,7 +50,7 @@ struct WindowSamples {
 // Before the fill: the frame scale for `picture` and its sampled input.
 void SampleInput(const RgbImage& picture, int32_t frameWidth, WindowSamples* samples);
 // After the fill: the sampled result (the painted picture) and paint epochs.
-void SampleResult(const std::vector<uint32_t>& painted, const std::vector<uint32_t>& paintEpoch,
+void SampleResult(const std::vector<uint32_t>& painted, const FillReport& report,
                   WindowSamples* samples);
 
 // Outline colour of the frames: yellow, or cyan when the paint colour is close to yellow.
