@@ -49,17 +49,22 @@ demo: deps
 	cmake --build --preset default -j $(JOBS) --target region_grow
 	mkdir -p build/demo
 	build/default/tools/region_grow $(DEMO_ARGS) --frames build/demo/frames \
+	    --animation build/demo/refresh.webp \
 	    --before-after build/demo/before-after.png -o build/demo/result.png
 	cp build/demo/before-after.png docs/before-after.png
+	cp build/demo/refresh.webp docs/refresh.webp
 	@echo "demo: look at build/demo/result.png, build/demo/before-after.png, and"
 	@echo "      build/demo/frames/ (frame-NNNNN.png: the window at each refresh request;"
-	@echo "      overview.png: every requested rectangle over the result)"
+	@echo "      overview.png: every requested rectangle over the result), and"
+	@echo "      build/demo/refresh.webp (the refresh requests as an animation)"
 
 # The fill against the protocol floor and the direct-memory fill; the last line is the ratio.
 bench: deps
 	cmake --preset bench
-	cmake --build --preset bench -j $(JOBS) --target fill_bench
+	cmake --build --preset bench -j $(JOBS) --target fill_bench region_grow
 	build/bench/bench/fill_bench
+	bench/tool_memory.sh build/bench/tools/region_grow build/bench/tool-memory
+	bench/tool_memory.sh build/bench/tools/region_grow build/bench/tool-memory
 
 # The release for the host's users: PAINT.DLL, its SHA-256 and the install note, zipped, from
 # a build that has passed the Windows checks. The zip is the same to the byte for the same

@@ -1,6 +1,8 @@
 // Times the plug-in's fill against the protocol floor and the direct-memory fill on three large
 // images, with the counting host. Before timing, it checks that the plug-in and the floor make
 // the same host calls in the same order, and that the direct fill paints as many pixels.
+// Variant "tool host": the plug-in's same fills through region_grow's own host, timed by
+// tool_host_bench in a child process (best of as many fills), which must paint as many pixels.
 //
 // Output: Google Benchmark's table (manual time: the fill's own thread CPU time, without the
 // image's reset), then a summary from the best of each variant's fills: expanded pixels per second,
@@ -27,8 +29,8 @@ namespace {
 
 enum { Rounds = 6, FillsPerRound = 2 };
 
-enum Variant { PlugIn, Floor, Direct, VariantCount };
-const char* const VariantNames[VariantCount] = {"plug-in", "floor", "direct"};
+enum Variant { PlugIn, Floor, Direct, VariantCount, ToolHost = VariantCount };
+const char* const VariantNames[VariantCount + 1] = {"plug-in", "floor", "direct", "tool host"};
 
 struct Measurement {
     uint64_t expanded = 0;    // pixels expanded (= painted) by one fill
@@ -135,6 +137,37 @@ void TimeFill(benchmark::State& state, size_t imageIndex, Variant variant) {
     state.counters["allocs"] = double(result.allocations);
 }
 
+// The tool host's fills, from tool_host_bench: false when it fails or paints differently.
+bool TimeToolHost() {
+    const std::string command =
+        std::string(TOOL_HOST_BENCH_PATH) + " " + std::to_string(Rounds * FillsPerRound);
+    FILE* child = popen(command.c_str(), "r");
+    if (child == nullptr)
+        return false;
+    char name[64];
+    double seconds;
+    unsigned long long painted;
+    while (fscanf(child, "%63s %lf %llu", name, &seconds, &painted) == 3)
+        for (size_t i = 0; i < Images.size(); ++i)
+            if (Images[i].name == name) {
+                Measurement& m = Results[{i, ToolHost}];
+                m.expanded = painted;
+                m.bestSeconds = seconds;
+            }
+    const bool exited = pclose(child) == 0;
+    bool same = exited;
+    for (size_t i = 0; i < Images.size(); ++i) {
+        const bool painted = Results.count({i, ToolHost}) != 0 && Results.count({i, PlugIn}) != 0 &&
+                             Results[{i, ToolHost}].expanded == Results[{i, PlugIn}].expanded;
+        if (Results.count({i, PlugIn}) != 0 && !painted) {
+            fprintf(stderr, "tool host: %s not timed or painted differently\n",
+                    Images[i].name.c_str());
+            same = false;
+        }
+    }
+    return same;
+}
+
 // An image enters the summary once all three variants have been timed on it.
 bool Measured(size_t image) {
     for (int variant = 0; variant < VariantCount; ++variant)
@@ -147,16 +180,18 @@ void PrintSummary() {
     printf("\nBest of each variant's runs:\n");
     printf("%-10s %9s %-8s %10s %8s\n", "image", "pixels", "variant", "Mpx/s", "ns/px");
     for (size_t i = 0; i < Images.size(); ++i)
-        for (int variant = 0; variant < VariantCount && Measured(i); ++variant) {
+        for (int variant = 0; variant <= ToolHost && Measured(i); ++variant) {
+            if (Results.count({i, variant}) == 0)
+                continue;
             const Measurement& m = Results[{i, variant}];
             printf("%-10s %9llu %-8s %10.1f %8.2f\n", Images[i].name.c_str(),
                    static_cast<unsigned long long>(m.expanded), VariantNames[variant],
                    double(m.expanded) / m.bestSeconds / 1e6,
                    m.bestSeconds * 1e9 / double(m.expanded));
         }
-    printf("\n%-10s %16s %17s %16s\n", "image", "plug-in / floor", "plug-in / direct",
-           "floor / direct");
-    double worst = 0;
+    printf("\n%-10s %16s %18s %17s %16s\n", "image", "plug-in / floor", "tool host / floor",
+           "plug-in / direct", "floor / direct");
+    double worst = 0, worstToolHost = 0;
     uint64_t allocations = 0;
     for (size_t i = 0; i < Images.size(); ++i) {
         if (!Measured(i))
@@ -164,14 +199,18 @@ void PrintSummary() {
         const double plugIn = Results[{i, PlugIn}].bestSeconds;
         const double floor = Results[{i, Floor}].bestSeconds;
         const double direct = Results[{i, Direct}].bestSeconds;
-        printf("%-10s %16.2f %17.2f %16.2f\n", Images[i].name.c_str(), plugIn / floor,
-               plugIn / direct, floor / direct);
+        const double toolHost =
+            Results.count({i, ToolHost}) != 0 ? Results[{i, ToolHost}].bestSeconds : 0;
+        printf("%-10s %16.2f %18.2f %17.2f %16.2f\n", Images[i].name.c_str(), plugIn / floor,
+               toolHost / floor, plugIn / direct, floor / direct);
         worst = std::max(worst, plugIn / floor);
+        worstToolHost = std::max(worstToolHost, toolHost / floor);
         allocations += Results[{i, PlugIn}].allocations;
     }
     printf("heap allocations during the plug-in's timed fills: %llu\n",
            static_cast<unsigned long long>(allocations));
     printf("ratio to floor: %.2f\n", worst);
+    printf("tool host ratio to floor: %.2f\n", worstToolHost);
 }
 
 } // namespace
@@ -214,6 +253,7 @@ int main(int argc, char** argv) {
                     ->Unit(benchmark::kMillisecond);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    const bool toolHost = TimeToolHost();
     PrintSummary();
-    return 0;
+    return toolHost ? 0 : 1;
 }

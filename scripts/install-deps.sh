@@ -23,6 +23,7 @@ need libbenchmark-dev /usr/include/benchmark/benchmark.h
 need clang /usr/bin/clang++
 need libclang-rt-14-dev
 need libstb-dev /usr/include/stb/stb_image.h
+need libwebp-dev /usr/include/webp/mux.h
 need g++-mingw-w64-i686 /usr/bin/i686-w64-mingw32-g++
 need binutils-mingw-w64-i686 /usr/bin/i686-w64-mingw32-objdump
 # The DLL-image check (windows_host/check_dll_image.py) reads PAINT.DLL with pefile.

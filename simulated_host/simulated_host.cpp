@@ -13,14 +13,26 @@ void SimulatedHost::MakeCurrent() {
 }
 
 void SimulatedHost::Reset(int32_t imageWidth, int32_t imageHeight, PackedColour colour) {
+    std::vector<PackedColour> picture(size_t(imageWidth) * size_t(imageHeight), colour);
+    Load(imageWidth, imageHeight, std::move(picture));
+}
+
+void SimulatedHost::Load(int32_t imageWidth, int32_t imageHeight,
+                         std::vector<PackedColour>&& picture) {
     width = imageWidth;
     height = imageHeight;
-    size_t count = size_t(imageWidth) * size_t(imageHeight);
-    pixels.assign(count, colour);
-    mask.assign(count, 0);
-    paintCount.assign(count, 0);
+    pixels = std::move(picture);
+    mask.assign(pixels.size(), 0);
+    paintCount.assign(countPaints ? pixels.size() : 0, 0);
+    if (!countPaints)
+        paintCount.shrink_to_fit();
     WriteViewRecord(ownerWindow, &dib);
     ClearLog();
+    refreshes.clear();
+    messages.clear();
+    paintedBits = nullptr;
+    paintEpoch = nullptr;
+    firstPaints = 0;
     currentCursor = ArrowCursor;
 }
 
@@ -133,11 +145,46 @@ static HostCall MakeCall(HostCallKind kind, ImageView* view, std::initializer_li
     return call;
 }
 
+// The slow path, out of line so that the fast one sets up no record: builds the call's record
+// and records it. `dib`, when given, is the CDIB the call named, checked instead of the view.
+__attribute__((noinline, cold)) static void RecordSlowly(HostCallKind kind, ImageView* view,
+                                                         std::initializer_list<int64_t> args,
+                                                         const CDIB* dib = nullptr) {
+    HostCall call = MakeCall(kind, view, args);
+    if (dib != nullptr)
+        call.foreignView = dib != &Current->dib;
+    RecordCall(call);
+}
+
+// The same for the calls a fill makes per pixel, with the call's arguments in registers and
+// its result passed through, so that the services can jump to them without a stack frame.
+__attribute__((noinline, cold)) static int32_t RecordPixelCall(HostCallKind kind, ImageView* view,
+                                                               int32_t x, int32_t y, int32_t last) {
+    RecordCall(MakeCall(kind, view, {x, y, last}));
+    return last;
+}
+
+__attribute__((noinline, cold)) static int32_t
+RecordColorRead(uint32_t handleWord0, uint32_t handleWord1, int32_t x, int32_t y, int32_t read) {
+    RecordCall(MakeCall(HostCallKind::GetColorOnImage, Current->View(),
+                        {handleWord0, handleWord1, x, y, read}));
+    return read;
+}
+
+// The fork between the two paths: a counter on the fast one, the record on the slow one.
+#define VX_NOTE(host, kind, ...)                                                                   \
+    do {                                                                                           \
+        if (__builtin_expect((host)->Recording(), 0))                                              \
+            RecordSlowly(kind, __VA_ARGS__);                                                       \
+        else                                                                                       \
+            ++(host)->callCounts[static_cast<int>(kind)];                                          \
+    } while (0)
+
 extern "C" {
 
 VX_HOST_EXPORT const char* VX_HOST_CALL _VXsGetParameter(int32_t group, int32_t index) {
     SimulatedHost* host = Current;
-    RecordCall(MakeCall(HostCallKind::GetParameter, host->View(), {group, index}));
+    VX_NOTE(host, HostCallKind::GetParameter, host->View(), {group, index});
     auto entry = host->parameters.find({group, index});
     return entry == host->parameters.end() ? nullptr : entry->second.c_str();
 }
@@ -148,16 +195,12 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsGetCDIBinfo(CDIB* dib, int32_t* info0, int3
     *info0 = host->width;
     *info1 = host->height;
     *info2 = 32;
-    HostCall call = MakeCall(HostCallKind::GetCDIBinfo, host->View(), {});
-    call.foreignView = dib != &host->dib;
-    RecordCall(call);
+    VX_NOTE(host, HostCallKind::GetCDIBinfo, host->View(), {}, dib);
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsStartOnImage(CDIB* dib) {
     SimulatedHost* host = Current;
-    HostCall call = MakeCall(HostCallKind::StartOnImage, host->View(), {});
-    call.foreignView = dib != &host->dib;
-    RecordCall(call);
+    VX_NOTE(host, HostCallKind::StartOnImage, host->View(), {}, dib);
 }
 
 VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetColorOnImage(uint32_t handleWord0, uint32_t handleWord1,
@@ -169,20 +212,24 @@ VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetColorOnImage(uint32_t handleWord0, ui
                 handleWord1 == host->dib.handleWords[1];
     if (read)
         *colour = host->pixels[host->IndexOf(x, y)];
-    RecordCall(MakeCall(HostCallKind::GetColorOnImage, host->View(),
-                        {handleWord0, handleWord1, x, y, read ? 1 : 0}));
+    if (__builtin_expect(host->Recording(), 0))
+        return RecordColorRead(handleWord0, handleWord1, x, y, read ? 1 : 0);
+    ++host->callCounts[static_cast<int>(HostCallKind::GetColorOnImage)];
     return read ? 1 : 0;
 }
 
 VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetMask(ImageView* view, int32_t x, int32_t y) {
     SimulatedHost* host = Current;
     int32_t flags = host->Contains(x, y) ? host->mask[host->IndexOf(x, y)] : 0;
-    RecordCall(MakeCall(HostCallKind::GetMask, view, {x, y, flags}));
+    if (__builtin_expect(host->Recording(), 0))
+        return RecordPixelCall(HostCallKind::GetMask, view, x, y, flags);
+    ++host->callCounts[static_cast<int>(HostCallKind::GetMask)];
     return flags;
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsStartPset(ImageView* view, int32_t x, int32_t y) {
-    RecordCall(MakeCall(HostCallKind::StartPset, view, {x, y}));
+    SimulatedHost* host = Current;
+    VX_NOTE(host, HostCallKind::StartPset, view, {x, y});
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y, int32_t zero) {
@@ -190,9 +237,26 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y,
     if (host->Contains(x, y)) {
         size_t index = host->IndexOf(x, y);
         host->pixels[index] = host->paintColour;
-        ++host->paintCount[index];
+        if (!host->paintCount.empty())
+            ++host->paintCount[index];
+        // The bits are few and stay in the cache; the epoch words are many, and a store
+        // that misses the cache does not hold the fill up as a load would.
+        if (host->paintedBits != nullptr) {
+            uint8_t& bits = host->paintedBits[index >> 3];
+            const uint8_t bit = uint8_t(1u << (index & 7));
+            if ((bits & bit) == 0) {
+                bits |= bit;
+                ++host->firstPaints;
+                if (host->paintEpoch != nullptr)
+                    host->paintEpoch[index] = uint32_t(host->refreshes.size());
+            }
+        }
     }
-    RecordCall(MakeCall(HostCallKind::PSet, view, {x, y, zero}));
+    if (__builtin_expect(host->Recording(), 0)) {
+        RecordPixelCall(HostCallKind::PSet, view, x, y, zero);
+        return;
+    }
+    ++host->callCounts[static_cast<int>(HostCallKind::PSet)];
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int32_t y,
@@ -200,12 +264,18 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int
     SimulatedHost* host = Current;
     if (host->honourDrawFlag && host->Contains(x, y))
         host->mask[host->IndexOf(x, y)] |= MaskDrawnBit;
-    RecordCall(MakeCall(HostCallKind::SetDrawFlag, view, {x, y, one}));
+    if (__builtin_expect(host->Recording(), 0)) {
+        RecordPixelCall(HostCallKind::SetDrawFlag, view, x, y, one);
+        return;
+    }
+    ++host->callCounts[static_cast<int>(HostCallKind::SetDrawFlag)];
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsUpdateImageWindow(ImageView* view, int32_t left, int32_t top,
                                                        int32_t right, int32_t bottom) {
-    RecordCall(MakeCall(HostCallKind::UpdateImageWindow, view, {left, top, right, bottom}));
+    SimulatedHost* host = Current;
+    host->refreshes.push_back({left, top, right, bottom});
+    VX_NOTE(host, HostCallKind::UpdateImageWindow, view, {left, top, right, bottom});
 }
 }
 
@@ -232,6 +302,7 @@ int SimulatedMessageBox(void* owner, const char* text, const char* caption, unsi
                              {owner == host->ownerWindow, int64_t(type)});
     call.text = text != nullptr ? text : "(null)";
     call.caption = caption != nullptr ? caption : "(null)";
+    host->messages.push_back({call.text, call.caption});
     RecordCall(call);
     return 1; // IDOK
 }

@@ -6,6 +6,12 @@
 // make it current, call VXcDrawIt through a LoadedPlugin, and read back the image, the mask
 // and the log of calls.
 //
+// Two paths. With the call log on (`logging`) or a hook set (`afterCall`), every call builds a
+// HostCall record, is logged and handed to the hook. With both off, a service does what a host
+// must and no more: array reads and writes and a counter, no allocation, no record, no callback.
+// What a window needs to show the fill (refresh rectangles, messages, when each pixel was first
+// painted) is gathered on both paths, at the cost of a store.
+//
 // Build note: the services are defined in this library and must reach the plug-in as symbols
 // of the executable (natively: link the library's objects whole and export them dynamically;
 // on Windows: the executable is named vexra.exe and exports them).
@@ -56,6 +62,17 @@ std::string Describe(const HostCall& call);
 // Cursor handles the simulated platform hands out.
 enum : int64_t { ArrowCursor = 0xA770, WaitCursor = 0x3A17 };
 
+// What the window is asked to show, kept on both paths.
+struct RefreshRect {
+    int32_t left, top, right, bottom; // as requested, inclusive
+};
+struct ShownMessage {
+    std::string text, caption;
+};
+
+// A pixel not yet painted, in a paint epoch array.
+enum : uint32_t { NeverPainted = UINT32_MAX };
+
 // ---- The host ----------------------------------------------------------------------------------
 
 struct SimulatedHost {
@@ -64,8 +81,10 @@ struct SimulatedHost {
     std::vector<PackedColour> pixels;
     // Pixel flags as _VXsGetMask reports them; _VXsSetDrawFlag sets MaskDrawnBit.
     std::vector<uint8_t> mask;
-    // How many times each pixel was painted by _VXsPSet.
+    // How many times each pixel was painted by _VXsPSet; left empty (and not counted) when
+    // countPaints is false at Reset().
     std::vector<uint32_t> paintCount;
+    bool countPaints = true;
     PackedColour paintColour = 0x00FF00FFu;
     // false: a broken host whose mask ignores _VXsSetDrawFlag.
     bool honourDrawFlag = true;
@@ -88,9 +107,23 @@ struct SimulatedHost {
     // Runs after each call has been recorded: lets a test act in the middle of a fill.
     std::function<void(const HostCall&)> afterCall;
 
+    // Since Reset(): every refresh request's rectangle and every message box, in order.
+    std::vector<RefreshRect> refreshes;
+    std::vector<ShownMessage> messages;
+    // Optional, owned by the caller, both of the picture's size: paintedBits holds one bit per
+    // pixel (bit i % 8 of byte i / 8, row-major), set by _VXsPSet's first paint of the pixel,
+    // which also writes refreshes.size() (the number of refresh requests made before it) to
+    // paintEpoch[i]. paintEpoch is only written, never read: its words for unpainted pixels
+    // stay as they were, so it needs no clearing. firstPaints counts the first paints.
+    uint8_t* paintedBits = nullptr;
+    uint32_t* paintEpoch = nullptr;
+    uint64_t firstPaints = 0;
+
     // A uniform image of the given size, mask clear, view record pointing at this host's CDIB
     // and owner window.
     void Reset(int32_t imageWidth, int32_t imageHeight, PackedColour colour = 0);
+    // The same, with the picture taken over instead of filled with one colour.
+    void Load(int32_t imageWidth, int32_t imageHeight, std::vector<PackedColour>&& picture);
     void SetTolerances(const std::string& step, const std::string& seed);
     ImageView* View() { return reinterpret_cast<ImageView*>(viewRecord); }
     // Rewrites the view record's two fields (for example to a null CDIB pointer).
@@ -101,6 +134,9 @@ struct SimulatedHost {
     }
     size_t IndexOf(int32_t x, int32_t y) const { return size_t(y) * size_t(width) + size_t(x); }
     PackedColour& Pixel(int32_t x, int32_t y) { return pixels[IndexOf(x, y)]; }
+
+    // True when calls are logged or hooked: the slow path.
+    bool Recording() const { return logging || afterCall; }
 
     // Calls of one kind, counted; the log as Describe() lines, optionally of some kinds only.
     uint64_t CountOf(HostCallKind kind) const { return callCounts[static_cast<int>(kind)]; }
@@ -114,7 +150,8 @@ struct SimulatedHost {
 
 SimulatedHost* CurrentHost();
 
-// Records a call on the current host: used by the services and by the platform stand-ins.
+// Records a call on the current host (counts it, logs it, hands it to the hook): used by the
+// services on the slow path and by the platform stand-ins.
 void RecordCall(HostCall call);
 
 // The platform's three calls as the simulated host answers them: recorded, never shown.

@@ -2,46 +2,64 @@
 
 #include <chrono>
 
-void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vector<Click>& clicks,
-               const std::vector<uint8_t>& startMask, FillReport* report) {
-    host->MakeCurrent();
+void PrepareToolHost(const ToolOptions& options, int32_t width, int32_t height,
+                     std::vector<uint32_t>&& picture, SimulatedHost* host) {
     host->logging = false;
-    report->paintEpoch.assign(host->pixels.size(), NeverPainted);
+    host->afterCall = nullptr;
+    host->countPaints = false;
+    host->Load(width, height, std::move(picture));
+    host->paintColour = options.paintColour;
+    host->SetTolerances(options.stepText, options.seedText);
+}
 
-    int32_t clickIndex = 0;
-    host->afterCall = [&](const HostCall& call) {
-        if (call.kind == HostCallKind::PSet &&
-            host->Contains(int32_t(call.args[0]), int32_t(call.args[1]))) {
-            uint32_t& epoch =
-                report->paintEpoch[host->IndexOf(int32_t(call.args[0]), int32_t(call.args[1]))];
-            if (epoch == NeverPainted) {
-                epoch = uint32_t(report->refreshes.size());
-                ++report->paintedPixels;
-            }
-        } else if (call.kind == HostCallKind::UpdateImageWindow) {
-            report->refreshes.push_back({int32_t(call.args[0]), int32_t(call.args[1]),
-                                         int32_t(call.args[2]), int32_t(call.args[3]), clickIndex});
-        } else if (call.kind == HostCallKind::MessageBox) {
-            report->messages.push_back({call.text, call.caption, clickIndex});
-        }
-    };
+void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vector<Click>& clicks,
+               const std::vector<uint8_t>& startMask, FillReport* report,
+               void (*afterClick)(size_t clicksDone)) {
+    host->MakeCurrent();
+    const size_t pixels = host->pixels.size();
+    report->paintedBits.assign((pixels + 7) / 8, 0);
+    if (report->paintEpochSize != pixels) { // left unset: see FillReport
+        report->paintEpoch.reset(new uint32_t[pixels]);
+        report->paintEpochSize = pixels;
+    }
+    host->paintedBits = report->paintedBits.data();
+    host->paintEpoch = report->paintEpoch.get();
+    host->firstPaints = 0;
+    host->refreshes.clear();
+    host->messages.clear();
 
-    for (const Click& click : clicks) {
-        host->mask = startMask;
+    for (size_t c = 0; c < clicks.size(); ++c) {
+        if (startMask.empty())
+            host->mask.assign(host->pixels.size(), 0);
+        else
+            host->mask = startMask;
         host->ClearLog();
+        const size_t refreshesBefore = host->refreshes.size();
+        const size_t messagesBefore = host->messages.size();
         auto start = std::chrono::steady_clock::now();
-        plugin.drawIt(host->View(), click.x, click.y, 0);
+        plugin.drawIt(host->View(), clicks[c].x, clicks[c].y, 0);
         report->seconds +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+        for (size_t r = refreshesBefore; r < host->refreshes.size(); ++r) {
+            const RefreshRect& rect = host->refreshes[r];
+            report->refreshes.push_back({rect.left, rect.top, rect.right, rect.bottom, int32_t(c)});
+        }
+        for (size_t m = messagesBefore; m < host->messages.size(); ++m)
+            report->messages.push_back(
+                {host->messages[m].text, host->messages[m].caption, int32_t(c)});
 
         // A host cannot see expansions, only the calls they make. The fill reads the seed's
         // colour once, then reads the four neighbours of every pixel it expands; an expansion
         // cut short by a full queue made 1 to 4 of its reads. So expansions = ceil((reads-1)/4).
         uint64_t reads = host->CountOf(HostCallKind::GetColorOnImage);
         report->expansions += reads > 0 ? (reads - 1 + 3) / 4 : 0;
-        ++clickIndex;
+        if (afterClick != nullptr)
+            afterClick(c + 1);
     }
-    host->afterCall = nullptr;
+    report->paintedPixels = host->firstPaints;
+    host->paintedBits = nullptr;
+    host->paintEpoch = nullptr;
 }
 
 int32_t FirstBufferOverClick(const FillReport& report) {
@@ -68,7 +86,8 @@ void WriteRecord(FILE* file, const std::vector<Click>& clicks, const FillReport&
                 fprintf(file, "message %s|%s\n", message.text.c_str(), message.caption.c_str());
     }
     fprintf(file, "painted %llu\n", (unsigned long long)report.paintedPixels);
-    for (size_t i = 0; i < report.paintEpoch.size(); ++i)
-        if (report.paintEpoch[i] != NeverPainted)
-            fprintf(file, "%d %d\n", int32_t(i % size_t(width)), int32_t(i / size_t(width)));
+    for (size_t byte = 0; byte < report.paintedBits.size(); ++byte)
+        for (size_t i = byte * 8; report.paintedBits[byte] != 0 && i < byte * 8 + 8; ++i)
+            if (report.Painted(i))
+                fprintf(file, "%d %d\n", int32_t(i % size_t(width)), int32_t(i / size_t(width)));
 }

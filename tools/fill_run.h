@@ -9,6 +9,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,28 +27,41 @@ struct HostMessage {
     int32_t click;
 };
 
-enum : uint32_t { NeverPainted = UINT32_MAX };
-
 struct FillReport {
     uint64_t paintedPixels = 0; // distinct pixels painted by any click
     uint64_t expansions = 0;    // derived from colour reads, see fill_run.cpp
     std::vector<RefreshRequest> refreshes;
     std::vector<HostMessage> messages; // message boxes; "Buffer over" ends a click
     double seconds = 0;                // time spent inside VXcDrawIt, all clicks
-    // Per pixel: how many refresh requests had been made when it was first painted, or
-    // NeverPainted. Pixel p is painted in the window's working image from request
-    // paintEpoch[p] on.
-    std::vector<uint32_t> paintEpoch;
+    // Which pixels were painted, one bit each (see SimulatedHost::paintedBits), and for those
+    // how many refresh requests had been made when each was first painted: pixel p is painted
+    // in the window's working image from request PaintEpoch(p) on. The epoch words of pixels
+    // never painted are never written (nor touched in memory).
+    std::vector<uint8_t> paintedBits;
+    std::unique_ptr<uint32_t[]> paintEpoch; // reused by the next RunClicks on this report
+    size_t paintEpochSize = 0;
+    bool Painted(size_t pixel) const { return paintedBits[pixel >> 3] >> (pixel & 7) & 1; }
+    uint32_t PaintEpoch(size_t pixel) const {
+        return Painted(pixel) ? paintEpoch[pixel] : NeverPainted;
+    }
 };
 
 // Index of the first click that stopped on the "Buffer over" message, or -1.
 int32_t FirstBufferOverClick(const FillReport& report);
 
+// Sets `host` up as the tool's host: it takes over the picture, paints in the options' colour
+// with their tolerance texts, keeps no call log and no per-pixel paint count, so its services
+// take the fast path.
+void PrepareToolHost(const ToolOptions& options, int32_t width, int32_t height,
+                     std::vector<uint32_t>&& picture, SimulatedHost* host);
+
 // Runs the clicks in order on `host`, which holds the picture, the tolerances and the paint
-// colour already; `startMask` holds the flags each click starts from. The host is made current
-// and its call log switched off (counts are kept), so big fills cost no memory.
+// colour already; `startMask` holds the flags each click starts from (empty: all clear). The
+// host is made current; its logging and hook are left as the caller set them, and decide
+// only the speed. `afterClick`, when given, runs after each click with the number done.
 void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vector<Click>& clicks,
-               const std::vector<uint8_t>& startMask, FillReport* report);
+               const std::vector<uint8_t>& startMask, FillReport* report,
+               void (*afterClick)(size_t clicksDone) = nullptr);
 
 // Writes the record --record asks for to `file`: "click X Y", "refresh L T R B",
 // "message TEXT|CAPTION" lines in the order they happened, then "painted N" and one "X Y" line

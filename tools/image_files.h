@@ -30,8 +30,8 @@ struct RgbImage {
     bool hasAlpha = false;
 };
 
-// The largest picture the tool takes, in pixels. Its working buffers take about 25 bytes a
-// pixel, and stb_image decodes at most 2^30 bytes of 8-bit samples: 2^28 RGBA pixels.
+// The largest picture the tool takes, in pixels. Its working buffers take about 10 bytes a
+// pixel for one click, and stb_image decodes at most 2^30 bytes of 8-bit samples: 2^28 RGBA pixels.
 const int64_t MaxPicturePixels = int64_t(1) << 28;
 
 // Alpha bits of an opaque pixel: painted pixels of a picture with alpha get them.
@@ -63,6 +63,9 @@ class PendingFile {
     bool Open(const std::string& path, std::string* error);
     FILE* File() const { return file_; }
     bool WritePng(const RgbImage& image, std::string* error);
+    // The same, using the image's own buffer for the PNG's rows (the image is used up): saves
+    // the copy, which for a big picture is the largest buffer of the write.
+    bool WritePng(RgbImage&& image, std::string* error);
     bool Close(std::string* error);
     bool Commit(std::string* error);
     ~PendingFile();

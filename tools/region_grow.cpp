@@ -27,10 +27,12 @@
 #include "fill_run.h"
 #include "image_files.h"
 #include "interrupt_cleanup.h"
+#include "progress.h"
 #include "simulated_host/plugin_loader.h"
 #include "simulated_host/simulated_host.h"
 #include "tool_options.h"
 #include "tool_paths.h"
+#include "window_animation.h"
 #include "window_frames.h"
 
 #ifdef _WIN32
@@ -69,11 +71,12 @@ static std::string DefaultPluginPath() {
     return beside.string();
 }
 
+// The flags each click starts from; left empty (all clear) without --drawn.
 static bool LoadDrawnMask(const ToolOptions& options, const RgbImage& image,
                           std::vector<uint8_t>* mask, std::string* error) {
-    mask->assign(image.pixels.size(), 0);
     if (options.drawnMaskPath.empty())
         return true;
+    mask->assign(image.pixels.size(), 0);
     RgbImage picture;
     if (!ReadPicture(options.drawnMaskPath, &picture, error, options.maxPixels))
         return false;
@@ -123,12 +126,51 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
     text += " -> " + (options.outputPath == "-" ? "standard output" : options.outputPath);
     if (frames != nullptr) {
         text += "; frames: " + std::to_string(frames->files);
-        if (frames->stride > 1)
+        if (frames->clickStride > 0)
+            text += " of " + std::to_string(report.refreshes.size()) + " (the last of every " +
+                    std::to_string(frames->clickStride) + "th click, at most " +
+                    std::to_string(options.maxFrames) + ")";
+        else if (frames->stride > 1)
             text += " of " + std::to_string(report.refreshes.size()) + " (stride " +
-                    std::to_string(frames->stride) + ", plus each click's last)";
+                    std::to_string(frames->stride) + ", plus each click's last, at most " +
+                    std::to_string(options.maxFrames) + ")";
         text += " in " + options.framesDir;
     }
+    if (!options.animationPath.empty())
+        text += "; animation: " + options.animationPath;
     return text;
+}
+
+// Writes every output but the frames folder's commit, each into its pending file; the result
+// last, in place (its pixel words become its PNG rows), with the paint epochs released first.
+static bool WriteOutputs(const ToolOptions& options, const WindowSamples& samples,
+                         const RgbImage& before, RgbImage&& result, FillReport* report,
+                         PendingFile* output, PendingFile* record, PendingFile* beforeAfter,
+                         PendingFile* animation, FramesWritten* framesWritten,
+                         const std::string& framesFolder, std::string* error) {
+    if (!options.framesDir.empty()) {
+        ProgressPhase("writing frames");
+        if (!WriteFrames(framesFolder, samples, *report, options.paintColour, options.maxFrames,
+                         framesWritten, error, ProgressFramesWritten))
+            return false;
+    }
+    if (!options.animationPath.empty()) {
+        ProgressPhase("writing the animation");
+        if (!WriteAnimation(animation->File(), options.animationPath, samples, *report,
+                            options.paintColour, error))
+            return false;
+    }
+    if (!options.recordPath.empty())
+        WriteRecord(record->File(), options.clicks, *report, result.width);
+    report->paintEpoch.reset();
+    report->paintEpochSize = 0;
+    if (!options.beforeAfterPath.empty()) {
+        ProgressPhase("writing the before/after picture");
+        if (!beforeAfter->WritePng(SideBySide(before, result, 8, 0x00FFFFFFu), error))
+            return false;
+    }
+    ProgressPhase("writing the result");
+    return output->WritePng(std::move(result), error);
 }
 
 int main(int argc, char** argv) {
@@ -145,6 +187,8 @@ int main(int argc, char** argv) {
     }
     if (!CheckOutputsApart(options, &error))
         return Fail(2, error);
+    if (!options.animationPath.empty() && !AnimationAvailable())
+        return Fail(1, "--animation: animated pictures are not available in this build");
 
     RgbImage input;
     if (!ReadPicture(options.inputPath, &input, &error, options.maxPixels))
@@ -158,11 +202,12 @@ int main(int argc, char** argv) {
     if (!LoadDrawnMask(options, input, &startMask, &error))
         return Fail(1, error);
     // Every output is opened before the work, so that one that cannot be written fails early.
-    PendingFile output, record, beforeAfter;
+    PendingFile output, record, beforeAfter, animation;
     PendingFrames frames;
     if (!output.Open(options.outputPath, &error) ||
         (!options.recordPath.empty() && !record.Open(options.recordPath, &error)) ||
         (!options.beforeAfterPath.empty() && !beforeAfter.Open(options.beforeAfterPath, &error)) ||
+        (!options.animationPath.empty() && !animation.Open(options.animationPath, &error)) ||
         (!options.framesDir.empty() && !frames.Open(options.framesDir, &error)))
         return Fail(1, error);
 
@@ -180,32 +225,43 @@ int main(int argc, char** argv) {
                            pluginPath + " found");
 #endif
 
+    // The host takes the picture over; only what the outputs need of the input is kept: its
+    // samples at frame scale, and a copy for the before/after picture.
+    const bool window = !options.framesDir.empty() || !options.animationPath.empty();
+    WindowSamples samples;
+    if (window)
+        SampleInput(input, options.frameWidth, &samples);
+    RgbImage before;
+    if (!options.beforeAfterPath.empty())
+        before = input;
     SimulatedHost host;
-    host.Reset(input.width, input.height);
-    host.pixels = input.pixels;
-    host.paintColour = options.paintColour | (input.hasAlpha ? OpaqueAlpha : 0);
-    host.SetTolerances(options.stepText, options.seedText);
+    const bool hasAlpha = input.hasAlpha;
+    PrepareToolHost(options, input.width, input.height, std::move(input.pixels), &host);
+    // Painted pixels are opaque; the plug-in never looks at the alpha bits.
+    host.paintColour |= hasAlpha ? OpaqueAlpha : 0;
     FillReport report;
-    RunClicks(&host, plugin, options.clicks, startMask, &report);
-    RgbImage result = input;
-    result.pixels = host.pixels;
+    ProgressStart(ProgramName.c_str(), options.clicks.size());
+    RunClicks(&host, plugin, options.clicks, startMask, &report, ProgressClicksDone);
+    RgbImage result;
+    result.width = input.width;
+    result.height = input.height;
+    result.hasAlpha = hasAlpha;
+    result.pixels = std::move(host.pixels);
+    host.Reset(0, 0);
+    if (window)
+        SampleResult(result.pixels, report, &samples);
 
     FramesWritten framesWritten;
-    if (!options.framesDir.empty() &&
-        !WriteFrames(frames.Folder(), input, result, report, options.paintColour, options.maxFrames,
-                     &framesWritten, &error))
+    const bool written =
+        WriteOutputs(options, samples, before, std::move(result), &report, &output, &record,
+                     &beforeAfter, &animation, &framesWritten, frames.Folder(), &error);
+    ProgressEnd();
+    if (!written)
         return Fail(1, frames.InTermsOfFolder(error));
-    if (!options.recordPath.empty())
-        WriteRecord(record.File(), options.clicks, report, input.width);
-    if (!options.beforeAfterPath.empty() &&
-        !beforeAfter.WritePng(SideBySide(input, result, 8, 0x00FFFFFFu), &error))
-        return Fail(1, error);
-    if (!output.WritePng(result, &error))
-        return Fail(1, error);
     // All is written; what is left are the renames into place.
-    if (!record.Close(&error) || !beforeAfter.Close(&error) || !output.Close(&error) ||
-        !record.Commit(&error) || !beforeAfter.Commit(&error) || !output.Commit(&error) ||
-        !frames.Commit(&error))
+    if (!record.Close(&error) || !beforeAfter.Close(&error) || !animation.Close(&error) ||
+        !output.Close(&error) || !record.Commit(&error) || !beforeAfter.Commit(&error) ||
+        !animation.Commit(&error) || !output.Commit(&error) || !frames.Commit(&error))
         return Fail(1, frames.InTermsOfFolder(error));
     fprintf(WritesToStandardOutput(options) ? stderr : stdout, "%s: %s\n", ProgramName.c_str(),
             Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten).c_str());

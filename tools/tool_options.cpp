@@ -7,7 +7,8 @@
 const char ToolUsage[] =
     "usage: region_grow IN X Y [X Y ...] [--step TEXT] [--seed-tolerance TEXT]\n"
     "                   [--paint RRGGBB] [--drawn MASK] [--frames DIR] [--max-frames N]\n"
-    "                   [--max-pixels N] [--plugin PATH] [--record FILE]\n"
+    "                   [--frame-width N] [--animation FILE] [--max-pixels N] [--plugin PATH]\n"
+    "                   [--record FILE]\n"
     "                   [--before-after FILE] -o OUT.png\n"
     "Applies the RegionGrowing tool at each X Y in turn to the picture IN (PNG, JPEG or BMP)\n"
     "and writes the result as PNG. An option's value follows it or an '=' (--step=12); each\n"
@@ -20,7 +21,10 @@ const char ToolUsage[] =
     "  --drawn MASK           non-black pixels of MASK start flagged as drawn\n"
     "  --frames DIR           what the window shows at each refresh request, plus overview.png;\n"
     "                         replaces only frame-N.png and overview.png in DIR\n"
-    "  --max-frames N         write at most about N frames (default 200)\n"
+    "  --max-frames N         write at most N frames (default 200): each click's last\n"
+    "                         first, the rest spread evenly over all refresh requests\n"
+    "  --frame-width N        frames and animation at most N pixels wide (default 960)\n"
+    "  --animation FILE       the refresh requests as one animated picture (WebP)\n"
     "  --max-pixels N         refuse pictures of more than N pixels (default and most 268435456)\n"
     "  --plugin PATH          plug-in file to load (default: the one next to this program)\n"
     "  --record FILE          text record of refresh requests and painted pixels\n"
@@ -105,7 +109,7 @@ namespace {
 
 // The texts of the options that take a value, as typed; parsed after the whole line is read.
 struct OptionTexts {
-    std::string paint, maxFrames, maxPixels;
+    std::string paint, maxFrames, frameWidth, maxPixels;
 };
 
 std::string* ValueOf(const std::string& name, ToolOptions* options, OptionTexts* texts) {
@@ -123,6 +127,8 @@ std::string* ValueOf(const std::string& name, ToolOptions* options, OptionTexts*
         return &options->framesDir;
     if (name == "--max-frames")
         return &texts->maxFrames;
+    if (name == "--frame-width")
+        return &texts->frameWidth;
     if (name == "--max-pixels")
         return &texts->maxPixels;
     if (name == "--plugin")
@@ -131,6 +137,8 @@ std::string* ValueOf(const std::string& name, ToolOptions* options, OptionTexts*
         return &options->recordPath;
     if (name == "--before-after")
         return &options->beforeAfterPath;
+    if (name == "--animation")
+        return &options->animationPath;
     return nullptr;
 }
 
@@ -257,5 +265,10 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
     if (given.count("--max-pixels") && !ReadCount("--max-pixels", texts.maxPixels, 1,
                                                   MaxPicturePixels, &options->maxPixels, error))
         return false;
+    if (given.count("--frame-width")) {
+        if (!ReadCount("--frame-width", texts.frameWidth, 1, INT32_MAX, &count, error))
+            return false;
+        options->frameWidth = int32_t(count);
+    }
     return true;
 }

@@ -10,7 +10,9 @@
 //   --paint RRGGBB         paint colour in hex, '#' allowed (default FF00FF)
 //   --drawn MASK           picture of IN's size: its non-black pixels start flagged drawn
 //   --frames DIR           one PNG per refresh request, plus overview.png
-//   --max-frames N         at most about N frame files (default 200); see window_frames.h
+//   --max-frames N         at most N frame files (default 200); see window_frames.h
+//   --frame-width N        frames and animation at most N pixels wide (default 960)
+//   --animation FILE       the refreshes as one animated WebP picture
 //   --max-pixels N         refuse pictures of more than N pixels (default and most: 2^28)
 //   --plugin PATH          the plug-in file to load instead of the one next to the tool
 //   --before-after FILE    IN and the result side by side, as PNG
@@ -44,9 +46,10 @@ struct ToolOptions {
     std::vector<Click> clicks;
     std::string stepText = "12", seedText = "40";
     uint32_t paintColour = 0x00FF00FFu; // 0x00RRGGBB
-    std::string drawnMaskPath, framesDir, pluginPath, recordPath, beforeAfterPath;
+    std::string drawnMaskPath, framesDir, pluginPath, recordPath, beforeAfterPath, animationPath;
     int32_t maxFrames = 200;
     int64_t maxPixels = MaxPicturePixels;
+    int32_t frameWidth = 960;
     bool help = false;
 };
 

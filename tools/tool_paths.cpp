@@ -80,7 +80,8 @@ bool CheckOutputsApart(const ToolOptions& options, std::string* error) {
     const std::pair<const char*, const std::string*> named[] = {
         {"-o", &options.outputPath},
         {"--record", &options.recordPath},
-        {"--before-after", &options.beforeAfterPath}};
+        {"--before-after", &options.beforeAfterPath},
+        {"--animation", &options.animationPath}};
     for (const auto& [option, given] : named) {
         if (given->empty())
             continue;
@@ -119,7 +120,8 @@ bool CheckOutputsApart(const ToolOptions& options, std::string* error) {
 }
 
 bool WritesToStandardOutput(const ToolOptions& options) {
-    return options.outputPath == "-" || options.recordPath == "-" || options.beforeAfterPath == "-";
+    return options.outputPath == "-" || options.recordPath == "-" ||
+           options.beforeAfterPath == "-" || options.animationPath == "-";
 }
 
 bool PluginFilePath(const std::string& given, std::string* path, std::string* error) {

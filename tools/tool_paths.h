@@ -27,12 +27,13 @@ bool ResolveOutput(const std::string& given, OutputTarget* target, std::string* 
 // Only those are replaced when frames are written into a folder that already has some.
 bool IsFrameFileName(const std::string& name);
 
-// Refuses, with a one-line reason, two outputs (-o, --record, --before-after) that name the same
-// file, through whatever spelling or links, except a character device such as /dev/null, and an
-// output that is the --frames folder or a file in it that the frames replace.
+// Refuses, with a one-line reason, two outputs (-o, --record, --before-after, --animation) that
+// name the same file, through whatever spelling or links, except a character device such as
+// /dev/null, and an output that is the --frames folder or a file in it that the frames replace.
 bool CheckOutputsApart(const ToolOptions& options, std::string* error);
 
-// True when -o, --record or --before-after is "-": the summary then goes to standard error.
+// True when -o, --record, --before-after or --animation is "-": the summary then goes to
+// standard error.
 bool WritesToStandardOutput(const ToolOptions& options);
 
 // The plug-in file `given` names, as a path the loader takes as a file and never looks up on a

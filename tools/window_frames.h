@@ -7,42 +7,104 @@
 // the picture ends). An empty request (-1, -1, -1, -1) changes nothing and outlines nothing.
 // Before the first request the window shows the input picture.
 //
-// Files in DIR: frame-NNNNN.png, NNNNN the request's number counted from 1 over all clicks,
-// and overview.png, every request's rectangle outlined over the result. They are written to a
-// temporary folder first (PendingFrames); only when all are written are the older frame-*.png
-// files and overview.png in DIR replaced by them, so DIR never mixes two runs and a failed
-// run leaves DIR as it was.
+// Scale. The window is drawn at most `frameWidth` pixels wide: each frame pixel shows the
+// picture pixel at its centre (a picture no wider stays 1:1). Only those sampled pixels are
+// kept, of the input before the fill and of the result and the paint epochs after it, so the
+// frames cost memory and time by the frame's size, not the picture's. A rectangle is outlined
+// around the frame pixels it covers; one that covers none still gets a two-pixel ring where it
+// lies, so that no request is invisible at a small scale.
 //
-// Cap. When there are more requests than maxFrames, only every S-th request gets a file,
-// S = ceil(requests / maxFrames), plus the last request of each click; the missing numbers in
-// the file names show the gaps, and the tool's summary says how many were written.
+// Files in DIR: frame-N.png, N the request's number counted from 1 over all clicks, padded
+// with zeros to five digits or to the digits the number of requests needs, so that the names
+// sort in order; and overview.png, every request's rectangle outlined over the result. They
+// are written to a temporary folder first (PendingFrames); only when all are written are the
+// older frame files and overview.png in DIR replaced by them, so DIR never mixes two runs and
+// a failed run leaves DIR as it was.
+//
+// Limit. At most maxFrames frame files are written. The last request of each click comes
+// first: when there are at least as many frames as clicks, every click's last frame is kept
+// and the rest are spread evenly over all requests (every S-th request, S the stride); with
+// fewer frames than clicks, the last frame of every S-th click, counted back from the last
+// click. The missing numbers in the file names show the gaps, and the summary says how many
+// were written.
 #ifndef TOOLS_WINDOW_FRAMES_H
 #define TOOLS_WINDOW_FRAMES_H
 
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 #include "fill_run.h"
 #include "image_files.h"
 
-struct FramesWritten {
-    int32_t files = 0;  // frame files, overview not counted
-    int32_t stride = 1; // every stride-th request got a file (1: all)
+// The window's pictures at frame scale: which picture pixel each frame column and row shows,
+// and those pixels of the input, of the result and of the paint epochs.
+struct WindowSamples {
+    int32_t pictureWidth = 0, pictureHeight = 0;
+    std::vector<int32_t> columns, rows; // picture x of each frame column, y of each frame row
+    RgbImage input, result;             // at frame scale
+    std::vector<uint32_t> paintEpoch;   // at frame scale
 };
+
+// Before the fill: the frame scale for `picture` and its sampled input.
+void SampleInput(const RgbImage& picture, int32_t frameWidth, WindowSamples* samples);
+// After the fill: the sampled result (the painted picture) and paint epochs.
+void SampleResult(const std::vector<uint32_t>& painted, const FillReport& report,
+                  WindowSamples* samples);
 
 // Outline colour of the frames: yellow, or cyan when the paint colour is close to yellow.
 uint32_t OutlineColourFor(uint32_t paintColour);
 
-// The window as it shows after request `request`, given the one after request - 1 in
-// *screen (the input picture before the first).
-void ApplyRefresh(const RgbImage& input, const RgbImage& result, const FillReport& report,
-                  size_t request, RgbImage* screen);
+// The window, request after request, at frame scale. A frame pixel changes at most once: at
+// the first request at or after its pixel's first paint whose rectangle covers it (before, it
+// shows the input, painted or not). Those moments are worked out once, so that showing a
+// request costs by the pixels it changes, not by its rectangle.
+class WindowScreen {
+  public:
+    WindowScreen(const WindowSamples& samples, const FillReport& report);
+    // Shows request `request` (requests are applied in order, each once).
+    void Apply(size_t request);
+    const RgbImage& Shown() const { return screen_; }
+    // What is shown, with request `request`'s rectangle outlined in `colour`.
+    RgbImage Outlined(size_t request, uint32_t colour) const;
+    // Draws request `request`'s rectangle's outline onto `image` (of the frame scale).
+    void DrawOutline(size_t request, uint32_t colour, RgbImage* image) const;
 
-// Writes the frames and the overview into `dir`, which should be PendingFrames::Folder().
-bool WriteFrames(const std::string& dir, const RgbImage& input, const RgbImage& result,
-                 const FillReport& report, uint32_t paintColour, int32_t maxFrames,
-                 FramesWritten* written, std::string* error);
+  private:
+    bool Covers(size_t request, size_t pixel) const;
+
+    const WindowSamples& samples_;
+    const FillReport& report_;
+    RgbImage screen_;
+    // The frame pixels that change at request k: changing_[firstChanging_[k]] up to
+    // changing_[firstChanging_[k + 1]] (exclusive).
+    std::vector<uint32_t> firstChanging_, changing_;
+};
+
+// Which requests get a frame file under the limit described above.
+struct FrameChoice {
+    std::vector<bool> chosen; // per request
+    int32_t files = 0;        // chosen requests
+    int32_t stride = 1;       // every stride-th request (1: all) and each click's last, or
+    int32_t clickStride = 0;  // when not 0: only the last of every clickStride-th click
+};
+FrameChoice ChooseFrames(const FillReport& report, int32_t maxFrames);
+
+// A frame's file name for request `request` (from 0) out of `requests`.
+std::string FrameName(size_t request, size_t requests);
+
+struct FramesWritten {
+    int32_t files = 0;       // frame files, overview not counted
+    int32_t stride = 1;      // as FrameChoice
+    int32_t clickStride = 0; // as FrameChoice
+};
+
+// Writes the frames and the overview into `dir`, which should be PendingFrames::Folder();
+// `afterFrame`, when given, runs after each frame file with the number written.
+bool WriteFrames(const std::string& dir, const WindowSamples& samples, const FillReport& report,
+                 uint32_t paintColour, int32_t maxFrames, FramesWritten* written,
+                 std::string* error, void (*afterFrame)(int32_t framesWritten) = nullptr);
 
 // The frames folder, prepared before the fill: Open() creates DIR (and any missing parents) and
 // an empty temporary folder in it, which fails early when DIR cannot be written. Commit()

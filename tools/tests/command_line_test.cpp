@@ -199,6 +199,7 @@ TEST_F(ToolCommandLine, OutputsNamingOneFileAreRefusedUpFront) {
         {"another spelling", {"-o", "x.png", "--before-after", "sub/../x.png"}, 2, "same file"},
         {"through a link", {"-o", "alias.png", "--record", "x.png"}, 2, "same file"},
         {"both standard output", {"-o", "-", "--record", "-"}, 2, "same file"},
+        {"the animation", {"-o", "x.png", "--animation", "alias.png"}, 2, "same file"},
         {"the overview", {"-o", "frames/overview.png", "--frames", "frames"}, 2, "--frames folder"},
         {"a frame",
          {"-o", "x.png", "--record", "frames/frame-7.png", "--frames", "frames"},

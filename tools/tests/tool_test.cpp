@@ -6,18 +6,26 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <stb_image.h>
 #include <stb_image_write.h>
+#include <webp/demux.h>
 
 #include "simulated_host/plugin_loader.h"
 #include "simulated_host/simulated_host.h"
+#include "tools/fill_run.h"
 #include "tools/image_files.h"
+#include "tools/png_deflate.h"
+#include "tools/tool_options.h"
+#include "tools/window_animation.h"
 #include "tools/window_frames.h"
 
 #include "tool_test_support.h"
@@ -402,7 +410,7 @@ TEST_F(ToolTest, EachFrameShowsTheWindowAfterItsRefreshRequest) {
     EXPECT_TRUE(screen == LoadPicture("out.png").pixels);
 }
 
-TEST_F(ToolTest, FrameCapKeepsEveryNthAndEachClicksLastAndSaysSo) {
+TEST_F(ToolTest, FrameLimitIsKeptWithEachClicksLastAndSaysSo) {
     SavePicture("in.png", IslandPicture());
     fs::create_directories(dir / "frames");
     std::ofstream(PathOf("frames/frame-00099.png")) << "from an earlier run";
@@ -417,9 +425,9 @@ TEST_F(ToolTest, FrameCapKeepsEveryNthAndEachClicksLastAndSaysSo) {
     ASSERT_GT(perClick, 5);
     EXPECT_EQ(SummaryFigure(run.out, "refresh requests"), 2 * perClick);
 
-    // Requests are numbered from 1 over both clicks; kept: multiples of the stride, and the
-    // last of each click. The older frame is gone.
-    const long long stride = (2 * perClick + 4) / 5;
+    // Requests are numbered from 1 over both clicks. Both clicks' last frames are kept; the
+    // three frames left go to every stride-th request. The older frame is gone.
+    const long long stride = (2 * perClick + 2) / 3;
     std::vector<std::string> expected;
     for (long long request = 1; request <= 2 * perClick; ++request)
         if (request % stride == 0 || request % perClick == 0) {
@@ -427,11 +435,281 @@ TEST_F(ToolTest, FrameCapKeepsEveryNthAndEachClicksLastAndSaysSo) {
             snprintf(name, sizeof name, "frame-%05lld.png", request);
             expected.push_back(name);
         }
+    ASSERT_LE(expected.size(), 5u);
     expected.push_back("overview.png");
     EXPECT_EQ(FileNames(dir / "frames"), expected);
     std::string said = "frames: " + std::to_string(expected.size() - 1) + " of " +
                        std::to_string(2 * perClick) + " (stride " + std::to_string(stride);
     EXPECT_NE(run.out.find(said), std::string::npos) << run.out;
+}
+
+TEST_F(ToolTest, FrameLimitBelowTheClicksKeepsTheLastClicksFrame) {
+    SavePicture("in.png", IslandPicture());
+    ToolRun run = Run({PathOf("in.png"), "20", "20", "10", "10", "30", "30", "--step", "3",
+                       "--seed-tolerance", "3", "--frames", PathOf("frames"), "--max-frames", "2",
+                       "-o", PathOf("out.png")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const long long requests = SummaryFigure(run.out, "refresh requests");
+    ASSERT_EQ(requests % 3, 0);
+    // Three clicks, two frames: the last of clicks 1 and 3 (every second, counted back).
+    char first[32], last[32];
+    snprintf(first, sizeof first, "frame-%05lld.png", requests / 3);
+    snprintf(last, sizeof last, "frame-%05lld.png", requests);
+    EXPECT_EQ(FileNames(dir / "frames"), (std::vector<std::string>{first, last, "overview.png"}));
+    EXPECT_NE(run.out.find("frames: 2 of " + std::to_string(requests)), std::string::npos)
+        << run.out;
+}
+
+TEST(FrameNames, SortInRequestOrderPastFiveDigits) {
+    EXPECT_EQ(FrameName(0, 57), "frame-00001.png");
+    EXPECT_EQ(FrameName(99998, 99999), "frame-99999.png");
+    // 120,000 requests: six digits for all, so that 12000 sorts before 120000.
+    EXPECT_EQ(FrameName(11999, 120000), "frame-012000.png");
+    EXPECT_EQ(FrameName(119999, 120000), "frame-120000.png");
+    EXPECT_LT(FrameName(11999, 120000), FrameName(119999, 120000));
+}
+
+// ---- The fast path changes speed, not results ---------------------------------------------
+
+// The demo through region_grow (its host on the fast path) and through a host that logs every
+// call and hands it to a hook: the same result bytes and the same record bytes.
+TEST_F(ToolTest, FastPathWritesWhatTheLoggingHostWrites) {
+    std::vector<std::string> args = {DEMO_PICTURE};
+    std::istringstream demoArgs(ReadFile(DEMO_CLICKS));
+    for (std::string word; demoArgs >> word;)
+        args.push_back(word);
+    std::vector<std::string> toolArgs = args;
+    for (const char* extra : {"--record", "record.txt", "-o", "out.png"})
+        toolArgs.push_back(extra[0] == '-' ? extra : PathOf(extra));
+    ToolRun run = Run(toolArgs);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    ToolOptions options;
+    std::string error;
+    args.insert(args.end(), {"-o", "unused.png"});
+    ASSERT_TRUE(ParseToolOptions(args, &options, &error)) << error;
+    RgbImage input = LoadPicture(DEMO_PICTURE);
+    LoadedPlugin plugin;
+    ASSERT_TRUE(LoadPlugin(PLUGIN_PATH, &plugin, &error)) << error;
+    SimulatedHost host;
+    PrepareToolHost(options, input.width, input.height, std::vector<uint32_t>(input.pixels), &host);
+    host.logging = true;
+    uint64_t hooked = 0;
+    host.afterCall = [&hooked](const HostCall&) { ++hooked; };
+    FillReport report;
+    RunClicks(&host, plugin, options.clicks, {}, &report);
+    // The last click's calls were logged and hooked: this was the slow path.
+    ASSERT_GT(host.log.size(), 1000u);
+    EXPECT_GE(hooked, host.log.size());
+
+    FILE* record = fopen(PathOf("logged-record.txt").c_str(), "wb");
+    ASSERT_NE(record, nullptr);
+    WriteRecord(record, options.clicks, report, input.width);
+    fclose(record);
+    RgbImage result = input;
+    result.pixels = host.pixels;
+    SavePicture("logged-out.png", result);
+    EXPECT_TRUE(ReadFile(dir / "record.txt") == ReadFile(dir / "logged-record.txt"));
+    EXPECT_TRUE(ReadFile(dir / "out.png") == ReadFile(dir / "logged-out.png"));
+}
+
+TEST(FastPath, KeepsNoLogButCountsAndGathersWhatTheWindowNeeds) {
+    LoadedPlugin plugin;
+    std::string error;
+    ASSERT_TRUE(LoadPlugin(PLUGIN_PATH, &plugin, &error)) << error;
+    ToolOptions options;
+    options.stepText = options.seedText = "0";
+    SimulatedHost host;
+    PrepareToolHost(options, 30, 20, std::vector<uint32_t>(600, 0x00123456u), &host);
+    FillReport report;
+    RunClicks(&host, plugin, {{5, 5}}, {}, &report);
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_TRUE(host.paintCount.empty());
+    EXPECT_EQ(host.CountOf(HostCallKind::PSet), 600u);
+    EXPECT_EQ(report.paintedPixels, 600u);
+    // 600 pixels expanded: a request after the 201st and the 401st, and the last. Each pixel
+    // was painted before one of them; more than 201 before the first, as the fill paints a
+    // neighbour when it joins, before expanding it.
+    ASSERT_EQ(report.refreshes.size(), 3u);
+    std::vector<int> painted(4, 0);
+    for (size_t p = 0; p < 600; ++p)
+        ++painted[std::min<uint32_t>(report.PaintEpoch(p), 3)];
+    EXPECT_GT(painted[0], 201);
+    EXPECT_GT(painted[1], 0);
+    EXPECT_GT(painted[2], 0);
+    EXPECT_EQ(painted[3], 0);
+}
+
+// ---- The PNG's zlib stream -----------------------------------------------------------------
+
+uint32_t SlowAdler32(const std::string& bytes) {
+    uint32_t a = 1, b = 0;
+    for (unsigned char c : bytes) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    return b << 16 | a;
+}
+
+TEST(PngDeflate, StreamsInflateToTheirInputWithTheirChecksum) {
+    std::mt19937 random(77);
+    std::string noise(200000, '\0'), period(100000, '\0'), farPeriod(100000, '\0');
+    for (char& c : noise)
+        c = char(random());
+    for (size_t i = 0; i < period.size(); ++i) {
+        period[i] = i < 32768 ? char(random()) : period[i - 32768];       // at the window's end
+        farPeriod[i] = i < 32769 ? char(random()) : farPeriod[i - 32769]; // just beyond it
+    }
+    const std::vector<std::string> inputs = {"",
+                                             "a",
+                                             "abc",
+                                             "abcabcabca",
+                                             std::string(257, 'x'),
+                                             std::string(258, 'x'),
+                                             std::string(259, 'x'),
+                                             std::string(100000, 'y'),
+                                             noise,
+                                             period,
+                                             farPeriod,
+                                             noise.substr(0, 999) + std::string(5000, 'z') + noise};
+    for (const std::string& input : inputs) {
+        SCOPED_TRACE("input of " + std::to_string(input.size()) + " bytes");
+        std::string copy = input;
+        int length = 0;
+        unsigned char* stream =
+            PngDeflate(reinterpret_cast<unsigned char*>(copy.data()), int(copy.size()), &length, 8);
+        ASSERT_NE(stream, nullptr);
+        ASSERT_GE(length, 6);
+        EXPECT_EQ((stream[0] << 8 | stream[1]) % 31, 0); // a valid zlib header
+        int inflated = 0;
+        char* back =
+            stbi_zlib_decode_malloc(reinterpret_cast<const char*>(stream), length, &inflated);
+        ASSERT_NE(back, nullptr) << stbi_failure_reason();
+        EXPECT_TRUE(std::string(back, size_t(inflated)) == input);
+        const uint32_t adler = uint32_t(stream[length - 4]) << 24 |
+                               uint32_t(stream[length - 3]) << 16 |
+                               uint32_t(stream[length - 2]) << 8 | uint32_t(stream[length - 1]);
+        EXPECT_EQ(adler, SlowAdler32(input));
+        free(back);
+        free(stream);
+    }
+}
+
+// ---- Frames and animation at a smaller scale ---------------------------------------------------
+
+// 2000 x 100, dark, with a bright 600 x 60 block; one dot of another colour far from it.
+RgbImage WidePicture() {
+    RgbImage image = Uniform(2000, 100, 0x00101010u);
+    FillRect(&image, 200, 20, 799, 79, 0x00C0C0C0u);
+    FillRect(&image, 1501, 51, 1501, 51, 0x00E0E000u);
+    return image;
+}
+
+TEST_F(ToolTest, FramesAreSampledDownToTheFrameWidthAndOutlineEvenOnePixel) {
+    SavePicture("in.png", WidePicture());
+    ToolRun run =
+        Run({PathOf("in.png"), "500", "50", "1501", "51", "--step", "0", "--seed-tolerance", "0",
+             "--frame-width", "500", "--frames", PathOf("frames"), "-o", PathOf("out.png")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const RgbImage result = LoadPicture("out.png");
+    const long long requests = SummaryFigure(run.out, "refresh requests");
+    ASSERT_GT(requests, 2);
+    char lastName[32];
+    snprintf(lastName, sizeof lastName, "frame-%05lld.png", requests);
+
+    // 4:1, each frame pixel the picture pixel at its centre. The last frame shows the result
+    // there, but for the one-pixel fill's outline, a ring of two around where it lies.
+    const RgbImage last = LoadPicture(std::string("frames/") + lastName);
+    ASSERT_EQ(last.width, 500);
+    ASSERT_EQ(last.height, 25);
+    const uint32_t outline = OutlineColourFor(Magenta);
+    int outlined = 0, mismatches = 0;
+    for (int32_t y = 0; y < last.height; ++y)
+        for (int32_t x = 0; x < last.width; ++x) {
+            const uint32_t expected = At(result, 4 * x + 2, 4 * y + 2);
+            if (At(last, x, y) == outline && x >= 374 && x <= 376 && y >= 11 && y <= 13)
+                ++outlined;
+            else if (At(last, x, y) != expected)
+                ++mismatches;
+        }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GE(outlined, 4);
+    EXPECT_EQ(LoadPicture("frames/overview.png").width, 500);
+}
+
+// Frames of the animation, composed, with their durations.
+struct Animation {
+    std::vector<RgbImage> pictures;
+    std::vector<int> durationsMs;
+};
+
+Animation DecodeAnimation(const std::string& bytes) {
+    Animation animation;
+    WebPData data = {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+    WebPAnimDecoderOptions options;
+    WebPAnimDecoderOptionsInit(&options);
+    options.color_mode = MODE_RGBA;
+    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+    if (decoder == nullptr)
+        return animation;
+    WebPAnimInfo info;
+    WebPAnimDecoderGetInfo(decoder, &info);
+    int previous = 0;
+    uint8_t* rgba;
+    int timestamp;
+    while (WebPAnimDecoderHasMoreFrames(decoder) &&
+           WebPAnimDecoderGetNext(decoder, &rgba, &timestamp)) {
+        RgbImage picture = Uniform(int32_t(info.canvas_width), int32_t(info.canvas_height), 0);
+        for (size_t i = 0; i < picture.pixels.size(); ++i)
+            picture.pixels[i] = uint32_t(rgba[4 * i]) << 16 | uint32_t(rgba[4 * i + 1]) << 8 |
+                                uint32_t(rgba[4 * i + 2]);
+        animation.pictures.push_back(picture);
+        animation.durationsMs.push_back(timestamp - previous);
+        previous = timestamp;
+    }
+    WebPAnimDecoderDelete(decoder);
+    return animation;
+}
+
+TEST_F(ToolTest, AnimationPlaysTheRefreshesFromInputToResultInAFewSeconds) {
+    const RgbImage input = IslandPicture();
+    SavePicture("in.png", input);
+    ToolRun run = Run({PathOf("in.png"), "20", "20", "--step", "3", "--seed-tolerance", "3",
+                       "--animation", PathOf("fill.webp"), "-o", PathOf("out.png")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const size_t requests = size_t(SummaryFigure(run.out, "refresh requests"));
+    ASSERT_GE(requests, 4u);
+    const Animation animation = DecodeAnimation(ReadFile(dir / "fill.webp"));
+    // The input, one picture per request (fewer than AnimationPictures here), the result.
+    ASSERT_EQ(animation.pictures.size(), requests + 2);
+    const RgbImage result = LoadPicture("out.png");
+    EXPECT_TRUE(animation.pictures.front().pixels == input.pixels);
+    EXPECT_TRUE(animation.pictures.back().pixels == result.pixels);
+    // The first request's picture is the first frame file's: outline and paint so far.
+    ToolRun frames = Run({PathOf("in.png"), "20", "20", "--step", "3", "--seed-tolerance", "3",
+                          "--frames", PathOf("frames"), "-o", PathOf("out2.png")});
+    ASSERT_EQ(frames.exitCode, 0) << frames.err;
+    EXPECT_TRUE(animation.pictures[1].pixels == LoadPicture("frames/frame-00001.png").pixels);
+    EXPECT_FALSE(animation.pictures[1].pixels == input.pixels);
+    const AnimationPacing pacing = PaceAnimation(requests);
+    int total = 0;
+    for (int ms : animation.durationsMs)
+        total += ms;
+    EXPECT_GE(total, 2000);
+    EXPECT_LE(total, 6000);
+    EXPECT_EQ(animation.durationsMs.back(), pacing.resultMs); // the result is held
+}
+
+TEST(AnimationPacing, ShowsAtMostItsPicturesAndPlaysInAFewSeconds) {
+    for (size_t requests : {size_t(1), size_t(57), size_t(120000)}) {
+        const AnimationPacing pacing = PaceAnimation(requests);
+        EXPECT_LE(pacing.shown, size_t(AnimationPictures));
+        const int playing = int(pacing.shown) * pacing.pictureMs;
+        EXPECT_LE(playing, 4000) << requests;
+        if (requests >= 57) {
+            EXPECT_GE(playing, 2000) << requests;
+        }
+    }
 }
 
 } // namespace

@@ -1,0 +1,42 @@
+// window_animation.h - the window's refreshes as one animated picture (animated WebP).
+//
+// The animation shows the window as the frames do (window_frames.h), at the same scale: first
+// the input picture, then the window after a selection of the refresh requests, each with its
+// rectangle outlined, and last the result without outline, held. It is paced by the number of
+// pictures, not by the fill's own time, so that a fill of any size plays in about three
+// seconds: at most AnimationPictures requests are shown, spread evenly over all of them and
+// ending with the last.
+//
+// Encoded with libwebp's animation encoder (WebPAnimEncoder, libwebpmux): full colour, so the
+// photograph and the paint colour show as they are, and the encoder stores only the part of
+// each picture that changed. Builds without libwebp (the Windows build) have no animation:
+// AnimationAvailable() says so, and the tool refuses --animation before doing any work.
+#ifndef TOOLS_WINDOW_ANIMATION_H
+#define TOOLS_WINDOW_ANIMATION_H
+
+#include <stdio.h>
+
+#include <string>
+
+#include "window_frames.h"
+
+enum { AnimationPictures = 75 };
+
+// Whether this build can write animations.
+bool AnimationAvailable();
+
+// Requests shown, and how long each picture stays, for `requests` refresh requests.
+struct AnimationPacing {
+    size_t shown = 0;  // requests shown (at most AnimationPictures)
+    int inputMs = 0;   // the input picture, first
+    int pictureMs = 0; // each request's picture
+    int resultMs = 0;  // the result, last
+};
+AnimationPacing PaceAnimation(size_t requests);
+
+// Writes the animation to `file` (opened for writing, binary). On failure returns false with
+// a reason naming `path`.
+bool WriteAnimation(FILE* file, const std::string& path, const WindowSamples& samples,
+                    const FillReport& report, uint32_t paintColour, std::string* error);
+
+#endif
