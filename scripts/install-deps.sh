@@ -24,6 +24,11 @@ need clang /usr/bin/clang++
 need libclang-rt-14-dev
 need libstb-dev /usr/include/stb/stb_image.h
 need libwebp-dev /usr/include/webp/mux.h
+# The tools' PNG compression, natively and in the cross build.
+need zlib1g-dev /usr/include/zlib.h
+need libz-mingw-w64-dev /usr/i686-w64-mingw32/include/zlib.h
+# bench/tool_memory.sh makes its pictures with ImageMagick and sums with bc.
+need bc /usr/bin/bc
 need g++-mingw-w64-i686 /usr/bin/i686-w64-mingw32-g++
 need binutils-mingw-w64-i686 /usr/bin/i686-w64-mingw32-objdump
 # The DLL-image check (windows_host/check_dll_image.py) reads PAINT.DLL with pefile.

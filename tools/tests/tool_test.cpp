@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -23,7 +22,6 @@
 #include "simulated_host/simulated_host.h"
 #include "tools/fill_run.h"
 #include "tools/image_files.h"
-#include "tools/png_deflate.h"
 #include "tools/tool_options.h"
 #include "tools/window_animation.h"
 #include "tools/window_frames.h"
@@ -538,61 +536,6 @@ TEST(FastPath, KeepsNoLogButCountsAndGathersWhatTheWindowNeeds) {
     EXPECT_GT(painted[1], 0);
     EXPECT_GT(painted[2], 0);
     EXPECT_EQ(painted[3], 0);
-}
-
-// ---- The PNG's zlib stream -----------------------------------------------------------------
-
-uint32_t SlowAdler32(const std::string& bytes) {
-    uint32_t a = 1, b = 0;
-    for (unsigned char c : bytes) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    return b << 16 | a;
-}
-
-TEST(PngDeflate, StreamsInflateToTheirInputWithTheirChecksum) {
-    std::mt19937 random(77);
-    std::string noise(200000, '\0'), period(100000, '\0'), farPeriod(100000, '\0');
-    for (char& c : noise)
-        c = char(random());
-    for (size_t i = 0; i < period.size(); ++i) {
-        period[i] = i < 32768 ? char(random()) : period[i - 32768];       // at the window's end
-        farPeriod[i] = i < 32769 ? char(random()) : farPeriod[i - 32769]; // just beyond it
-    }
-    const std::vector<std::string> inputs = {"",
-                                             "a",
-                                             "abc",
-                                             "abcabcabca",
-                                             std::string(257, 'x'),
-                                             std::string(258, 'x'),
-                                             std::string(259, 'x'),
-                                             std::string(100000, 'y'),
-                                             noise,
-                                             period,
-                                             farPeriod,
-                                             noise.substr(0, 999) + std::string(5000, 'z') + noise};
-    for (const std::string& input : inputs) {
-        SCOPED_TRACE("input of " + std::to_string(input.size()) + " bytes");
-        std::string copy = input;
-        int length = 0;
-        unsigned char* stream =
-            PngDeflate(reinterpret_cast<unsigned char*>(copy.data()), int(copy.size()), &length, 8);
-        ASSERT_NE(stream, nullptr);
-        ASSERT_GE(length, 6);
-        EXPECT_EQ((stream[0] << 8 | stream[1]) % 31, 0); // a valid zlib header
-        int inflated = 0;
-        char* back =
-            stbi_zlib_decode_malloc(reinterpret_cast<const char*>(stream), length, &inflated);
-        ASSERT_NE(back, nullptr) << stbi_failure_reason();
-        EXPECT_TRUE(std::string(back, size_t(inflated)) == input);
-        const uint32_t adler = uint32_t(stream[length - 4]) << 24 |
-                               uint32_t(stream[length - 3]) << 16 |
-                               uint32_t(stream[length - 2]) << 8 | uint32_t(stream[length - 1]);
-        EXPECT_EQ(adler, SlowAdler32(input));
-        free(back);
-        free(stream);
-    }
 }
 
 // ---- Frames and animation at a smaller scale ---------------------------------------------------
