@@ -64,7 +64,6 @@ bench: deps
 	cmake --build --preset bench -j $(JOBS) --target fill_bench region_grow
 	build/bench/bench/fill_bench
 	bench/tool_memory.sh build/bench/tools/region_grow build/bench/tool-memory
-	bench/tool_memory.sh build/bench/tools/region_grow build/bench/tool-memory
 
 # The release for the host's users: PAINT.DLL, its SHA-256 and the install note, zipped, from
 # a build that has passed the Windows checks. The zip is the same to the byte for the same
