@@ -2,7 +2,9 @@
 // images, with the counting host. Before timing, it checks that the plug-in and the floor make
 // the same host calls in the same order, and that the direct fill paints as many pixels.
 // Variant "tool host": the plug-in's same fills through region_grow's own host, timed by
-// tool_host_bench in a child process (best of as many fills), which must paint as many pixels.
+// tool_host_bench in a child process (best of as many fills), which must paint as many pixels;
+// "tool+epochs": the same, also keeping each pixel's refresh epoch, as region_grow does when
+// it writes frames or an animation.
 //
 // Output: Google Benchmark's table (manual time: the fill's own thread CPU time, without the
 // image's reset), then a summary from the best of each variant's fills: expanded pixels per second,
@@ -29,8 +31,9 @@ namespace {
 
 enum { Rounds = 6, FillsPerRound = 2 };
 
-enum Variant { PlugIn, Floor, Direct, VariantCount, ToolHost = VariantCount };
-const char* const VariantNames[VariantCount + 1] = {"plug-in", "floor", "direct", "tool host"};
+enum Variant { PlugIn, Floor, Direct, VariantCount, ToolHost = VariantCount, ToolHostEpochs };
+const char* const VariantNames[ToolHostEpochs + 1] = {"plug-in", "floor", "direct", "tool host",
+                                                      "tool+epochs"};
 
 struct Measurement {
     uint64_t expanded = 0;    // pixels expanded (= painted) by one fill
@@ -138,9 +141,10 @@ void TimeFill(benchmark::State& state, size_t imageIndex, Variant variant) {
 }
 
 // The tool host's fills, from tool_host_bench: false when it fails or paints differently.
-bool TimeToolHost() {
-    const std::string command =
-        std::string(TOOL_HOST_BENCH_PATH) + " " + std::to_string(Rounds * FillsPerRound);
+bool TimeToolHost(Variant variant) {
+    const std::string command = std::string(TOOL_HOST_BENCH_PATH) + " " +
+                                std::to_string(Rounds * FillsPerRound) +
+                                (variant == ToolHostEpochs ? " epochs" : "");
     FILE* child = popen(command.c_str(), "r");
     if (child == nullptr)
         return false;
@@ -150,17 +154,17 @@ bool TimeToolHost() {
     while (fscanf(child, "%63s %lf %llu", name, &seconds, &painted) == 3)
         for (size_t i = 0; i < Images.size(); ++i)
             if (Images[i].name == name) {
-                Measurement& m = Results[{i, ToolHost}];
+                Measurement& m = Results[{i, variant}];
                 m.expanded = painted;
                 m.bestSeconds = seconds;
             }
     const bool exited = pclose(child) == 0;
     bool same = exited;
     for (size_t i = 0; i < Images.size(); ++i) {
-        const bool painted = Results.count({i, ToolHost}) != 0 && Results.count({i, PlugIn}) != 0 &&
-                             Results[{i, ToolHost}].expanded == Results[{i, PlugIn}].expanded;
+        const bool painted = Results.count({i, variant}) != 0 && Results.count({i, PlugIn}) != 0 &&
+                             Results[{i, variant}].expanded == Results[{i, PlugIn}].expanded;
         if (Results.count({i, PlugIn}) != 0 && !painted) {
-            fprintf(stderr, "tool host: %s not timed or painted differently\n",
+            fprintf(stderr, "%s: %s not timed or painted differently\n", VariantNames[variant],
                     Images[i].name.c_str());
             same = false;
         }
@@ -180,7 +184,7 @@ void PrintSummary() {
     printf("\nBest of each variant's runs:\n");
     printf("%-10s %9s %-8s %10s %8s\n", "image", "pixels", "variant", "Mpx/s", "ns/px");
     for (size_t i = 0; i < Images.size(); ++i)
-        for (int variant = 0; variant <= ToolHost && Measured(i); ++variant) {
+        for (int variant = 0; variant <= ToolHostEpochs && Measured(i); ++variant) {
             if (Results.count({i, variant}) == 0)
                 continue;
             const Measurement& m = Results[{i, variant}];
@@ -189,9 +193,9 @@ void PrintSummary() {
                    double(m.expanded) / m.bestSeconds / 1e6,
                    m.bestSeconds * 1e9 / double(m.expanded));
         }
-    printf("\n%-10s %16s %18s %17s %16s\n", "image", "plug-in / floor", "tool host / floor",
-           "plug-in / direct", "floor / direct");
-    double worst = 0, worstToolHost = 0;
+    printf("\n%-10s %16s %18s %20s %17s %16s\n", "image", "plug-in / floor", "tool host / floor",
+           "tool+epochs / floor", "plug-in / direct", "floor / direct");
+    double worst = 0, worstToolHost = 0, worstEpochs = 0;
     uint64_t allocations = 0;
     for (size_t i = 0; i < Images.size(); ++i) {
         if (!Measured(i))
@@ -201,16 +205,20 @@ void PrintSummary() {
         const double direct = Results[{i, Direct}].bestSeconds;
         const double toolHost =
             Results.count({i, ToolHost}) != 0 ? Results[{i, ToolHost}].bestSeconds : 0;
-        printf("%-10s %16.2f %18.2f %17.2f %16.2f\n", Images[i].name.c_str(), plugIn / floor,
-               toolHost / floor, plugIn / direct, floor / direct);
+        const double epochs =
+            Results.count({i, ToolHostEpochs}) != 0 ? Results[{i, ToolHostEpochs}].bestSeconds : 0;
+        printf("%-10s %16.2f %18.2f %20.2f %17.2f %16.2f\n", Images[i].name.c_str(), plugIn / floor,
+               toolHost / floor, epochs / floor, plugIn / direct, floor / direct);
         worst = std::max(worst, plugIn / floor);
         worstToolHost = std::max(worstToolHost, toolHost / floor);
+        worstEpochs = std::max(worstEpochs, epochs / floor);
         allocations += Results[{i, PlugIn}].allocations;
     }
     printf("heap allocations during the plug-in's timed fills: %llu\n",
            static_cast<unsigned long long>(allocations));
     printf("ratio to floor: %.2f\n", worst);
-    printf("tool host ratio to floor: %.2f\n", worstToolHost);
+    printf("tool host ratio to floor: %.2f (keeping refresh epochs: %.2f)\n", worstToolHost,
+           worstEpochs);
 }
 
 } // namespace
@@ -253,7 +261,7 @@ int main(int argc, char** argv) {
                     ->Unit(benchmark::kMillisecond);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    const bool toolHost = TimeToolHost();
+    const bool toolHost = TimeToolHost(ToolHost) && TimeToolHost(ToolHostEpochs);
     PrintSummary();
     return toolHost ? 0 : 1;
 }

@@ -4,7 +4,8 @@
 // simulated host's services where fill_bench exports the counting host's, and the plug-in
 // binds to whichever its process offers.
 //
-// Usage: tool_host_bench FILLS. Prints one line per bench image:
+// Usage: tool_host_bench FILLS [epochs]. With "epochs" the fills also keep each pixel's refresh
+// epoch, as region_grow does for frames and animations. Prints one line per bench image:
 //   IMAGE BEST-SECONDS PAINTED-PIXELS
 // BEST-SECONDS is the thread CPU time of the fastest of FILLS one-click runs.
 #include <stdio.h>
@@ -12,6 +13,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <string>
 
 #include "bench_images.h"
 #include "simulated_host/plugin_loader.h"
@@ -26,6 +28,7 @@ static double ThreadSeconds() {
 
 int main(int argc, char** argv) {
     const int fills = argc > 1 ? atoi(argv[1]) : 3;
+    const bool keepEpochs = argc > 2 && std::string(argv[2]) == "epochs";
     LoadedPlugin plugin;
     std::string error;
     if (!LoadPlugin(PLUGIN_PATH, &plugin, &error)) {
@@ -44,6 +47,7 @@ int main(int argc, char** argv) {
         // fill is timed, not the first touch of fresh memory.
         SimulatedHost host;
         FillReport report;
+        report.keepEpochs = keepEpochs;
         for (int fill = 0; fill < fills; ++fill) {
             std::vector<uint32_t> picture = image.pixels;
             PrepareToolHost(options, image.width, image.height, std::move(picture), &host);

@@ -18,7 +18,10 @@ void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vecto
     host->MakeCurrent();
     const size_t pixels = host->pixels.size();
     report->paintedBits.assign((pixels + 7) / 8, 0);
-    if (report->paintEpochSize != pixels) { // left unset: see FillReport
+    if (!report->keepEpochs) {
+        report->paintEpoch.reset();
+        report->paintEpochSize = 0;
+    } else if (report->paintEpochSize != pixels) { // left unset: see FillReport
         report->paintEpoch.reset(new uint32_t[pixels]);
         report->paintEpochSize = pixels;
     }

@@ -33,10 +33,13 @@ struct FillReport {
     std::vector<RefreshRequest> refreshes;
     std::vector<HostMessage> messages; // message boxes; "Buffer over" ends a click
     double seconds = 0;                // time spent inside VXcDrawIt, all clicks
-    // Which pixels were painted, one bit each (see SimulatedHost::paintedBits), and for those
-    // how many refresh requests had been made when each was first painted: pixel p is painted
-    // in the window's working image from request PaintEpoch(p) on. The epoch words of pixels
-    // never painted are never written (nor touched in memory).
+    // Which pixels were painted, one bit each (see SimulatedHost::paintedBits), and, when
+    // keepEpochs is set before RunClicks (the frames and the animation need them), how many
+    // refresh requests had been made when each was first painted: pixel p is painted in the
+    // window's working image from request PaintEpoch(p) on. The epoch words of pixels never
+    // painted are never written (nor touched in memory). Without them a run costs a store less
+    // per pixel and 4 bytes a painted pixel less memory.
+    bool keepEpochs = false;
     std::vector<uint8_t> paintedBits;
     std::unique_ptr<uint32_t[]> paintEpoch; // reused by the next RunClicks on this report
     size_t paintEpochSize = 0;

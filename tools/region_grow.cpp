@@ -240,6 +240,7 @@ int main(int argc, char** argv) {
     // Painted pixels are opaque; the plug-in never looks at the alpha bits.
     host.paintColour |= hasAlpha ? OpaqueAlpha : 0;
     FillReport report;
+    report.keepEpochs = window;
     ProgressStart(ProgramName.c_str(), options.clicks.size());
     RunClicks(&host, plugin, options.clicks, startMask, &report, ProgressClicksDone);
     RgbImage result;

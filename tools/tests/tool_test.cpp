@@ -520,6 +520,7 @@ TEST(FastPath, KeepsNoLogButCountsAndGathersWhatTheWindowNeeds) {
     SimulatedHost host;
     PrepareToolHost(options, 30, 20, std::vector<uint32_t>(600, 0x00123456u), &host);
     FillReport report;
+    report.keepEpochs = true;
     RunClicks(&host, plugin, {{5, 5}}, {}, &report);
     EXPECT_TRUE(host.log.empty());
     EXPECT_TRUE(host.paintCount.empty());
