@@ -88,7 +88,7 @@ static bool LoadDrawnMask(const ToolOptions& options, const RgbImage& image,
         return false;
     }
     for (size_t i = 0; i < picture.pixels.size(); ++i)
-        if ((picture.pixels[i] & ~OpaqueAlpha) != 0) // black, however transparent
+        if ((picture.pixels[i] & ~OpaqueAlpha) != 0) // not black, whatever its alpha
             (*mask)[i] = MaskDrawnBit;
     return true;
 }

@@ -201,6 +201,19 @@ test_start_up() {
     done
 }
 
+# display_shows PICTURE X Y: within 10 s a capture of the display holds PICTURE at (X, Y);
+# check.txt has the last comparison, shown when it never does.
+display_shows() {
+    local tries
+    for ((tries = 0; tries < 40; tries++)); do
+        import -window root display.png 2>/dev/null &&
+            "$PICTURE_CHECK" display.png "$1" --at "$2" "$3" >check.txt && return 0
+        sleep 0.25
+    done
+    cat check.txt
+    return 1
+}
+
 # A real pointer: xdotool presses the toolbar button and clicks on the picture, and the
 # display, captured from outside the editor, then shows what the native tool paints there;
 # then Ctrl+Z on the keyboard, and it shows the picture as it was.
@@ -224,23 +237,11 @@ test_pointer() {
     xdotool mousemove "$bx" "$by" click 1
     sleep 0.3
     xdotool mousemove $((px + 20)) $((py + 20)) click 1
-    waited=0
-    until import -window root display.png 2>/dev/null &&
-        "$PICTURE_CHECK" display.png native.png --at "$px" "$py" >check.txt; do
-        waited=$((waited + 1))
-        [ $waited -lt 40 ] || { cat check.txt; fail "the display never showed the painted picture"; }
-        sleep 0.25
-    done
+    display_shows native.png "$px" "$py" || fail "the display never showed the painted picture"
     cat check.txt
     # Ctrl+Z, typed on the keyboard, takes the fill back.
     xdotool key ctrl+z
-    waited=0
-    until import -window root display.png 2>/dev/null &&
-        "$PICTURE_CHECK" display.png picture.png --at "$px" "$py" >check.txt; do
-        waited=$((waited + 1))
-        [ $waited -lt 40 ] || { cat check.txt; fail "Ctrl+Z did not undo the fill"; }
-        sleep 0.25
-    done
+    display_shows picture.png "$px" "$py" || fail "Ctrl+Z did not undo the fill"
     echo "after Ctrl+Z: $(cat check.txt)"
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
     wait $runner 2>/dev/null
