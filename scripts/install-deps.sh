@@ -6,6 +6,18 @@ set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
+# A mirror in the middle of a sync can make one index fail to download while the others are
+# fine: try again a few times, then go on with the lists apt has, as the packages this script
+# asks for usually come from the indexes that did download.
+update_package_lists() {
+    local attempt
+    for attempt in 1 2 3; do
+        if $SUDO apt-get update -qq; then return 0; fi
+        sleep $((attempt * 5))
+    done
+    echo "install-deps: apt-get update reported errors; going on with the package lists apt has"
+}
+
 missing=()
 need() { # need PACKAGE [FILE-THAT-PROVES-IT]
     local package=$1 proof=${2:-}
@@ -42,7 +54,7 @@ need imagemagick /usr/bin/import
 updated=no
 if [ ${#missing[@]} -gt 0 ]; then
     echo "install-deps: installing ${missing[*]}"
-    $SUDO apt-get update -qq
+    update_package_lists
     updated=yes
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
@@ -51,7 +63,7 @@ fi
 if ! dpkg -s wine32:i386 >/dev/null 2>&1 || [ ! -e /usr/bin/wine ]; then
     echo "install-deps: installing wine and wine32:i386"
     $SUDO dpkg --add-architecture i386
-    $SUDO apt-get update -qq
+    update_package_lists
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends wine wine32:i386
 fi
 
@@ -61,7 +73,7 @@ fi
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1 && [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
     echo "install-deps: this kernel cannot execute 32-bit programs; registering qemu-i386 for them"
     if [ ! -e /usr/bin/qemu-i386 ]; then
-        [ "$updated" = yes ] || $SUDO apt-get update -qq
+        [ "$updated" = yes ] || update_package_lists
         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends qemu-user
     fi
     if [ ! -e /proc/sys/fs/binfmt_misc/register ]; then
