@@ -323,7 +323,7 @@ int32_t SuggestStepTolerance(const uint32_t* curve) {
         if (ranges[i].firstPixels <= 1)
             continue;
         int32_t middle = (ranges[i].first + ranges[i].last) / 2;
-        if (ranges[i].firstPixels < curve[StepCount - 1])
+        if (ranges[i].lastPixels < curve[StepCount - 1])
             return middle;
         if (fallback < 0)
             fallback = middle;

@@ -35,9 +35,10 @@
 //   - the *next leak* above a step T is the first step T' > T that paints more than a quarter
 //     more than T does (4 * curve[T'] > 5 * curve[T]);
 //   - the *suggested step tolerance* is the middle ((a + b) / 2, rounded down) of the widest
-//     stable range that paints more than the seed alone (curve[a] > 1) and less than step 255
-//     does; when every such range paints all that step 255 paints, the widest that paints more
-//     than the seed alone; none when every step paints the seed alone.
+//     stable range that paints more than the seed alone (curve[a] > 1) and, at its last step,
+//     less than step 255 does (a range that ends in all a fill can reach is the flood, not a
+//     region); when every such range ends there, the widest that paints more than the seed
+//     alone; none when every step paints the seed alone.
 #ifndef TOLERANCE_EXPLORER_TOLERANCE_EXPLORER_H
 #define TOLERANCE_EXPLORER_TOLERANCE_EXPLORER_H
 

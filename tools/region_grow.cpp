@@ -24,6 +24,7 @@
 #include <unistd.h>
 #endif
 
+#include "explore_run.h"
 #include "fill_run.h"
 #include "image_files.h"
 #include "interrupt_cleanup.h"
@@ -123,7 +124,9 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
              overflow < 0 ? "no" : ("yes (click " + std::to_string(overflow + 1) + ")").c_str(),
              report.seconds * 1000.0);
     std::string text = line;
-    text += " -> " + (options.outputPath == "-" ? "standard output" : options.outputPath);
+    text += " -> " + (options.outputPath.empty()  ? std::string("no result picture")
+                      : options.outputPath == "-" ? std::string("standard output")
+                                                  : options.outputPath);
     if (frames != nullptr) {
         text += "; frames: " + std::to_string(frames->files);
         if (frames->clickStride > 0)
@@ -139,6 +142,21 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
     if (!options.animationPath.empty())
         text += "; animation: " + options.animationPath;
     return text;
+}
+
+// The explorer's lines after the summary, and what it wrote.
+static void PrintExploration(FILE* to, const Exploration& explored, const ToolOptions& options,
+                             bool bufferOver) {
+    for (const std::string& line : ExplorationLines(explored))
+        fprintf(to, "%s: %s\n", ProgramName.c_str(), line.c_str());
+    if (bufferOver)
+        fprintf(to,
+                "%s: the fill at step %s stopped on \"Buffer over\": it painted less than the "
+                "map shows, which leaves out the queue's limit\n",
+                ProgramName.c_str(), Quoted(options.stepText).c_str());
+    fprintf(to, "%s: explored: %s (%s, %s, %s, %s)\n", ProgramName.c_str(),
+            options.exploreDir.c_str(), ExploreFileNames[0], ExploreFileNames[1],
+            ExploreFileNames[2], ExploreFileNames[3]);
 }
 
 // Writes every output but the frames folder's commit, each into its pending file; the result
@@ -169,6 +187,8 @@ static bool WriteOutputs(const ToolOptions& options, const WindowSamples& sample
         if (!beforeAfter->WritePng(SideBySide(before, result, 8, 0x00FFFFFFu), error))
             return false;
     }
+    if (options.outputPath.empty())
+        return true; // --explore without -o
     ProgressPhase("writing the result");
     return output->WritePng(std::move(result), error);
 }
@@ -204,7 +224,9 @@ int main(int argc, char** argv) {
     // Every output is opened before the work, so that one that cannot be written fails early.
     PendingFile output, record, beforeAfter, animation;
     PendingFrames frames;
-    if (!output.Open(options.outputPath, &error) ||
+    PendingExploration exploration;
+    if ((!options.exploreDir.empty() && !exploration.Open(options.exploreDir, &error)) ||
+        (!options.outputPath.empty() && !output.Open(options.outputPath, &error)) ||
         (!options.recordPath.empty() && !record.Open(options.recordPath, &error)) ||
         (!options.beforeAfterPath.empty() && !beforeAfter.Open(options.beforeAfterPath, &error)) ||
         (!options.animationPath.empty() && !animation.Open(options.animationPath, &error)) ||
@@ -224,6 +246,16 @@ int main(int argc, char** argv) {
                            std::to_string(int(RecordedUser32Calls)) + " user32 imports of " +
                            pluginPath + " found");
 #endif
+
+    // The explorer sees the picture as the host shows it at the click, before the fill.
+    Exploration explored;
+    if (!options.exploreDir.empty()) {
+        ProgressPhase("exploring the tolerances");
+        if (!Explore(options, input, startMask, &explored, &error) ||
+            !exploration.Write(explored, input.pixels, &error))
+            return Fail(1, error);
+        explored.map = std::vector<uint16_t>(); // only the curves are needed from here on
+    }
 
     // The host takes the picture over; only what the outputs need of the input is kept: its
     // samples at frame scale, and a copy for the before/after picture.
@@ -262,9 +294,13 @@ int main(int argc, char** argv) {
     // All is written; what is left are the renames into place.
     if (!record.Close(&error) || !beforeAfter.Close(&error) || !animation.Close(&error) ||
         !output.Close(&error) || !record.Commit(&error) || !beforeAfter.Commit(&error) ||
-        !animation.Commit(&error) || !output.Commit(&error) || !frames.Commit(&error))
+        !animation.Commit(&error) || !output.Commit(&error) || !frames.Commit(&error) ||
+        !exploration.Commit(&error))
         return Fail(1, frames.InTermsOfFolder(error));
-    fprintf(WritesToStandardOutput(options) ? stderr : stdout, "%s: %s\n", ProgramName.c_str(),
+    FILE* summary = WritesToStandardOutput(options) ? stderr : stdout;
+    fprintf(summary, "%s: %s\n", ProgramName.c_str(),
             Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten).c_str());
+    if (!options.exploreDir.empty())
+        PrintExploration(summary, explored, options, FirstBufferOverClick(report) >= 0);
     return FirstBufferOverClick(report) < 0 ? 0 : 3;
 }

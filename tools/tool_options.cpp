@@ -10,6 +10,8 @@ const char ToolUsage[] =
     "                   [--frame-width N] [--animation FILE] [--max-pixels N] [--plugin PATH]\n"
     "                   [--record FILE]\n"
     "                   [--before-after FILE] -o OUT.png\n"
+    "       region_grow IN X Y [--step TEXT] [--seed-tolerance TEXT] [--drawn MASK]\n"
+    "                   [--explore-seeds S1,S2,...] --explore DIR [-o OUT.png]\n"
     "Applies the RegionGrowing tool at each X Y in turn to the picture IN (PNG, JPEG or BMP)\n"
     "and writes the result as PNG. An option's value follows it or an '=' (--step=12); each\n"
     "option may be given once; after -- every argument is IN or a coordinate.\n"
@@ -29,6 +31,21 @@ const char ToolUsage[] =
     "  --plugin PATH          plug-in file to load (default: the one next to this program)\n"
     "  --record FILE          text record of refresh requests and painted pixels\n"
     "  --before-after FILE    IN and the result side by side (PNG)\n"
+    "  --explore DIR          for the one click, what every step tolerance paints: DIR gets\n"
+    "                         tolerances.png (16-bit grey: the least step that paints each\n"
+    "                         pixel, 65535 never), map.png (the same in colour), growth.tsv and\n"
+    "                         growth.svg (pixels painted per step); stdout gets the stable\n"
+    "                         ranges, the next leak above --step and a suggested step. A stable\n"
+    "                         range runs from a step to the last step painting at most a quarter\n"
+    "                         more (4 * pixels(b) <= 5 * pixels(a)), the next from the step "
+    "after;\n"
+    "                         the suggestion is the middle of the widest stable range of two "
+    "steps\n"
+    "                         or more that paints more than the seed and, at its top, less than\n"
+    "                         step 255 (failing that, more than the seed); a leak is the first\n"
+    "                         step above --step that paints more than a quarter more.\n"
+    "                         -o is optional here\n"
+    "  --explore-seeds LIST   one more growth curve per seed tolerance in LIST (1,30,255)\n"
     "Outputs may be devices, pipes or symbolic links (written through to their target); no\n"
     "two may name the same file. Pixels are compared by their red, green and blue; an alpha\n"
     "channel is kept, and painted pixels are opaque.\n"
@@ -139,6 +156,10 @@ std::string* ValueOf(const std::string& name, ToolOptions* options, OptionTexts*
         return &options->beforeAfterPath;
     if (name == "--animation")
         return &options->animationPath;
+    if (name == "--explore")
+        return &options->exploreDir;
+    if (name == "--explore-seeds")
+        return &options->exploreSeedsText;
     return nullptr;
 }
 
@@ -248,7 +269,22 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
             return false;
         options->clicks.push_back(click);
     }
-    if (!given.count("-o") || options->outputPath.empty()) {
+    const bool exploring = given.count("--explore") != 0;
+    if (exploring && options->exploreDir.empty()) {
+        *error = "--explore needs a folder";
+        return false;
+    }
+    if (exploring && options->clicks.size() != 1) {
+        *error = "--explore takes exactly one click; " + std::to_string(options->clicks.size()) +
+                 " given";
+        return false;
+    }
+    if (given.count("--explore-seeds") && !exploring) {
+        *error = "--explore-seeds needs --explore DIR";
+        return false;
+    }
+    if (exploring ? given.count("-o") && options->outputPath.empty()
+                  : !given.count("-o") || options->outputPath.empty()) {
         *error = "no output given: use -o OUT.png";
         return false;
     }

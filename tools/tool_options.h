@@ -18,6 +18,9 @@
 //   --before-after FILE    IN and the result side by side, as PNG
 //   --record FILE          text record of the clicks, refresh requests, messages and the
 //                          painted pixels, for comparing two runs
+//   --explore DIR          the tolerance explorer for the one click (explore_run.h); -o is
+//                          optional then
+//   --explore-seeds LIST   one more growth curve per seed tolerance text, comma-separated
 //   -h, --help             usage
 //   --                     every later argument is IN or a coordinate, even if it starts with '-'
 //
@@ -47,6 +50,7 @@ struct ToolOptions {
     std::string stepText = "12", seedText = "40";
     uint32_t paintColour = 0x00FF00FFu; // 0x00RRGGBB
     std::string drawnMaskPath, framesDir, pluginPath, recordPath, beforeAfterPath, animationPath;
+    std::string exploreDir, exploreSeedsText; // --explore, --explore-seeds
     int32_t maxFrames = 200;
     int64_t maxPixels = MaxPicturePixels;
     int32_t frameWidth = 960;

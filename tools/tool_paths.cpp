@@ -82,7 +82,15 @@ bool CheckOutputsApart(const ToolOptions& options, std::string* error) {
         {"--record", &options.recordPath},
         {"--before-after", &options.beforeAfterPath},
         {"--animation", &options.animationPath}};
-    for (const auto& [option, given] : named) {
+    // The explorer's files, by the names it gives them in its folder.
+    std::vector<std::string> exploreFiles;
+    if (!options.exploreDir.empty())
+        for (const char* name : {"tolerances.png", "map.png", "growth.tsv", "growth.svg"})
+            exploreFiles.push_back((fs::path(options.exploreDir) / name).string());
+    std::vector<std::pair<const char*, const std::string*>> all(std::begin(named), std::end(named));
+    for (const std::string& file : exploreFiles)
+        all.push_back({"--explore", &file});
+    for (const auto& [option, given] : all) {
         if (given->empty())
             continue;
         NamedOutput output{option, *given, {}, {}};

@@ -1,0 +1,491 @@
+// The explorer's four files and its stdout lines. tolerances.png is encoded here (16-bit grey is
+// beyond stb_image_write), row by row through zlib, so that no second copy of the map is made.
+#include "explore_outputs.h"
+
+#include <math.h>
+#include <string.h>
+#include <zlib.h>
+
+#include <algorithm>
+
+#include "tool_options.h" // Quoted
+#include "viridis_table.h"
+
+std::string WithThousands(uint64_t value) {
+    std::string digits = std::to_string(value), text;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            text += ',';
+        text += digits[i];
+    }
+    return text;
+}
+
+// ---- tolerances.png ----------------------------------------------------------------------------
+
+static void PutBigEndian32(unsigned char* bytes, uint32_t value) {
+    bytes[0] = uint8_t(value >> 24);
+    bytes[1] = uint8_t(value >> 16);
+    bytes[2] = uint8_t(value >> 8);
+    bytes[3] = uint8_t(value);
+}
+
+static void WriteChunk(FILE* file, const char* type, const unsigned char* data, uint32_t length) {
+    unsigned char header[8];
+    PutBigEndian32(header, length);
+    memcpy(header + 4, type, 4);
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
+    if (length > 0)
+        crc = crc32(crc, data, length);
+    unsigned char trailer[4];
+    PutBigEndian32(trailer, uint32_t(crc));
+    fwrite(header, 1, 8, file);
+    if (length > 0)
+        fwrite(data, 1, length, file);
+    fwrite(trailer, 1, 4, file);
+}
+
+bool WriteToleranceMap(FILE* file, const Exploration& exploration, const std::string& path,
+                       std::string* error) {
+    static const unsigned char Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    fwrite(Signature, 1, 8, file);
+    unsigned char header[13];
+    PutBigEndian32(header, uint32_t(exploration.width));
+    PutBigEndian32(header + 4, uint32_t(exploration.height));
+    header[8] = 16; // bits per sample
+    header[9] = 0;  // greyscale
+    header[10] = header[11] = header[12] = 0;
+    WriteChunk(file, "IHDR", header, sizeof header);
+
+    z_stream stream = {};
+    if (deflateInit(&stream, 6) != Z_OK) {
+        *error = "cannot write " + Quoted(path) + ": compression failed to start";
+        return false;
+    }
+    // Each row: the "Sub" filter (a sample minus the one to its left), which turns the map's
+    // flat areas into runs of zeros.
+    const size_t rowBytes = 1 + 2 * size_t(exploration.width);
+    std::vector<unsigned char> row(rowBytes), chunk(1 << 16);
+    stream.next_out = chunk.data();
+    stream.avail_out = uInt(chunk.size());
+    bool failed = false;
+    for (int32_t y = 0; y <= exploration.height && !failed; ++y) {
+        const bool last = y == exploration.height;
+        if (!last) {
+            const uint16_t* values = exploration.map.data() + size_t(y) * size_t(exploration.width);
+            row[0] = 1;
+            uint16_t previous = 0;
+            for (int32_t x = 0; x < exploration.width; ++x) {
+                uint16_t difference = uint16_t(values[x] - previous);
+                previous = values[x];
+                row[1 + 2 * size_t(x)] = uint8_t(difference >> 8);
+                row[2 + 2 * size_t(x)] = uint8_t(difference);
+            }
+            stream.next_in = row.data();
+            stream.avail_in = uInt(rowBytes);
+        }
+        for (;;) {
+            int status = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+            if (status == Z_STREAM_ERROR) {
+                failed = true;
+                break;
+            }
+            if (stream.avail_out == 0 || (last && status == Z_STREAM_END)) {
+                WriteChunk(file, "IDAT", chunk.data(), uint32_t(chunk.size() - stream.avail_out));
+                stream.next_out = chunk.data();
+                stream.avail_out = uInt(chunk.size());
+            }
+            if (last ? status == Z_STREAM_END : stream.avail_in == 0 && stream.avail_out > 0)
+                break;
+        }
+    }
+    deflateEnd(&stream);
+    if (failed) {
+        *error = "cannot write " + Quoted(path) + ": compression failed";
+        return false;
+    }
+    WriteChunk(file, "IEND", nullptr, 0);
+    return true;
+}
+
+// ---- map.png -----------------------------------------------------------------------------------
+
+namespace {
+
+// A 5 x 7 pixel font for the legend: digits and the few letters its words need. Each row is
+// five bits, the leftmost in bit 4.
+struct Glyph {
+    char c;
+    uint8_t rows[7];
+};
+const Glyph Font[] = {
+    {'0', {14, 17, 19, 21, 25, 17, 14}}, {'1', {4, 12, 4, 4, 4, 4, 14}},
+    {'2', {14, 17, 1, 2, 4, 8, 31}},     {'3', {31, 2, 4, 2, 1, 17, 14}},
+    {'4', {2, 6, 10, 18, 31, 2, 2}},     {'5', {31, 16, 30, 1, 1, 17, 14}},
+    {'6', {6, 8, 16, 30, 17, 17, 14}},   {'7', {31, 1, 2, 4, 8, 8, 8}},
+    {'8', {14, 17, 17, 14, 17, 17, 14}}, {'9', {14, 17, 17, 15, 1, 2, 12}},
+    {'a', {0, 0, 14, 1, 15, 17, 15}},    {'c', {0, 0, 14, 16, 16, 17, 14}},
+    {'e', {0, 0, 14, 17, 31, 16, 14}},   {'l', {12, 4, 4, 4, 4, 4, 14}},
+    {'n', {0, 0, 22, 25, 17, 17, 17}},   {'o', {0, 0, 14, 17, 17, 17, 14}},
+    {'p', {0, 0, 30, 17, 30, 16, 16}},   {'r', {0, 0, 22, 25, 16, 16, 16}},
+    {'s', {0, 0, 14, 16, 14, 1, 30}},    {'t', {8, 8, 28, 8, 8, 9, 6}},
+    {'v', {0, 0, 17, 17, 17, 10, 4}},    {'-', {0, 0, 0, 31, 0, 0, 0}},
+};
+
+struct Canvas {
+    RgbImage* image;
+    void Fill(int32_t left, int32_t top, int32_t width, int32_t height, uint32_t colour) {
+        for (int32_t y = std::max(top, 0); y < std::min(top + height, image->height); ++y)
+            for (int32_t x = std::max(left, 0); x < std::min(left + width, image->width); ++x)
+                image->pixels[size_t(y) * size_t(image->width) + size_t(x)] = colour;
+    }
+    // Text with its top left at (left, top), each font pixel `scale` pixels square.
+    void Text(int32_t left, int32_t top, const std::string& text, int32_t scale, uint32_t colour) {
+        for (char c : text) {
+            for (const Glyph& glyph : Font)
+                if (glyph.c == c)
+                    for (int32_t row = 0; row < 7; ++row)
+                        for (int32_t column = 0; column < 5; ++column)
+                            if (glyph.rows[row] >> (4 - column) & 1)
+                                Fill(left + column * scale, top + row * scale, scale, scale,
+                                     colour);
+            left += 6 * scale;
+        }
+    }
+};
+
+int32_t TextWidth(const std::string& text, int32_t scale) {
+    return int32_t(text.size()) * 6 * scale - scale;
+}
+
+uint32_t DimmedGrey(uint32_t colour) {
+    uint32_t luma =
+        (77 * (colour >> 16 & 0xFF) + 150 * (colour >> 8 & 0xFF) + 29 * (colour & 0xFF)) >> 8;
+    uint32_t grey = 48 + luma * 2 / 5; // 48..150: darker than the scale's bright end
+    return grey * 0x010101u;
+}
+
+// The colour scale is logarithmic, log(1 + value) from 0 to the map's largest value: leaks happen
+// at small steps, and a linear scale would paint nearly every pixel the same dark colour. Returns
+// the position on the scale, 0..1.
+double ScalePosition(int32_t value, int32_t top) {
+    return log1p(double(value)) / log1p(double(top));
+}
+
+uint32_t ScaleColour(int32_t value, int32_t top) {
+    return ViridisTable[int32_t(lround(255.0 * ScalePosition(value, top)))];
+}
+
+} // namespace
+
+RgbImage DrawToleranceMap(const Exploration& exploration, const std::vector<uint32_t>& picture) {
+    const int32_t width = exploration.width, height = exploration.height;
+    int32_t top = 1; // the scale runs from 0 to the largest join tolerance in the map
+    for (uint16_t value : exploration.map)
+        if (value != JoinNever && value > top)
+            top = value;
+
+    const int32_t canvasWidth = std::max(width, 360);
+    const int32_t scale = std::max(1, canvasWidth / 480);
+    const int32_t margin = 6 * scale, barHeight = 12 * scale;
+    const int32_t legendHeight =
+        margin + 7 * scale + 3 * scale + barHeight + 3 * scale + 7 * scale + margin;
+    RgbImage image;
+    image.width = canvasWidth;
+    image.height = height + legendHeight;
+    image.pixels.assign(size_t(image.width) * size_t(image.height), 0xFFFFFFu);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            size_t i = size_t(y) * size_t(width) + size_t(x);
+            uint16_t value = exploration.map[i];
+            image.pixels[size_t(y) * size_t(canvasWidth) + size_t(x)] =
+                value == JoinNever ? DimmedGrey(picture[i]) : ScaleColour(value, top);
+        }
+
+    // The seed: a cross in white with a black outline, its centre left open to show the seed.
+    Canvas canvas{&image};
+    const int32_t arm = std::max(4, std::min(width, height) / 30);
+    const int32_t thick = std::max(1, arm / 6);
+    for (int32_t pass = 0; pass < 2; ++pass) {
+        const int32_t grow = pass == 0 ? 1 : 0;
+        const uint32_t colour = pass == 0 ? 0x000000u : 0xFFFFFFu;
+        const int32_t sx = exploration.seedX, sy = exploration.seedY;
+        canvas.Fill(sx - arm - grow, sy - thick / 2 - grow, arm - 1 + 2 * grow, thick + 2 * grow,
+                    colour);
+        canvas.Fill(sx + 2 - grow, sy - thick / 2 - grow, arm - 1 + 2 * grow, thick + 2 * grow,
+                    colour);
+        canvas.Fill(sx - thick / 2 - grow, sy - arm - grow, thick + 2 * grow, arm - 1 + 2 * grow,
+                    colour);
+        canvas.Fill(sx - thick / 2 - grow, sy + 2 - grow, thick + 2 * grow, arm - 1 + 2 * grow,
+                    colour);
+    }
+
+    // The legend: "step tolerance" over the colour bar, its values below, and a grey swatch for
+    // "never".
+    const uint32_t ink = 0x202020u;
+    const int32_t captionTop = height + margin;
+    const int32_t barTop = captionTop + 10 * scale;
+    const int32_t labelTop = barTop + barHeight + 3 * scale;
+    const int32_t swatchWidth = 12 * scale;
+    const int32_t neverWidth = swatchWidth + 4 * scale + TextWidth("never", scale);
+    const int32_t barLeft = margin + 2 * scale;
+    const int32_t barRight = canvasWidth - margin - neverWidth - 8 * scale;
+    canvas.Text(barLeft, captionTop, "step tolerance", scale, ink);
+    const int32_t barWidth = barRight - barLeft;
+    for (int32_t x = barLeft; x < barRight; ++x)
+        canvas.Fill(x, barTop, 1, barHeight,
+                    ViridisTable[int32_t(lround(255.0 * (x - barLeft) / (barWidth - 1)))]);
+    // Labels at 0, 1, 2, 4, 8, ... and the top, each where its colour is on the bar, leaving out
+    // one that would touch its neighbour.
+    std::vector<int32_t> labelled = {0};
+    for (int32_t value = 1; value < top; value *= 2)
+        labelled.push_back(value);
+    labelled.push_back(top);
+    int32_t freeFrom = barLeft - 2 * scale; // the first column a label may use
+    for (size_t i = 0; i < labelled.size(); ++i) {
+        const std::string label = std::to_string(labelled[i]);
+        const int32_t centre =
+            barLeft + int32_t(lround(ScalePosition(labelled[i], top) * (barWidth - 1)));
+        const int32_t labelLeft = centre - TextWidth(label, scale) / 2;
+        const bool last = i + 1 == labelled.size();
+        if (labelLeft < freeFrom && !(last && labelled.size() > 1))
+            continue;
+        canvas.Fill(centre, barTop + barHeight, std::max(1, scale / 2), 2 * scale, ink);
+        canvas.Text(std::max(labelLeft, freeFrom), labelTop, label, scale, ink);
+        freeFrom = std::max(labelLeft, freeFrom) + TextWidth(label, scale) + 4 * scale;
+    }
+    const int32_t swatchLeft = barRight + 8 * scale;
+    canvas.Fill(swatchLeft, barTop, swatchWidth, barHeight, DimmedGrey(0x808080u));
+    canvas.Text(swatchLeft + swatchWidth + 4 * scale, barTop + (barHeight - 7 * scale) / 2, "never",
+                scale, ink);
+    return image;
+}
+
+// ---- growth.tsv --------------------------------------------------------------------------------
+
+void WriteGrowthTable(FILE* file, const Exploration& exploration) {
+    fputs("step_tolerance\tpixels_painted\n", file);
+    for (int32_t t = 0; t < StepCount; ++t)
+        fprintf(file, "%d\t%lu\n", int(t), (unsigned long)exploration.curve.pixels[t]);
+}
+
+// ---- growth.svg --------------------------------------------------------------------------------
+
+namespace {
+
+std::string Number(double value) {
+    char text[32];
+    snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+// 1, 10, 100, 1k, 10k, ... for the axis.
+std::string PowerOfTenLabel(int exponent) {
+    static const char* const Labels[] = {"1",    "10", "100", "1k",   "10k",
+                                         "100k", "1M", "10M", "100M", "1G"};
+    return exponent >= 0 && exponent < 10 ? Labels[exponent] : "1e" + std::to_string(exponent);
+}
+
+std::string Escaped(const std::string& text) {
+    std::string escaped;
+    for (char c : text)
+        escaped += c == '<'   ? "&lt;"
+                   : c == '>' ? "&gt;"
+                   : c == '&' ? "&amp;"
+                   : c == '"' ? "&quot;"
+                              : std::string(1, c);
+    return escaped;
+}
+
+} // namespace
+
+void WriteGrowthPlot(FILE* file, const Exploration& exploration) {
+    const double width = 760, height = 460;
+    const double left = 78, right = 730, top = 56, bottom = 396;
+    const uint32_t* main = exploration.curve.pixels;
+
+    uint32_t least = main[0], most = main[StepCount - 1];
+    for (const GrowthCurve& other : exploration.otherCurves) {
+        least = std::min(least, other.pixels[0]);
+        most = std::max(most, other.pixels[StepCount - 1]);
+    }
+    int lowDecade = int(floor(log10(double(std::max<uint32_t>(least, 1)))));
+    int highDecade = int(ceil(log10(double(std::max<uint32_t>(most, 1)))));
+    if (highDecade <= lowDecade)
+        highDecade = lowDecade + 1;
+    // Steps on a logarithmic axis too, log(1 + step): the leaks that matter happen at small
+    // steps, and a linear axis would give them a sliver. Step T spans xOf(T) to xOf(T + 1).
+    auto xOf = [&](double step) { return left + (right - left) * log1p(step) / log1p(StepCount); };
+    auto yOf = [&](uint32_t pixels) {
+        double decades = log10(double(std::max<uint32_t>(pixels, 1))) - lowDecade;
+        return bottom - (bottom - top) * decades / (highDecade - lowDecade);
+    };
+
+    fprintf(file,
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
+            "viewBox=\"0 0 %.0f %.0f\" font-family=\"DejaVu Sans, Arial, sans-serif\" "
+            "font-size=\"12\">\n",
+            width, height, width, height);
+    fprintf(file, "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n");
+    std::string title = "Pixels painted by each step tolerance: click (" +
+                        std::to_string(exploration.seedX) + ", " +
+                        std::to_string(exploration.seedY) + "), seed tolerance " +
+                        exploration.curve.seedText;
+    fprintf(file, "<text x=\"%s\" y=\"24\" font-size=\"15\" font-weight=\"bold\">%s</text>\n",
+            Number(left).c_str(), Escaped(title).c_str());
+
+    // Stable ranges, shaded, behind everything else.
+    StableRange ranges[MaxStableRanges];
+    int32_t rangeCount = FindStableRanges(main, ranges);
+    for (int32_t i = 0; i < rangeCount; ++i)
+        fprintf(file,
+                "<rect x=\"%s\" y=\"%s\" width=\"%s\" height=\"%s\" fill=\"#2ca25f\" "
+                "fill-opacity=\"%s\"/>\n",
+                Number(xOf(ranges[i].first)).c_str(), Number(top).c_str(),
+                Number(xOf(ranges[i].last + 1) - xOf(ranges[i].first)).c_str(),
+                Number(bottom - top).c_str(), i == 0 ? "0.22" : "0.12");
+
+    // Grid and axes.
+    for (int decade = lowDecade; decade <= highDecade; ++decade) {
+        double y = bottom - (bottom - top) * (decade - lowDecade) / (highDecade - lowDecade);
+        fprintf(file,
+                "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"#d0d0d0\"/>\n"
+                "<text x=\"%s\" y=\"%s\" text-anchor=\"end\">%s</text>\n",
+                Number(left).c_str(), Number(y).c_str(), Number(right).c_str(), Number(y).c_str(),
+                Number(left - 6).c_str(), Number(y + 4).c_str(), PowerOfTenLabel(decade).c_str());
+    }
+    for (int step : {0, 1, 2, 4, 8, 16, 32, 64, 128, 255}) {
+        double x = xOf(step + 0.5);
+        fprintf(file,
+                "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"#e4e4e4\"/>\n"
+                "<text x=\"%s\" y=\"%s\" text-anchor=\"middle\">%d</text>\n",
+                Number(x).c_str(), Number(top).c_str(), Number(x).c_str(), Number(bottom).c_str(),
+                Number(x).c_str(), Number(bottom + 16).c_str(), step);
+    }
+    fprintf(
+        file,
+        "<rect x=\"%s\" y=\"%s\" width=\"%s\" height=\"%s\" fill=\"none\" stroke=\"#404040\"/>\n",
+        Number(left).c_str(), Number(top).c_str(), Number(right - left).c_str(),
+        Number(bottom - top).c_str());
+    fprintf(file,
+            "<text x=\"%s\" y=\"%s\" text-anchor=\"middle\">step tolerance (logarithmic)</text>\n",
+            Number((left + right) / 2).c_str(), Number(bottom + 34).c_str());
+    fprintf(file,
+            "<text transform=\"translate(18 %s) rotate(-90)\" text-anchor=\"middle\">pixels "
+            "painted (logarithmic)</text>\n",
+            Number((top + bottom) / 2).c_str());
+
+    // The curves: each step a flat segment, so that a leak shows as a riser.
+    static const char* const OtherColours[] = {"#e6550d", "#756bb1", "#636363",
+                                               "#31a354", "#de2d26", "#3182bd"};
+    auto drawCurve = [&](const uint32_t* pixels, const char* colour, double strokeWidth) {
+        std::string path;
+        for (int32_t t = 0; t < StepCount; ++t) {
+            path += (t == 0 ? "M" : " L") + Number(xOf(t)) + " " + Number(yOf(pixels[t]));
+            path += " L" + Number(xOf(t + 1)) + " " + Number(yOf(pixels[t]));
+        }
+        fprintf(file,
+                "<path d=\"%s\" fill=\"none\" stroke=\"%s\" stroke-width=\"%s\" "
+                "stroke-linejoin=\"round\"/>\n",
+                path.c_str(), colour, Number(strokeWidth).c_str());
+    };
+    for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
+        drawCurve(exploration.otherCurves[i].pixels, OtherColours[i % 6], 1.6);
+    drawCurve(main, "#08306b", 2.4);
+
+    // The given step and the suggestion.
+    auto markStep = [&](int32_t step, const char* colour, const std::string& label, double row) {
+        double x = xOf(step + 0.5);
+        bool leftOfLine = x > (left + right) / 2;
+        fprintf(file,
+                "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"%s\" stroke-width=\"1.5\" "
+                "stroke-dasharray=\"5 3\"/>\n"
+                "<text x=\"%s\" y=\"%s\" fill=\"%s\" text-anchor=\"%s\">%s</text>\n",
+                Number(x).c_str(), Number(top).c_str(), Number(x).c_str(), Number(bottom).c_str(),
+                colour, Number(leftOfLine ? x - 4 : x + 4).c_str(), Number(top + row).c_str(),
+                colour, leftOfLine ? "end" : "start", Escaped(label).c_str());
+    };
+    const int32_t step = std::min(exploration.step, StepCount - 1);
+    if (step >= 0)
+        markStep(step, "#c51b8a",
+                 "--step " + exploration.stepText + ": " +
+                     WithThousands(PixelsPaintedAtStep(main, exploration.step)) + " px",
+                 16);
+    int32_t suggestion = SuggestStepTolerance(main);
+    if (suggestion >= 0 && suggestion != step)
+        markStep(suggestion, "#006d2c",
+                 "suggested " + std::to_string(suggestion) + ": " +
+                     WithThousands(main[suggestion]) + " px",
+                 32);
+
+    // The key: what is shaded, and one entry per curve.
+    double keyY = 44;
+    fprintf(file,
+            "<rect x=\"%s\" y=\"%s\" width=\"14\" height=\"10\" fill=\"#2ca25f\" "
+            "fill-opacity=\"0.3\"/><text x=\"%s\" y=\"%s\">stable ranges</text>\n",
+            Number(left).c_str(), Number(keyY - 9).c_str(), Number(left + 18).c_str(),
+            Number(keyY).c_str());
+    double keyX = left + 120;
+    auto keyEntry = [&](const char* colour, const std::string& label) {
+        fprintf(file,
+                "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"%s\" stroke-width=\"2.4\"/>"
+                "<text x=\"%s\" y=\"%s\">%s</text>\n",
+                Number(keyX).c_str(), Number(keyY - 4).c_str(), Number(keyX + 18).c_str(),
+                Number(keyY - 4).c_str(), colour, Number(keyX + 22).c_str(), Number(keyY).c_str(),
+                Escaped(label).c_str());
+        keyX += 40 + 6.5 * double(label.size());
+    };
+    if (!exploration.otherCurves.empty()) {
+        keyEntry("#08306b", "seed tolerance " + exploration.curve.seedText);
+        for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
+            keyEntry(OtherColours[i % 6], "seed tolerance " + exploration.otherCurves[i].seedText);
+    }
+    fputs("</svg>\n", file);
+}
+
+// ---- The lines after the summary ---------------------------------------------------------------
+
+static std::string PixelsText(uint32_t first, uint32_t last) {
+    return first == last ? WithThousands(first) + " pixels"
+                         : WithThousands(first) + "-" + WithThousands(last) + " pixels";
+}
+
+std::vector<std::string> ExplorationLines(const Exploration& exploration) {
+    const uint32_t* curve = exploration.curve.pixels;
+    std::vector<std::string> lines;
+    StableRange ranges[MaxStableRanges];
+    int32_t count = FindStableRanges(curve, ranges);
+    const int32_t Listed = 6;
+    std::string stable =
+        count == 0 ? "stable steps: none (every step paints a quarter more)" : "stable steps ";
+    for (int32_t i = 0; i < count && i < Listed; ++i)
+        stable += (i > 0 ? "; " : "") + std::to_string(ranges[i].first) + "-" +
+                  std::to_string(ranges[i].last) + ": " +
+                  PixelsText(ranges[i].firstPixels, ranges[i].lastPixels);
+    if (count > Listed)
+        stable += "; " + std::to_string(count - Listed) + " more, narrower";
+    lines.push_back(stable);
+
+    Leak leak;
+    const int32_t step = exploration.step;
+    if (FindNextLeak(curve, step, &leak))
+        lines.push_back("next leak: step " + std::to_string(leak.from) + " -> " +
+                        std::to_string(leak.to) + " adds " + WithThousands(leak.addedPixels) +
+                        " pixels");
+    else
+        lines.push_back("next leak: none above step " + std::to_string(std::min(step, 255)) +
+                        " (no higher step paints a quarter more)");
+
+    int32_t suggestion = SuggestStepTolerance(curve);
+    if (suggestion < 0)
+        lines.push_back("suggested step tolerance: none (every step paints the seed alone)");
+    else
+        lines.push_back(
+            "suggested step tolerance: " + std::to_string(suggestion) + " (" +
+            WithThousands(curve[suggestion]) +
+            (curve[suggestion] < curve[StepCount - 1]
+                 ? " pixels; the middle of the widest stable range between the seed alone and "
+                   "all that step 255 paints)"
+                 : " pixels, all that step 255 paints: no stable range stops short of it)"));
+    return lines;
+}

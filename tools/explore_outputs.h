@@ -1,0 +1,54 @@
+// explore_outputs.h - the files of `region_grow --explore DIR` and its lines on stdout.
+//
+//   tolerances.png  16-bit grey, the picture's size: each pixel's join tolerance (0-255), 65535
+//                   where no step tolerance paints it. For programs.
+//   map.png         the same for people: painted pixels coloured by their join tolerance on the
+//                   viridis scale (0 up to the largest value in the map), the others the picture
+//                   in dimmed grey, the seed marked with a cross, and a legend bar below with the
+//                   step values.
+//   growth.tsv      "step_tolerance<TAB>pixels_painted", then one row for each step 0..255.
+//   growth.svg      the growth curve on a logarithmic pixel axis, the stable ranges shaded, the
+//                   given step and the suggestion marked; one curve more for each seed tolerance
+//                   of --explore-seeds.
+//
+// The readings (stable ranges, next leak, suggestion) are tolerance_explorer.h's.
+#ifndef TOOLS_EXPLORE_OUTPUTS_H
+#define TOOLS_EXPLORE_OUTPUTS_H
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "image_files.h"
+#include "tolerance_explorer/tolerance_explorer.h"
+
+struct GrowthCurve {
+    std::string seedText; // as typed
+    uint32_t pixels[StepCount];
+};
+
+struct Exploration {
+    int32_t width = 0, height = 0, seedX = 0, seedY = 0;
+    std::string stepText;
+    int32_t step = 0;                     // stepText as the plug-in reads it
+    std::vector<uint16_t> map;            // join tolerances, row by row
+    GrowthCurve curve;                    // for the click's own seed tolerance
+    std::vector<GrowthCurve> otherCurves; // --explore-seeds, in the order given
+};
+
+// The four files. Each returns false with a reason on a failed write.
+bool WriteToleranceMap(FILE* file, const Exploration& exploration, const std::string& path,
+                       std::string* error);
+RgbImage DrawToleranceMap(const Exploration& exploration, const std::vector<uint32_t>& picture);
+void WriteGrowthTable(FILE* file, const Exploration& exploration);
+void WriteGrowthPlot(FILE* file, const Exploration& exploration);
+
+// The lines printed after the summary: stable ranges, next leak, suggestion.
+std::vector<std::string> ExplorationLines(const Exploration& exploration);
+
+// 33827 -> "33,827".
+std::string WithThousands(uint64_t value);
+
+#endif

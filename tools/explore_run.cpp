@@ -1,0 +1,147 @@
+#include "explore_run.h"
+
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <system_error>
+
+#include "interrupt_cleanup.h"
+
+namespace fs = std::filesystem;
+
+const char* const ExploreFileNames[4] = {"tolerances.png", "map.png", "growth.tsv", "growth.svg"};
+
+bool SplitExploreSeeds(const std::string& text, std::vector<std::string>* seeds,
+                       std::string* error) {
+    const size_t MostSeeds = 8;
+    size_t start = 0;
+    for (;;) {
+        size_t comma = text.find(',', start);
+        std::string item = text.substr(start, comma == std::string::npos ? comma : comma - start);
+        if (item.empty()) {
+            *error = "--explore-seeds " + Quoted(text) + " has an empty item";
+            return false;
+        }
+        seeds->push_back(item);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    if (seeds->size() > MostSeeds) {
+        *error = "--explore-seeds " + Quoted(text) + " lists more than " +
+                 std::to_string(MostSeeds) + " seed tolerances";
+        return false;
+    }
+    return true;
+}
+
+bool Explore(const ToolOptions& options, const RgbImage& picture,
+             const std::vector<uint8_t>& startMask, Exploration* exploration, std::string* error) {
+    exploration->width = picture.width;
+    exploration->height = picture.height;
+    exploration->seedX = options.clicks[0].x;
+    exploration->seedY = options.clicks[0].y;
+    exploration->stepText = options.stepText;
+    exploration->step = ParseToleranceText(options.stepText.c_str());
+
+    ExplorerPicture view = {picture.pixels.data(), startMask.empty() ? nullptr : startMask.data(),
+                            picture.width, picture.height};
+    size_t scratchBytes = JoinToleranceScratchBytes(picture.width, picture.height);
+    std::unique_ptr<uint32_t[]> scratch(new (std::nothrow)
+                                            uint32_t[scratchBytes / sizeof(uint32_t) + 1]);
+    try {
+        exploration->map.resize(picture.pixels.size());
+    } catch (const std::bad_alloc&) {
+        scratch.reset();
+    }
+    if (scratch == nullptr || exploration->map.size() != picture.pixels.size()) {
+        *error = "--explore: not enough memory for the " + std::to_string(picture.width) + "x" +
+                 std::to_string(picture.height) + " picture's map";
+        return false;
+    }
+    auto pass = [&](const std::string& seedText, GrowthCurve* curve) {
+        curve->seedText = seedText;
+        JoinToleranceStatus status = ComputeJoinTolerances(
+            &view, exploration->seedX, exploration->seedY, ParseToleranceText(seedText.c_str()),
+            scratch.get(), scratchBytes, exploration->map.data(), curve->pixels);
+        if (status != JoinToleranceDone)
+            *error = "--explore: the click cannot be explored (status " +
+                     std::to_string(int(status)) + ")";
+        return status == JoinToleranceDone;
+    };
+    // The other seed tolerances first, so that the map left behind is the click's own.
+    std::vector<std::string> seeds;
+    if (!options.exploreSeedsText.empty() &&
+        !SplitExploreSeeds(options.exploreSeedsText, &seeds, error))
+        return false;
+    exploration->otherCurves.resize(seeds.size());
+    for (size_t i = 0; i < seeds.size(); ++i)
+        if (!pass(seeds[i], &exploration->otherCurves[i]))
+            return false;
+    return pass(options.seedText, &exploration->curve);
+}
+
+std::string PendingExploration::PathOf(const char* name) const {
+    return (fs::path(dir_) / name).string();
+}
+
+bool PendingExploration::Open(const std::string& dir, std::string* error) {
+    dir_ = dir;
+    std::error_code failure;
+    fs::file_status status = fs::status(dir, failure);
+    if (fs::exists(status) && !fs::is_directory(status)) {
+        *error = "--explore " + Quoted(dir) + " is not a folder";
+        return false;
+    }
+    if (!fs::exists(status)) {
+        // The outermost folder that does not exist yet is the one to remove on failure.
+        fs::path outermost = fs::absolute(dir, failure);
+        while (outermost.has_parent_path() && outermost.parent_path() != outermost &&
+               !fs::exists(outermost.parent_path(), failure))
+            outermost = outermost.parent_path();
+        CleanupHold hold;
+        if (!fs::create_directories(dir, failure) || failure) {
+            *error = "cannot create --explore folder " + Quoted(dir) + ": " + failure.message();
+            return false;
+        }
+        created_ = outermost.string();
+        RegisterTemporary(created_);
+    }
+    return tolerances_.Open(PathOf(ExploreFileNames[0]), error) &&
+           map_.Open(PathOf(ExploreFileNames[1]), error) &&
+           table_.Open(PathOf(ExploreFileNames[2]), error) &&
+           plot_.Open(PathOf(ExploreFileNames[3]), error);
+}
+
+bool PendingExploration::Write(const Exploration& exploration, const std::vector<uint32_t>& picture,
+                               std::string* error) {
+    if (!WriteToleranceMap(tolerances_.File(), exploration, PathOf(ExploreFileNames[0]), error))
+        return false;
+    if (!map_.WritePng(DrawToleranceMap(exploration, picture), error))
+        return false;
+    WriteGrowthTable(table_.File(), exploration);
+    WriteGrowthPlot(plot_.File(), exploration);
+    return true;
+}
+
+bool PendingExploration::Commit(std::string* error) {
+    if (!tolerances_.Commit(error) || !map_.Commit(error) || !table_.Commit(error) ||
+        !plot_.Commit(error))
+        return false;
+    if (!created_.empty()) {
+        CleanupHold hold;
+        UnregisterTemporary(created_);
+        created_.clear();
+    }
+    return true;
+}
+
+PendingExploration::~PendingExploration() {
+    if (created_.empty())
+        return;
+    // Not committed: the folder this run made goes, with what the run put in it.
+    CleanupHold hold;
+    std::error_code ignored;
+    fs::remove_all(created_, ignored);
+    UnregisterTemporary(created_);
+}

@@ -1,0 +1,47 @@
+// explore_run.h - `region_grow --explore DIR`: the tolerance explorer for the one click, before
+// the fill, and its four files (explore_outputs.h) written like every other output: opened before
+// any work, written to temporary files in DIR and renamed into place at the end.
+//
+// DIR is created when missing (and removed again if the run fails or is interrupted). The map is
+// computed from the picture as the host shows it at the click, with the click's drawn flags, and
+// takes about 4 bytes a pixel; --explore-seeds adds one pass per seed tolerance listed, reusing
+// the same memory.
+#ifndef TOOLS_EXPLORE_RUN_H
+#define TOOLS_EXPLORE_RUN_H
+
+#include <string>
+#include <vector>
+
+#include "explore_outputs.h"
+#include "image_files.h"
+#include "tool_options.h"
+
+// The names the explorer writes in DIR.
+extern const char* const ExploreFileNames[4];
+
+// The seed tolerance texts of --explore-seeds: split at commas, each read later as the plug-in
+// reads a tolerance. False with a reason for an empty item or more than eight.
+bool SplitExploreSeeds(const std::string& text, std::vector<std::string>* seeds,
+                       std::string* error);
+
+// Computes the exploration for options.clicks[0] on `picture` (0x??RRGGBB words) with the
+// starting mask (empty: all clear). False with a reason when memory runs short.
+bool Explore(const ToolOptions& options, const RgbImage& picture,
+             const std::vector<uint8_t>& startMask, Exploration* exploration, std::string* error);
+
+class PendingExploration {
+  public:
+    bool Open(const std::string& dir, std::string* error);
+    // Writes the four files, each into its temporary.
+    bool Write(const Exploration& exploration, const std::vector<uint32_t>& picture,
+               std::string* error);
+    bool Commit(std::string* error);
+    ~PendingExploration();
+
+  private:
+    PendingFile tolerances_, map_, table_, plot_;
+    std::string dir_, created_; // created_: the outermost folder Open() made
+    std::string PathOf(const char* name) const;
+};
+
+#endif
