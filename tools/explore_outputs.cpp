@@ -74,12 +74,14 @@ bool WriteToleranceMap(FILE* file, const Exploration& exploration, const std::st
         if (!last) {
             const uint16_t* values = exploration.map.data() + size_t(y) * size_t(exploration.width);
             row[0] = 1;
-            uint16_t previous = 0;
+            // Big-endian samples; the filter works on bytes, each minus the byte two before.
+            unsigned char previousHigh = 0, previousLow = 0;
             for (int32_t x = 0; x < exploration.width; ++x) {
-                uint16_t difference = uint16_t(values[x] - previous);
-                previous = values[x];
-                row[1 + 2 * size_t(x)] = uint8_t(difference >> 8);
-                row[2 + 2 * size_t(x)] = uint8_t(difference);
+                const unsigned char high = uint8_t(values[x] >> 8), low = uint8_t(values[x]);
+                row[1 + 2 * size_t(x)] = uint8_t(high - previousHigh);
+                row[2 + 2 * size_t(x)] = uint8_t(low - previousLow);
+                previousHigh = high;
+                previousLow = low;
             }
             stream.next_in = row.data();
             stream.avail_in = uInt(rowBytes);
