@@ -59,11 +59,14 @@ demo: deps
 	@echo "      build/demo/refresh.webp (the refresh requests as an animation)"
 
 # The fill against the protocol floor and the direct-memory fill; the last line is the ratio.
+# Then the tolerance explorer against the fill, and a whole --explore run against a plain one.
 bench: deps
 	cmake --preset bench
-	cmake --build --preset bench -j $(JOBS) --target fill_bench region_grow
+	cmake --build --preset bench -j $(JOBS) --target fill_bench explorer_bench region_grow
 	build/bench/bench/fill_bench
 	bench/tool_memory.sh build/bench/tools/region_grow build/bench/tool-memory
+	build/bench/bench/explorer_bench
+	bench/explore_run.sh build/bench/tools/region_grow build/bench/tool-memory
 
 # The release for the host's users: PAINT.DLL, its SHA-256 and the install note, zipped, from
 # a build that has passed the Windows checks. The zip is the same to the byte for the same

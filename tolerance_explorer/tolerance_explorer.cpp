@@ -181,27 +181,81 @@ static inline void Relax(Pass* pass, uint32_t neighbour, uint32_t parentColour, 
     Push(pass->queue, offer, neighbour);
 }
 
+static inline bool Growable(const Pass* pass, uint32_t colour) {
+    return Distance(colour, pass->seedColour) <= pass->seedTolerance;
+}
+
+static inline void SettleAt(Pass* pass, uint32_t pixel, uint32_t level) {
+    pass->map[pixel] = static_cast<uint16_t>(level);
+    ++pass->queue->settled[level];
+}
+
+// Offers the pixels above and below.
+static inline void RelaxVertical(Pass* pass, uint32_t pixel, uint32_t y, uint32_t colour,
+                                 uint32_t level) {
+    const uint32_t width = static_cast<uint32_t>(pass->picture->width);
+    if (y > 0)
+        Relax(pass, pixel - width, colour, level);
+    if (y + 1 < static_cast<uint32_t>(pass->picture->height))
+        Relax(pass, pixel + width, colour, level);
+}
+
+// The next pixel along a row from a growable parent: when it joins at this same level its value
+// is final at once (nothing lower is left), so it is settled here and true returned; otherwise it
+// is offered its value as any neighbour is, and false returned.
+static inline bool ExtendRun(Pass* pass, uint32_t next, uint32_t parentColour, uint32_t level) {
+    if (pass->picture->drawn != nullptr && (pass->picture->drawn[next] & DrawnBit) != 0)
+        return false;
+    uint16_t current = pass->map[next];
+    if (current != JoinNever && (current & Tentative) == 0)
+        return false;
+    if (static_cast<uint32_t>(Distance(parentColour, pass->picture->colours[next])) > level) {
+        Relax(pass, next, parentColour, level);
+        return false;
+    }
+    SettleAt(pass, next, level);
+    return true;
+}
+
 // Makes the pixel's value final at this level and, when it is growable, offers its neighbours.
+// The pixels of its row that join at the same level are settled in the same sweep, left and
+// right, as a scanline fill would: the pass then walks memory row by row instead of jumping
+// between the rows of a wide queue, which more than halves its time on large regions. Their
+// entries still in the queue are skipped when they come up.
 static void Settle(Pass* pass, uint32_t pixel, uint32_t level) {
     if (pass->map[pixel] != (level | Tentative))
         return; // a stale entry: settled already, or lowered since it was queued
-    pass->map[pixel] = static_cast<uint16_t>(level);
-    ++pass->queue->settled[level];
-    uint32_t colour = pass->picture->colours[pixel];
-    if (Distance(colour, pass->seedColour) > pass->seedTolerance)
+    SettleAt(pass, pixel, level);
+    const uint32_t* colours = pass->picture->colours;
+    const uint32_t colour = colours[pixel];
+    if (!Growable(pass, colour))
         return;
-    uint32_t width = static_cast<uint32_t>(pass->picture->width);
-    uint32_t height = static_cast<uint32_t>(pass->picture->height);
-    uint32_t y = pixel / width;
-    uint32_t x = pixel - y * width;
-    if (y > 0)
-        Relax(pass, pixel - width, colour, level);
-    if (x > 0)
-        Relax(pass, pixel - 1, colour, level);
-    if (y + 1 < height)
-        Relax(pass, pixel + width, colour, level);
-    if (x + 1 < width)
-        Relax(pass, pixel + 1, colour, level);
+    const uint32_t width = static_cast<uint32_t>(pass->picture->width);
+    const uint32_t y = pixel / width;
+    const uint32_t x = pixel - y * width;
+    RelaxVertical(pass, pixel, y, colour, level);
+
+    uint32_t parent = pixel, parentColour = colour;
+    for (uint32_t column = x; column + 1 < width; ++column) {
+        if (!ExtendRun(pass, parent + 1, parentColour, level))
+            break;
+        ++parent;
+        parentColour = colours[parent];
+        if (!Growable(pass, parentColour))
+            break;
+        RelaxVertical(pass, parent, y, parentColour, level);
+    }
+    parent = pixel;
+    parentColour = colour;
+    for (uint32_t column = x; column > 0; --column) {
+        if (!ExtendRun(pass, parent - 1, parentColour, level))
+            break;
+        --parent;
+        parentColour = colours[parent];
+        if (!Growable(pass, parentColour))
+            break;
+        RelaxVertical(pass, parent, y, parentColour, level);
+    }
 }
 
 JoinToleranceStatus ComputeJoinTolerances(const ExplorerPicture* picture, int32_t seedX,
