@@ -44,6 +44,9 @@ fuzz: deps
 # The clicks and tolerances live in examples/demo-clicks.args, shared with the test that runs
 # them through the native and the Windows builds.
 DEMO_ARGS = examples/chelsea.png $(shell cat examples/demo-clicks.args)
+# The explorer on the background click, at the seed tolerance that lets it leak, with the
+# demo's own seed tolerance as a second curve.
+EXPLORE_ARGS = 430 120 --step 3 --seed-tolerance 255 --explore-seeds 30
 demo: deps
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS) --target region_grow
@@ -53,10 +56,15 @@ demo: deps
 	    --before-after build/demo/before-after.png -o build/demo/result.png
 	cp build/demo/before-after.png docs/before-after.png
 	cp build/demo/refresh.webp docs/refresh.webp
+	build/default/tools/region_grow examples/chelsea.png $(EXPLORE_ARGS) \
+	    --explore build/demo/explore
+	cp build/demo/explore/map.png docs/explore-map.png
+	scripts/render_svg.sh build/demo/explore/growth.svg docs/explore-growth.png
 	@echo "demo: look at build/demo/result.png, build/demo/before-after.png, and"
 	@echo "      build/demo/frames/ (frame-NNNNN.png: the window at each refresh request;"
 	@echo "      overview.png: every requested rectangle over the result), and"
-	@echo "      build/demo/refresh.webp (the refresh requests as an animation)"
+	@echo "      build/demo/refresh.webp (the refresh requests as an animation), and"
+	@echo "      build/demo/explore/ (the tolerance explorer for the click at 430 120)"
 
 # The fill against the protocol floor and the direct-memory fill; the last line is the ratio.
 # Then the tolerance explorer against the fill, and a whole --explore run against a plain one.

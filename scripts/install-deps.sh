@@ -50,6 +50,8 @@ need xvfb /usr/bin/xvfb-run
 need xauth /usr/bin/xauth
 need xdotool /usr/bin/xdotool
 need imagemagick /usr/bin/import
+# make demo renders the explorer's growth curve (SVG) to PNG with headless Chromium.
+need chromium /usr/bin/chromium
 
 updated=no
 if [ ${#missing[@]} -gt 0 ]; then
