@@ -27,7 +27,9 @@ struct BucketQueue {
     uint32_t freeChain;                   // blocks given back, linked through word 0
     uint32_t blocksNeverUsed;             // blocks from this one on are still untouched
     uint32_t blockCount;
-    uint32_t* blocks;
+    // The blocks follow this header in the scratch. Only 32-bit words here, so that scratch
+    // aligned for uint32_t will do.
+    uint32_t* Blocks() { return reinterpret_cast<uint32_t*>(this + 1); }
 };
 
 static size_t PoolBlocks(uint32_t pixels) {
@@ -68,13 +70,12 @@ static void StartQueue(BucketQueue* queue, uint32_t blockCount) {
     queue->freeChain = NoBlock;
     queue->blocksNeverUsed = 0;
     queue->blockCount = blockCount;
-    queue->blocks = reinterpret_cast<uint32_t*>(queue + 1);
 }
 
 static uint32_t TakeBlock(BucketQueue* queue) {
     uint32_t block = queue->freeChain;
     if (block != NoBlock) {
-        queue->freeChain = queue->blocks[block * BlockWords];
+        queue->freeChain = queue->Blocks()[block * BlockWords];
         return block;
     }
     if (queue->blocksNeverUsed == queue->blockCount)
@@ -83,7 +84,7 @@ static uint32_t TakeBlock(BucketQueue* queue) {
 }
 
 static void GiveBackBlock(BucketQueue* queue, uint32_t block) {
-    queue->blocks[block * BlockWords] = queue->freeChain;
+    queue->Blocks()[block * BlockWords] = queue->freeChain;
     queue->freeChain = block;
 }
 
@@ -95,17 +96,17 @@ static void Push(BucketQueue* queue, uint32_t bucket, uint32_t pixel) {
             queue->droppedPush[bucket / 32] |= 1u << (bucket % 32);
             return;
         }
-        queue->blocks[block * BlockWords] = NoBlock;
+        queue->Blocks()[block * BlockWords] = NoBlock;
         if (tail == NoBlock) {
             queue->headBlock[bucket] = block;
             queue->headWord[bucket] = 1;
         } else {
-            queue->blocks[tail * BlockWords] = block;
+            queue->Blocks()[tail * BlockWords] = block;
         }
         queue->tailBlock[bucket] = tail = block;
         queue->tailWord[bucket] = 1;
     }
-    queue->blocks[tail * BlockWords + queue->tailWord[bucket]++] = pixel;
+    queue->Blocks()[tail * BlockWords + queue->tailWord[bucket]++] = pixel;
 }
 
 static bool Pop(BucketQueue* queue, uint32_t bucket, uint32_t* pixel) {
@@ -120,12 +121,12 @@ static bool Pop(BucketQueue* queue, uint32_t bucket, uint32_t* pixel) {
             return false;
         }
         if (queue->headWord[bucket] == BlockWords) {
-            queue->headBlock[bucket] = queue->blocks[head * BlockWords];
+            queue->headBlock[bucket] = queue->Blocks()[head * BlockWords];
             queue->headWord[bucket] = 1;
             GiveBackBlock(queue, head);
             continue;
         }
-        *pixel = queue->blocks[head * BlockWords + queue->headWord[bucket]++];
+        *pixel = queue->Blocks()[head * BlockWords + queue->headWord[bucket]++];
         return true;
     }
 }

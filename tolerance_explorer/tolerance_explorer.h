@@ -16,12 +16,13 @@
 // seed alone whatever the map says; a T above 255 paints what 255 paints.
 //
 // The map is computed by one pass with 256 buckets (a bucket queue, "Dial's algorithm"), in time
-// linear in the pixels reached. Everything here is plain functions without exceptions, iostreams
-// or allocation: the caller passes the map, the growth curve and a scratch area of
-// JoinToleranceScratchBytes(width, height) bytes. The scratch is about 2 bytes a pixel, so the
-// map and the scratch together take about 4 bytes a pixel beyond the picture and the mask (plus
-// a fixed 20 KB). Should the scratch's bucket blocks run out on a pathological picture, the pass
-// finds the entries it could not keep by scanning the map, so the answer is always exact.
+// linear in the pixels reached (plus a scan of the map whenever the scratch runs out, below).
+// Everything here is plain functions without exceptions, iostreams or allocation: the caller
+// passes the map, the growth curve and a scratch area of JoinToleranceScratchBytes(width, height)
+// bytes. The scratch is about 2 bytes a pixel, so the map and the scratch together take about 4
+// bytes a pixel beyond the picture and the mask (plus at most 21 KB). Should the scratch's bucket
+// blocks run out on a pathological picture, the pass finds the entries it could not keep by
+// scanning the map, so the answer is always exact.
 //
 // Tolerance texts: the fill reads both tolerances with the plug-in's own parser; pass
 // ParseToleranceText(text) (region_growing/tolerance_text.h) for a text, never atoi.
