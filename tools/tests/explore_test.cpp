@@ -136,6 +136,17 @@ TEST_F(ExploreTest, ReadingsOfAKnownCurve) {
     EXPECT_NE(plot.find("seed tolerance abc"), std::string::npos) << "one curve per seed text";
 }
 
+// The map leaves out the queue's limit; the run says when the real fill met it.
+TEST_F(ExploreTest, SaysWhenTheFillStoppedOnBufferOver) {
+    SavePicture("in.png", Uniform(10, 10, 0x00404040u));
+    ToolRun run = Run({PathOf("in.png"), "1", "1", "--step", "overflow", "--plugin",
+                       OVERFLOWING_PLUGIN_PATH, "--explore", PathOf("explore")});
+    EXPECT_EQ(run.exitCode, 3) << run.err;
+    EXPECT_NE(run.out.find("stopped on \"Buffer over\": yes"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("it painted less than the map shows"), std::string::npos) << run.out;
+    EXPECT_EQ(FileNames(dir / "explore").size(), 4u) << "every file is written all the same";
+}
+
 TEST_F(ExploreTest, CommandLineMistakesLeaveNothingBehind) {
     SavePicture("in.png", Uniform(8, 6, 0x00336699u));
     std::ofstream(PathOf("file")) << "a file, not a folder\n";

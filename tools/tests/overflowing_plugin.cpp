@@ -1,6 +1,10 @@
 // A stand-in plug-in whose second and later fills end as a queue overflow ends: it paints the
-// seed, requests a refresh of it, and shows the "Buffer over" message. A real overflow needs a
+// seed, requests a refresh of it, and shows the "Buffer over" message. So does its first fill
+// when the step tolerance text is "overflow" (for a run of one click). A real overflow needs a
 // picture far too big for a quick test; this lets the tests check how region_grow reports one.
+#include <string.h>
+
+#include "host_api/host_services.h"
 #include "host_api/platform_ui.h"
 #include "host_api/plugin_exports.h"
 
@@ -34,7 +38,8 @@ EXPORT int32_t VXcDrawIt(ImageView* view, int32_t x, int32_t y, int32_t) {
     _VXsPSet(view, x, y, 0);
     _VXsSetDrawFlag(view, x, y, 1);
     _VXsUpdateImageWindow(view, x, y, x, y);
-    if (++FillsSoFar >= 2)
+    const char* step = _VXsGetParameter(2, 0);
+    if (++FillsSoFar >= 2 || (step != nullptr && strcmp(step, "overflow") == 0))
         MessageBoxA(static_cast<HWND>(ImageViewOwnerWindow(view)), "Buffer over", "Err", MB_OK);
     return ToolDoneCode;
 }
