@@ -250,7 +250,7 @@ RgbImage DrawToleranceMap(const Exploration& exploration, const std::vector<uint
             barLeft + int32_t(lround(ScalePosition(labelled[i], top) * (barWidth - 1)));
         const int32_t labelLeft = centre - TextWidth(label, scale) / 2;
         const bool last = i + 1 == labelled.size();
-        if (labelLeft < freeFrom && !(last && labelled.size() > 1))
+        if (labelLeft < freeFrom && i > 0 && !last)
             continue;
         canvas.Fill(centre, barTop + barHeight, std::max(1, scale / 2), 2 * scale, ink);
         canvas.Text(std::max(labelLeft, freeFrom), labelTop, label, scale, ink);
@@ -448,8 +448,9 @@ void WriteGrowthPlot(FILE* file, const Exploration& exploration) {
 // ---- The lines after the summary ---------------------------------------------------------------
 
 static std::string PixelsText(uint32_t first, uint32_t last) {
-    return first == last ? WithThousands(first) + " pixels"
-                         : WithThousands(first) + "-" + WithThousands(last) + " pixels";
+    return first != last ? WithThousands(first) + "-" + WithThousands(last) + " pixels"
+           : first == 1  ? std::string("1 pixel (the seed alone)")
+                         : WithThousands(first) + " pixels";
 }
 
 std::vector<std::string> ExplorationLines(const Exploration& exploration) {
