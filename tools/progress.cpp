@@ -2,15 +2,20 @@
 
 #include <stdio.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
+
+#include "interrupt_cleanup.h"
 
 #ifdef _WIN32
 #include <io.h>
 #define IsTerminal(file) _isatty(_fileno(file))
+#define WriteRaw(fd, text, size) _write(fd, text, unsigned(size))
 #else
 #include <unistd.h>
 #define IsTerminal(file) isatty(fileno(file))
+#define WriteRaw(fd, text, size) write(fd, text, size)
 #endif
 
 namespace {
@@ -19,13 +24,24 @@ using Clock = std::chrono::steady_clock;
 
 // One run per process: the state of its line.
 struct ProgressLine {
-    bool terminal = false, shown = false;
+    bool terminal = false;
+    std::atomic<bool> shown{false}; // read by an interruption's notice too
     std::string program;
     size_t clicks = 0, clicksDone = 0;
     int32_t frames = 0;
     const char* phase = "";
     Clock::time_point start, lastDrawn;
 } Line;
+
+const char Erase[] = "\r\033[K";
+
+// An interruption erases the line too, so that the shell's prompt starts on a clean one.
+void EraseOnInterruption() {
+    if (Line.shown.load()) {
+        auto ignored = WriteRaw(2, Erase, sizeof Erase - 1);
+        (void)ignored;
+    }
+}
 
 const auto ShowAfter = std::chrono::milliseconds(1000);
 const auto RedrawEvery = std::chrono::milliseconds(100);
@@ -47,11 +63,15 @@ void Draw(bool force) {
 } // namespace
 
 void ProgressStart(const char* programName, size_t clicks) {
-    Line = ProgressLine();
+    Line.shown = false;
+    Line.clicksDone = 0;
+    Line.frames = 0;
+    Line.phase = "";
     Line.terminal = IsTerminal(stderr);
     Line.program = programName;
     Line.clicks = clicks;
     Line.start = Clock::now();
+    SetInterruptNotice(EraseOnInterruption);
 }
 
 void ProgressClicksDone(size_t clicksDone) {
@@ -70,8 +90,9 @@ void ProgressPhase(const char* phase) {
 }
 
 void ProgressEnd() {
+    SetInterruptNotice(nullptr);
     if (Line.shown) {
-        fputs("\r\033[K", stderr);
+        fputs(Erase, stderr);
         fflush(stderr);
     }
     Line.shown = false;
