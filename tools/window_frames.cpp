@@ -169,6 +169,15 @@ static bool LastOfClick(const FillReport& report, size_t k) {
            report.refreshes[k + 1].click != report.refreshes[k].click;
 }
 
+// `count` of the indices 0 .. n-1 (all when count >= n) at even steps strictly between the
+// ends, for requests spread between the clicks' last ones.
+static std::vector<size_t> SpreadBetween(size_t n, size_t count) {
+    std::vector<size_t> picked;
+    for (size_t j = 0; j < std::min(count, n); ++j)
+        picked.push_back(count >= n ? j : (j + 1) * n / (count + 1));
+    return picked;
+}
+
 // `count` of the indices 0 .. n-1, spread evenly: the last always, the first too when
 // count >= 2.
 static std::vector<size_t> SpreadEvenly(size_t n, size_t count) {
@@ -201,7 +210,7 @@ FrameChoice ChooseFrames(const FillReport& report, int32_t maxFrames) {
     } else {
         for (size_t k : lasts)
             choice.chosen[k] = true;
-        for (size_t i : SpreadEvenly(others.size(), limit - lasts.size()))
+        for (size_t i : SpreadBetween(others.size(), limit - lasts.size()))
             choice.chosen[others[i]] = true;
     }
     for (bool chosen : choice.chosen)

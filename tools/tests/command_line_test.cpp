@@ -301,7 +301,8 @@ class ToolInterrupted : public ToolCommandLine {
         return count;
     }
 
-    // Files in `where` that process `pid` holds open for writing, named or not.
+    // Staged files in `where` that process `pid` holds open, named or not (an unnamed one
+    // shows as "#NUMBER (deleted)").
     size_t FilesHeldIn(pid_t pid, const fs::path& where) const {
         size_t count = 0;
         std::error_code ignored;
@@ -309,7 +310,8 @@ class ToolInterrupted : public ToolCommandLine {
              fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ignored)) {
             std::string target = fs::read_symlink(entry.path(), ignored).string();
             count += target.rfind(where.string() + "/", 0) == 0 &&
-                     target.find("/pipe") == std::string::npos;
+                     (target.find("/.region_grow-") != std::string::npos ||
+                      target.find(" (deleted)") != std::string::npos);
         }
         return count;
     }
