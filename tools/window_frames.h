@@ -26,9 +26,8 @@
 // Limit. Exactly min(maxFrames, requests) frame files are written. The last request of each
 // click comes first: when there are at least as many frames as clicks, every click's last
 // frame is kept and the rest are spread evenly over the other requests; with fewer frames
-// than clicks, the last frames of clicks spread evenly from the
-// first click to the last. The missing numbers in the file names show the gaps, and the
-// summary says how many were written.
+// than clicks, the last frames of clicks spread evenly from the first click to the last. The
+// missing numbers in the file names show the gaps, and the summary says how many were written.
 #ifndef TOOLS_WINDOW_FRAMES_H
 #define TOOLS_WINDOW_FRAMES_H
 
