@@ -285,8 +285,24 @@ bool CheckOutputsApart(const ToolOptions& options, const std::vector<NamedOutput
 }
 
 bool WritesToStandardOutput(const std::vector<NamedOutput>& outputs) {
+    Identity standardOutput;
+    standardOutput.descriptor = 1;
+#ifndef _WIN32
+    struct stat status;
+    if (!StandardDescriptorClosed(1) && fstat(1, &status) == 0) {
+        standardOutput.known = true;
+        standardOutput.device = status.st_dev;
+        standardOutput.inode = status.st_ino;
+        standardOutput.characterDevice = S_ISCHR(status.st_mode);
+    }
+#endif
+    OutputTarget descriptorOne;
+    descriptorOne.kind = OutputKind::Descriptor;
+    descriptorOne.descriptor = 1;
+    // Descriptor 1 by any name, or another name for what it writes into (7>&1 -o /dev/fd/7).
     for (const NamedOutput& output : outputs)
-        if (output.target.kind == OutputKind::Descriptor && output.target.descriptor == 1)
+        if ((output.target.kind == OutputKind::Descriptor && output.target.descriptor == 1) ||
+            Same(IdentityOf(output.target), standardOutput, output.target, descriptorOne))
             return true;
     return false;
 }

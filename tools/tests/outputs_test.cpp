@@ -5,8 +5,10 @@
 
 #include <fcntl.h>
 #include <gif_lib.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -326,6 +328,63 @@ TEST_F(ToolOutputs, AnimationIsTheFormatItsNameSaysAndFits) {
     ASSERT_EQ(tall.exitCode, 0) << tall.err;
     EXPECT_EQ(DecodeGif(dir / "tall.gif").height, 960);
     EXPECT_EQ(LoadPicture("tf/overview.png").height, 960);
+}
+
+// ---- The progress line ---------------------------------------------------------------------
+
+// Reads what arrives on `master` for up to `ms` milliseconds, or until `until` shows up.
+std::string ReadTerminal(int master, int ms, const std::string& until = "") {
+    std::string text;
+    char buffer[4096];
+    for (int waited = 0; waited < ms; waited += 10) {
+        struct pollfd readable = {master, POLLIN, 0};
+        if (poll(&readable, 1, 10) == 1) {
+            ssize_t got = read(master, buffer, sizeof buffer);
+            if (got <= 0)
+                break; // the terminal's last user is gone
+            text.append(buffer, size_t(got));
+        }
+        if (!until.empty() && text.find(until) != std::string::npos)
+            break;
+    }
+    return text;
+}
+
+// Interrupted on a terminal, the tool erases its progress line, so the prompt starts clean.
+TEST_F(ToolOutputs, InterruptionErasesTheProgressLine) {
+    SavePicture("u.png", Uniform(1500, 1500, 0x00404040u));
+    std::vector<std::string> argv = {TOOL_PATH, PathOf("u.png")};
+    for (int click = 0; click < 400; ++click)
+        argv.insert(argv.end(), {"1", "1"}); // each fills the whole picture again
+    argv.insert(argv.end(), {"-o", PathOf("out.png")});
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, ptsname(master), O_RDWR, 0);
+    std::vector<char*> pointers;
+    for (std::string& arg : argv)
+        pointers.push_back(&arg[0]);
+    pointers.push_back(nullptr);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, TOOL_PATH, &actions, nullptr, pointers.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    std::string shown = ReadTerminal(master, 20000, "clicks ");
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    shown += ReadTerminal(master, 500);
+    close(master);
+    ASSERT_NE(shown.find("clicks "), std::string::npos) << "no progress line: " << shown;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130);
+    const std::string erase = "\r\033[K";
+    ASSERT_GE(shown.size(), erase.size());
+    EXPECT_EQ(shown.substr(shown.size() - erase.size()), erase) << shown;
+    EXPECT_FALSE(fs::exists(dir / "out.png"));
 }
 
 } // namespace
