@@ -132,7 +132,7 @@ TEST_F(ToolCommandLine, FailedWritesNeverNameATemporary) {
         EXPECT_NE(run.err.find("cannot write '" + PathOf(extra.size() == 2 ? "out.png" : "frames")),
                   std::string::npos)
             << run.err;
-        EXPECT_EQ(run.err.find(".tmp-"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(".region_grow-"), std::string::npos) << run.err;
         EXPECT_EQ(FileNames(dir), (std::vector<std::string>{"big.png", "in.png"}));
     }
 }

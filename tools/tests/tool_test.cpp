@@ -452,7 +452,7 @@ TEST_F(ToolTest, FrameLimitBelowTheClicksKeepsTheLastClicksFrame) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const long long requests = SummaryFigure(run.out, "refresh requests");
     ASSERT_EQ(requests % 3, 0);
-    // Three clicks, two frames: the last of clicks 1 and 3 (every second, counted back).
+    // Three clicks, two frames: the last of clicks 1 and 3, the first and the last.
     char first[32], last[32];
     snprintf(first, sizeof first, "frame-%05lld.png", requests / 3);
     snprintf(last, sizeof last, "frame-%05lld.png", requests);
