@@ -13,6 +13,8 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
 #else
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -153,6 +155,25 @@ static FILE* UnnamedFileIn(const std::string& folder) {
 // A stream's staging: an unnamed file in the temporary folder, gone when closed.
 static FILE* AnonymousFile() {
 #ifdef _WIN32
+    // In the user's temporary folder (tmpfile() would use the drive's root, which users may
+    // not write), removed by the system when closed.
+    wchar_t folder[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    for (int attempt = 0; length > 0 && length <= MAX_PATH && attempt < 100; ++attempt) {
+        std::wstring name = std::wstring(folder, length) +
+                            PathFromUtf8(UnpredictableName("region_grow-", ".tmp")).wstring();
+        int fd = _wopen(name.c_str(),
+                        _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_TEMPORARY | _O_SHORT_LIVED,
+                        _S_IREAD | _S_IWRITE);
+        if (fd >= 0) {
+            FILE* file = _fdopen(fd, "w+b");
+            if (file == nullptr)
+                _close(fd);
+            return file;
+        }
+        if (errno != EEXIST)
+            break;
+    }
     return tmpfile();
 #else
     const char* folder = getenv("TMPDIR");
