@@ -463,6 +463,31 @@ TEST_F(ToolTest, FrameLimitBelowTheClicksKeepsTheLastClicksFrame) {
         << run.out;
 }
 
+// N frames means N (or every request, when there are fewer), with each click's last first.
+TEST(FrameChoice, WritesExactlyTheLimitWithEachClicksLastFirst) {
+    for (int32_t clicks : {1, 2, 5, 40})
+        for (int32_t perClick : {1, 3, 17, 200})
+            for (int32_t limit : {1, 2, 4, 5, 39, 199, 200, 1000}) {
+                SCOPED_TRACE(std::to_string(clicks) + " clicks of " + std::to_string(perClick) +
+                             ", at most " + std::to_string(limit));
+                FillReport report;
+                for (int32_t c = 0; c < clicks; ++c)
+                    for (int32_t r = 0; r < perClick; ++r)
+                        report.refreshes.push_back({0, 0, 0, 0, c});
+                const FrameChoice choice = ChooseFrames(report, limit);
+                const size_t requests = report.refreshes.size();
+                EXPECT_EQ(size_t(choice.files), std::min(size_t(limit), requests));
+                EXPECT_EQ(size_t(std::count(choice.chosen.begin(), choice.chosen.end(), true)),
+                          size_t(choice.files));
+                EXPECT_TRUE(choice.chosen.back()); // the last request of all
+                int32_t lastsChosen = 0;
+                for (int32_t c = 0; c < clicks; ++c)
+                    lastsChosen += choice.chosen[size_t((c + 1) * perClick - 1)];
+                EXPECT_EQ(lastsChosen, std::min(clicks, limit));
+                EXPECT_EQ(choice.byClick, clicks > limit);
+            }
+}
+
 TEST(FrameNames, SortInRequestOrderPastFiveDigits) {
     EXPECT_EQ(FrameName(0, 57), "frame-00001.png");
     EXPECT_EQ(FrameName(99998, 99999), "frame-99999.png");
