@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <string>
 
 #include "interrupt_cleanup.h"
@@ -35,8 +36,13 @@ struct ProgressLine {
 
 const char Erase[] = "\r\033[K";
 
+// Held while the line is drawn or erased. An interruption takes it for good: the working
+// thread goes on until the process ends, and must not draw the line again once it is erased.
+std::mutex Drawing;
+
 // An interruption erases the line too, so that the shell's prompt starts on a clean one.
 void EraseOnInterruption() {
+    Drawing.lock();
     if (Line.shown.load()) {
         auto ignored = WriteRaw(2, Erase, sizeof Erase - 1);
         (void)ignored;
@@ -49,6 +55,7 @@ const auto RedrawEvery = std::chrono::milliseconds(100);
 void Draw(bool force) {
     if (!Line.terminal)
         return;
+    std::lock_guard<std::mutex> hold(Drawing);
     const Clock::time_point now = Clock::now();
     if (now - Line.start < ShowAfter ||
         (!force && Line.shown && now - Line.lastDrawn < RedrawEvery))
@@ -91,6 +98,7 @@ void ProgressPhase(const char* phase) {
 
 void ProgressEnd() {
     SetInterruptNotice(nullptr);
+    std::lock_guard<std::mutex> hold(Drawing);
     if (Line.shown) {
         fputs(Erase, stderr);
         fflush(stderr);

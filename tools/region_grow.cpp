@@ -229,15 +229,14 @@ int main(int argc, char** argv) {
     // Every output is opened before the work, so that one that cannot be written fails early.
     PendingFile output, record, beforeAfter, animation;
     PendingFrames frames;
-    PendingFile* files[] = {&output, &record, &beforeAfter, &animation};
-    for (size_t i = 0; i < targets.size(); ++i) {
-        PendingFile* file = files[std::string(targets[i].option) == "-o"               ? 0
-                                  : std::string(targets[i].option) == "--record"       ? 1
-                                  : std::string(targets[i].option) == "--before-after" ? 2
-                                                                                       : 3];
-        if (!file->Open(targets[i].given, targets[i].target, &error))
-            return Fail(1, error);
-    }
+    const std::pair<std::string, PendingFile*> files[] = {{"-o", &output},
+                                                          {"--record", &record},
+                                                          {"--before-after", &beforeAfter},
+                                                          {"--animation", &animation}};
+    for (const NamedOutput& target : targets)
+        for (const auto& [option, file] : files)
+            if (option == target.option && !file->Open(target.given, target.target, &error))
+                return Fail(1, error);
     if (!options.framesDir.empty() && !frames.Open(options.framesDir, &error))
         return Fail(1, error);
 
