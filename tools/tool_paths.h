@@ -49,8 +49,9 @@ bool ResolveOutputs(const ToolOptions& options, std::vector<NamedOutput>* output
 
 // Refuses, with a one-line reason: two outputs that name the same file, through whatever
 // spelling, link or descriptor (except a character device such as /dev/null, where writes do
-// not replace one another); an output that is a folder; an output that is the --frames
-// folder, a frame file in it, or lies in (or is) a folder the run would create for --frames.
+// not replace one another); an output that is the --frames folder, a frame file in it, or
+// lies in (or is) a folder the run would create for --frames. (An output that is some other
+// folder is a file that cannot be written: PendingFile::Open says so.)
 bool CheckOutputsApart(const ToolOptions& options, const std::vector<NamedOutput>& outputs,
                        std::string* error);
 
