@@ -36,6 +36,8 @@ need clang /usr/bin/clang++
 need libclang-rt-14-dev
 need libstb-dev /usr/include/stb/stb_image.h
 need libwebp-dev /usr/include/webp/mux.h
+# Animated GIFs of region_grow --animation x.gif.
+need libgif-dev /usr/include/gif_lib.h
 # The tools' PNG compression, natively and in the cross build.
 need zlib1g-dev /usr/include/zlib.h
 need libz-mingw-w64-dev /usr/i686-w64-mingw32/include/zlib.h

@@ -107,10 +107,11 @@ bool PendingExploration::Open(const std::string& dir, std::string* error) {
         created_ = outermost.string();
         RegisterTemporary(created_);
     }
-    return tolerances_.Open(PathOf(ExploreFileNames[0]), error) &&
-           map_.Open(PathOf(ExploreFileNames[1]), error) &&
-           table_.Open(PathOf(ExploreFileNames[2]), error) &&
-           plot_.Open(PathOf(ExploreFileNames[3]), error);
+    for (size_t i = 0; i < 4; ++i)
+        if (!Files[i]->Open(PathOf(ExploreFileNames[i]), error))
+            return false;
+    opened_ = true;
+    return true;
 }
 
 bool PendingExploration::Write(const Exploration& exploration, const std::vector<uint32_t>& picture,
@@ -124,22 +125,55 @@ bool PendingExploration::Write(const Exploration& exploration, const std::vector
     return true;
 }
 
+bool PendingExploration::Ready(std::string* error) {
+    for (PendingFile* file : Files)
+        if (opened_ && !file->Ready(error))
+            return false;
+    return true;
+}
+
+bool PendingExploration::Send(std::string* error) {
+    for (PendingFile* file : Files)
+        if (opened_ && !file->Send(error))
+            return false;
+    return true;
+}
+
 bool PendingExploration::Commit(std::string* error) {
-    if (!tolerances_.Commit(error) || !map_.Commit(error) || !table_.Commit(error) ||
-        !plot_.Commit(error))
-        return false;
+    if (!opened_)
+        return true;
+    for (size_t i = 0; i < 4; ++i)
+        if (!Files[i]->Commit(error)) {
+            while (i-- > 0)
+                Files[i]->Rollback();
+            return false;
+        }
+    return true;
+}
+
+void PendingExploration::Rollback() {
+    if (opened_)
+        for (PendingFile* file : Files)
+            file->Rollback();
+}
+
+void PendingExploration::Finish() {
+    if (!opened_)
+        return;
+    for (PendingFile* file : Files)
+        file->Finish();
     if (!created_.empty()) {
         CleanupHold hold;
         UnregisterTemporary(created_);
-        created_.clear();
+        created_.clear(); // the folder is the user's now
     }
-    return true;
 }
 
 PendingExploration::~PendingExploration() {
     if (created_.empty())
         return;
-    // Not committed: the folder this run made goes, with what the run put in it.
+    // Never put in place: the folder this run made goes, with what the run put in it. The
+    // files' own staging is removed by their destructors, which run after this one.
     CleanupHold hold;
     std::error_code ignored;
     fs::remove_all(created_, ignored);

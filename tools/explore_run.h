@@ -14,6 +14,7 @@
 
 #include "explore_outputs.h"
 #include "image_files.h"
+#include "output_files.h"
 #include "tool_options.h"
 
 // The names the explorer writes in DIR.
@@ -29,19 +30,28 @@ bool SplitExploreSeeds(const std::string& text, std::vector<std::string>* seeds,
 bool Explore(const ToolOptions& options, const RgbImage& picture,
              const std::vector<uint8_t>& startMask, Exploration* exploration, std::string* error);
 
-class PendingExploration {
+// The four files as one staged output (output_files.h): put in place with the run's other
+// outputs, or not at all.
+class PendingExploration : public StagedOutput {
   public:
     bool Open(const std::string& dir, std::string* error);
-    // Writes the four files, each into its temporary.
+    // Writes the four files, each into its staging.
     bool Write(const Exploration& exploration, const std::vector<uint32_t>& picture,
                std::string* error);
-    bool Commit(std::string* error);
-    ~PendingExploration();
+
+    bool Ready(std::string* error) override;
+    bool Send(std::string* error) override;
+    bool Commit(std::string* error) override;
+    void Rollback() override;
+    void Finish() override;
+    ~PendingExploration() override;
 
   private:
     PendingFile tolerances_, map_, table_, plot_;
     std::string dir_, created_; // created_: the outermost folder Open() made
+    bool opened_ = false;
     std::string PathOf(const char* name) const;
+    PendingFile* Files[4] = {&tolerances_, &map_, &table_, &plot_};
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include "interrupt_cleanup.h"
 
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -21,6 +22,8 @@ struct Registry {
     std::set<std::string> paths;
 };
 
+std::atomic<void (*)()> Notice{nullptr};
+
 Registry& TheRegistry() {
     static Registry* registry = new Registry;
     return *registry;
@@ -29,6 +32,8 @@ Registry& TheRegistry() {
 // Runs on the watcher's side; never returns. The lock is kept to the end, so the working thread
 // cannot create or rename anything once the removal has begun.
 [[noreturn]] void RemoveTemporariesAndExit(int status) {
+    if (void (*notice)() = Notice.load())
+        notice();
     Registry& registry = TheRegistry();
     registry.lock.lock();
     for (const std::string& path : registry.paths) {
@@ -75,6 +80,7 @@ void StartInterruptCleanup() {
             sigaddset(&watched, signal);
     }
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    signal(SIGPIPE, SIG_IGN);
     if (sigismember(&watched, SIGINT) || sigismember(&watched, SIGTERM) ||
         sigismember(&watched, SIGHUP))
         std::thread([watched] {
@@ -84,6 +90,10 @@ void StartInterruptCleanup() {
         }).detach();
 #endif
     TheRegistry();
+}
+
+void SetInterruptNotice(void (*notice)()) {
+    Notice.store(notice);
 }
 
 CleanupHold::CleanupHold() {

@@ -3,7 +3,8 @@
 // The tool writes every file and folder under a temporary name first (PendingFile,
 // PendingFrames). When SIGINT, SIGTERM or SIGHUP arrives, the temporaries registered here are
 // removed (folders with their contents) and the process exits with 128 + the signal's number:
-// 130 for SIGINT, 143 for SIGTERM. On Windows, Ctrl+C and Ctrl+Break do the same and exit 130.
+// 130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP. On Windows, Ctrl+C and Ctrl+Break do the same
+// and exit 130.
 //
 // A fill runs inside the plug-in and cannot be interrupted, so the signals are not handled in
 // the thread that works: StartInterruptCleanup() blocks them there and a watcher thread waits
@@ -15,8 +16,15 @@
 
 #include <string>
 
-// Call once, first in main(), before any other thread or temporary exists.
+// Call once, first in main(), before any other thread or temporary exists. It also ignores
+// SIGPIPE: a write into a pipe nobody reads fails (EPIPE) like any other write error, so that
+// the tool cleans up and says so instead of dying silently.
 void StartInterruptCleanup();
+
+// A function run on interruption before the temporaries are removed, such as erasing a
+// progress line; it runs on the watcher's thread while the working thread goes on, so it may
+// only use what is safe from there. One at a time; null removes it.
+void SetInterruptNotice(void (*notice)());
 
 // Holds the registry while it lives: an interruption waits until it is gone, so that a
 // creation and its registration, or a rename and its removal from the registry, happen as one.

@@ -2,15 +2,21 @@
 
 #include <stdio.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <string>
+
+#include "interrupt_cleanup.h"
 
 #ifdef _WIN32
 #include <io.h>
 #define IsTerminal(file) _isatty(_fileno(file))
+#define WriteRaw(fd, text, size) _write(fd, text, unsigned(size))
 #else
 #include <unistd.h>
 #define IsTerminal(file) isatty(fileno(file))
+#define WriteRaw(fd, text, size) write(fd, text, size)
 #endif
 
 namespace {
@@ -19,7 +25,8 @@ using Clock = std::chrono::steady_clock;
 
 // One run per process: the state of its line.
 struct ProgressLine {
-    bool terminal = false, shown = false;
+    bool terminal = false;
+    std::atomic<bool> shown{false}; // read by an interruption's notice too
     std::string program;
     size_t clicks = 0, clicksDone = 0;
     int32_t frames = 0;
@@ -27,12 +34,28 @@ struct ProgressLine {
     Clock::time_point start, lastDrawn;
 } Line;
 
+const char Erase[] = "\r\033[K";
+
+// Held while the line is drawn or erased. An interruption takes it for good: the working
+// thread goes on until the process ends, and must not draw the line again once it is erased.
+std::mutex Drawing;
+
+// An interruption erases the line too, so that the shell's prompt starts on a clean one.
+void EraseOnInterruption() {
+    Drawing.lock();
+    if (Line.shown.load()) {
+        auto ignored = WriteRaw(2, Erase, sizeof Erase - 1);
+        (void)ignored;
+    }
+}
+
 const auto ShowAfter = std::chrono::milliseconds(1000);
 const auto RedrawEvery = std::chrono::milliseconds(100);
 
 void Draw(bool force) {
     if (!Line.terminal)
         return;
+    std::lock_guard<std::mutex> hold(Drawing);
     const Clock::time_point now = Clock::now();
     if (now - Line.start < ShowAfter ||
         (!force && Line.shown && now - Line.lastDrawn < RedrawEvery))
@@ -47,11 +70,15 @@ void Draw(bool force) {
 } // namespace
 
 void ProgressStart(const char* programName, size_t clicks) {
-    Line = ProgressLine();
+    Line.shown = false;
+    Line.clicksDone = 0;
+    Line.frames = 0;
+    Line.phase = "";
     Line.terminal = IsTerminal(stderr);
     Line.program = programName;
     Line.clicks = clicks;
     Line.start = Clock::now();
+    SetInterruptNotice(EraseOnInterruption);
 }
 
 void ProgressClicksDone(size_t clicksDone) {
@@ -70,8 +97,10 @@ void ProgressPhase(const char* phase) {
 }
 
 void ProgressEnd() {
+    SetInterruptNotice(nullptr);
+    std::lock_guard<std::mutex> hold(Drawing);
     if (Line.shown) {
-        fputs("\r\033[K", stderr);
+        fputs(Erase, stderr);
         fflush(stderr);
     }
     Line.shown = false;

@@ -4,11 +4,14 @@
 // where the host's parameter store keeps them, calls VXcDrawIt once per click, and writes the
 // result, the optional frames and record, and a one-line summary. Usage: tool_options.h.
 //
-// Exit codes: 0 done, 1 a file or the plug-in could not be read or written, 2 a malformed
-// command line, a click outside the picture or outputs that clash, 3 done but a fill stopped
-// on "Buffer over" (every output is written), 130/143 interrupted by SIGINT/SIGTERM. Every
-// failure prints one line on stderr and leaves no output file behind.
+// Exit codes: 0 done, 1 a file or the plug-in could not be read or written (a closed pipe or
+// standard output included), 2 a malformed command line, a click outside the picture or
+// outputs that clash, 3 done but a fill stopped on "Buffer over" (every output is written),
+// 130/143/129 interrupted by SIGINT/SIGTERM/SIGHUP. Every failure prints one line on stderr
+// (when it is open) and leaves every output as it was (output_files.h).
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <filesystem>
 #include <string>
@@ -28,11 +31,13 @@
 #include "fill_run.h"
 #include "image_files.h"
 #include "interrupt_cleanup.h"
+#include "output_files.h"
 #include "progress.h"
 #include "simulated_host/plugin_loader.h"
 #include "simulated_host/simulated_host.h"
 #include "tool_options.h"
 #include "tool_paths.h"
+#include "utf8_files.h"
 #include "window_animation.h"
 #include "window_frames.h"
 
@@ -128,15 +133,17 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
                       : options.outputPath == "-" ? std::string("standard output")
                                                   : options.outputPath);
     if (frames != nullptr) {
+        const size_t requests = report.refreshes.size();
         text += "; frames: " + std::to_string(frames->files);
-        if (frames->clickStride > 0)
-            text += " of " + std::to_string(report.refreshes.size()) + " (the last of every " +
-                    std::to_string(frames->clickStride) + "th click, at most " +
-                    std::to_string(options.maxFrames) + ")";
-        else if (frames->stride > 1)
-            text += " of " + std::to_string(report.refreshes.size()) + " (stride " +
-                    std::to_string(frames->stride) + ", plus each click's last, at most " +
-                    std::to_string(options.maxFrames) + ")";
+        if (size_t(frames->files) < requests) {
+            text += " of " + std::to_string(requests);
+            if (frames->byClick)
+                text += " (the last of " + std::to_string(frames->files) + " of the " +
+                        std::to_string(frames->clicks) + " clicks, spread evenly";
+            else
+                text += " (each click's last, the rest spread evenly";
+            text += "; at most " + std::to_string(options.maxFrames) + ")";
+        }
         text += " in " + options.framesDir;
     }
     if (!options.animationPath.empty())
@@ -159,13 +166,14 @@ static void PrintExploration(FILE* to, const Exploration& explored, const ToolOp
             ExploreFileNames[2], ExploreFileNames[3]);
 }
 
-// Writes every output but the frames folder's commit, each into its pending file; the result
-// last, in place (its pixel words become its PNG rows), with the paint epochs released first.
-static bool WriteOutputs(const ToolOptions& options, const WindowSamples& samples,
-                         const RgbImage& before, RgbImage&& result, FillReport* report,
-                         PendingFile* output, PendingFile* record, PendingFile* beforeAfter,
-                         PendingFile* animation, FramesWritten* framesWritten,
-                         const std::string& framesFolder, std::string* error) {
+// Writes every output into its staging, the result last, in place (its pixel words become
+// its PNG rows), with the paint epochs released first.
+static bool WriteOutputs(const ToolOptions& options, AnimationFormat animationFormat,
+                         const WindowSamples& samples, const RgbImage& before, RgbImage&& result,
+                         FillReport* report, PendingFile* output, PendingFile* record,
+                         PendingFile* beforeAfter, PendingFile* animation,
+                         FramesWritten* framesWritten, const std::string& framesFolder,
+                         std::string* error) {
     if (!options.framesDir.empty()) {
         ProgressPhase("writing frames");
         if (!WriteFrames(framesFolder, samples, *report, options.paintColour, options.maxFrames,
@@ -174,8 +182,8 @@ static bool WriteOutputs(const ToolOptions& options, const WindowSamples& sample
     }
     if (!options.animationPath.empty()) {
         ProgressPhase("writing the animation");
-        if (!WriteAnimation(animation->File(), options.animationPath, samples, *report,
-                            options.paintColour, error))
+        if (!WriteAnimation(animation->File(), options.animationPath, animationFormat, samples,
+                            *report, options.paintColour, error))
             return false;
     }
     if (!options.recordPath.empty())
@@ -194,21 +202,38 @@ static bool WriteOutputs(const ToolOptions& options, const WindowSamples& sample
 }
 
 int main(int argc, char** argv) {
+    GuardStandardDescriptors();
     StartInterruptCleanup();
     if (argc > 0)
         ProgramName = std::filesystem::path(argv[0]).stem().string();
     ToolOptions options;
     std::string error;
-    if (!ParseToolOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error))
+    if (!ParseToolOptions(Utf8Arguments(argc, argv), &options, &error))
         return Fail(2, error + " (see --help)");
     if (options.help) {
         fputs(ToolUsage, stdout);
+        if (fflush(stdout) != 0 || ferror(stdout) || StandardDescriptorClosed(1))
+            return Fail(1, std::string("cannot write the usage to standard output: ") +
+                               strerror(StandardDescriptorClosed(1) ? EBADF : errno));
         return 0;
     }
-    if (!CheckOutputsApart(options, &error))
+    AnimationFormat animationFormat = AnimationFormat::WebP;
+    if (!options.animationPath.empty() &&
+        !AnimationFormatFor(options.animationPath, &animationFormat, &error))
+        return Fail(2, error);
+    std::vector<NamedOutput> targets;
+    if (!ResolveOutputs(options, &targets, &error))
+        return Fail(1, error);
+    if (!CheckOutputsApart(options, targets, &error))
         return Fail(2, error);
     if (!options.animationPath.empty() && !AnimationAvailable())
         return Fail(1, "--animation: animated pictures are not available in this build");
+    // The summary's stream must be open, or the run would end without saying what it did.
+    const bool summaryToStandardError = WritesToStandardOutput(targets);
+    FILE* summaryStream = summaryToStandardError ? stderr : stdout;
+    if (StandardDescriptorClosed(summaryToStandardError ? 2 : 1))
+        return Fail(1, std::string("cannot write the summary: standard ") +
+                           (summaryToStandardError ? "error" : "output") + " is closed");
 
     RgbImage input;
     if (!ReadPicture(options.inputPath, &input, &error, options.maxPixels))
@@ -225,12 +250,17 @@ int main(int argc, char** argv) {
     PendingFile output, record, beforeAfter, animation;
     PendingFrames frames;
     PendingExploration exploration;
-    if ((!options.exploreDir.empty() && !exploration.Open(options.exploreDir, &error)) ||
-        (!options.outputPath.empty() && !output.Open(options.outputPath, &error)) ||
-        (!options.recordPath.empty() && !record.Open(options.recordPath, &error)) ||
-        (!options.beforeAfterPath.empty() && !beforeAfter.Open(options.beforeAfterPath, &error)) ||
-        (!options.animationPath.empty() && !animation.Open(options.animationPath, &error)) ||
-        (!options.framesDir.empty() && !frames.Open(options.framesDir, &error)))
+    if (!options.exploreDir.empty() && !exploration.Open(options.exploreDir, &error))
+        return Fail(1, error);
+    const std::pair<std::string, PendingFile*> files[] = {{"-o", &output},
+                                                          {"--record", &record},
+                                                          {"--before-after", &beforeAfter},
+                                                          {"--animation", &animation}};
+    for (const NamedOutput& target : targets)
+        for (const auto& [option, file] : files)
+            if (option == target.option && !file->Open(target.given, target.target, &error))
+                return Fail(1, error);
+    if (!options.framesDir.empty() && !frames.Open(options.framesDir, &error))
         return Fail(1, error);
 
     LoadedPlugin plugin;
@@ -285,22 +315,25 @@ int main(int argc, char** argv) {
         SampleResult(result.pixels, report, &samples);
 
     FramesWritten framesWritten;
-    const bool written =
-        WriteOutputs(options, samples, before, std::move(result), &report, &output, &record,
-                     &beforeAfter, &animation, &framesWritten, frames.Folder(), &error);
+    bool written =
+        WriteOutputs(options, animationFormat, samples, before, std::move(result), &report, &output,
+                     &record, &beforeAfter, &animation, &framesWritten, frames.Folder(), &error);
+    // All is written; now every output is put in place, or none (the frames first: theirs is
+    // the longest step).
+    if (written) {
+        ProgressPhase("putting the outputs in place");
+        written = CommitTogether(
+            {&frames, &record, &beforeAfter, &animation, &output, &exploration}, &error);
+    }
     ProgressEnd();
     if (!written)
         return Fail(1, frames.InTermsOfFolder(error));
-    // All is written; what is left are the renames into place.
-    if (!record.Close(&error) || !beforeAfter.Close(&error) || !animation.Close(&error) ||
-        !output.Close(&error) || !record.Commit(&error) || !beforeAfter.Commit(&error) ||
-        !animation.Commit(&error) || !output.Commit(&error) || !frames.Commit(&error) ||
-        !exploration.Commit(&error))
-        return Fail(1, frames.InTermsOfFolder(error));
-    FILE* summary = WritesToStandardOutput(options) ? stderr : stdout;
-    fprintf(summary, "%s: %s\n", ProgramName.c_str(),
+    fprintf(summaryStream, "%s: %s\n", ProgramName.c_str(),
             Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten).c_str());
+    if (fflush(summaryStream) != 0 || ferror(summaryStream))
+        return Fail(1, std::string("cannot write the summary to standard ") +
+                           (summaryToStandardError ? "error" : "output") + ": " + strerror(errno));
     if (!options.exploreDir.empty())
-        PrintExploration(summary, explored, options, FirstBufferOverClick(report) >= 0);
+        PrintExploration(summaryStream, explored, options, FirstBufferOverClick(report) >= 0);
     return FirstBufferOverClick(report) < 0 ? 0 : 3;
 }

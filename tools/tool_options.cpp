@@ -25,8 +25,10 @@ const char ToolUsage[] =
     "                         replaces only frame-N.png and overview.png in DIR\n"
     "  --max-frames N         write at most N frames (default 200): each click's last\n"
     "                         first, the rest spread evenly over all refresh requests\n"
-    "  --frame-width N        frames and animation at most N pixels wide (default 960)\n"
-    "  --animation FILE       the refresh requests as one animated picture (WebP)\n"
+    "  --frame-width N        frames and animation at most N pixels wide and high\n"
+    "                         (default 960, at most 16383)\n"
+    "  --animation FILE       the refresh requests as one animated picture: WebP (.webp)\n"
+    "                         or GIF (.gif), as the name says\n"
     "  --max-pixels N         refuse pictures of more than N pixels (default and most 268435456)\n"
     "  --plugin PATH          plug-in file to load (default: the one next to this program)\n"
     "  --record FILE          text record of refresh requests and painted pixels\n"
@@ -35,23 +37,25 @@ const char ToolUsage[] =
     "                         tolerances.png (16-bit grey: the least step that paints each\n"
     "                         pixel, 65535 never), map.png (the same in colour), growth.tsv and\n"
     "                         growth.svg (pixels painted per step); stdout gets the stable\n"
-    "                         ranges, the next leak above --step and a suggested step. A stable\n"
-    "                         range runs from a step to the last step painting at most a quarter\n"
-    "                         more (4 * pixels(b) <= 5 * pixels(a)), the next from the step "
-    "after;\n"
-    "                         the suggestion is the middle of the widest stable range of two "
-    "steps\n"
-    "                         or more that paints more than the seed and, at its top, less than\n"
-    "                         step 255 (failing that, more than the seed); a leak is the first\n"
-    "                         step above --step that paints more than a quarter more.\n"
-    "                         -o is optional here. The map leaves out the queue's limit: the\n"
-    "                         summary says when the fill stopped on \"Buffer over\"\n"
+    "                         ranges, the next leak above --step and a suggested step. A\n"
+    "                         stable range runs from a step to the last step painting at most\n"
+    "                         a quarter more (4 * pixels(b) <= 5 * pixels(a)), the next from\n"
+    "                         the step after; the suggestion is the middle of the widest\n"
+    "                         stable range of two steps or more that paints more than the seed\n"
+    "                         and, at its top, less than step 255 (failing that, more than the\n"
+    "                         seed); a leak is the first step above --step that paints more\n"
+    "                         than a quarter more. -o is optional here. The map leaves out the\n"
+    "                         queue's limit: the summary says when the fill stopped on\n"
+    "                         \"Buffer over\"\n"
     "  --explore-seeds LIST   one more growth curve per seed tolerance in LIST (1,30,255)\n"
-    "Outputs may be devices, pipes or symbolic links (written through to their target); no\n"
-    "two may name the same file. Pixels are compared by their red, green and blue; an alpha\n"
-    "channel is kept, and painted pixels are opaque.\n"
-    "Exit status: 0 done, 1 a file or the plug-in failed, 2 a bad command line or click,\n"
-    "3 done but a fill stopped on \"Buffer over\", 130/143 interrupted (SIGINT/SIGTERM).\n";
+    "Outputs are put in place together, only when all are complete. They may be devices,\n"
+    "pipes, sockets, descriptors (/dev/stdout, /dev/fd/N: written through, never truncated)\n"
+    "or symbolic links (their target is replaced); no two may name the same file. Pixels are\n"
+    "compared by their red, green and blue; an alpha channel is kept, and painted pixels are\n"
+    "opaque.\n"
+    "Exit status: 0 done, 1 a file, a write (a closed pipe included) or the plug-in failed,\n"
+    "2 a bad command line or click, or outputs that clash, 3 done but a fill stopped on\n"
+    "\"Buffer over\", 130/143/129 interrupted (SIGINT/SIGTERM/SIGHUP).\n";
 
 NumberText ReadInteger(const std::string& text, int64_t least, int64_t most, int64_t* value) {
     size_t i = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
@@ -222,7 +226,9 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
             optionsEnded = true;
             continue;
         }
-        size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+        // "--step=6", and "-o=out.png" for the one short option that takes a value.
+        size_t equals =
+            arg.rfind("--", 0) == 0 || arg.rfind("-o=", 0) == 0 ? arg.find('=') : std::string::npos;
         std::string name = arg.substr(0, equals);
         if (name == "-h" || name == "--help") {
             if (equals != std::string::npos) {
@@ -256,6 +262,10 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
         return false;
     }
     options->inputPath = positional[0];
+    if (positional.size() == 2) {
+        *error = "click X " + Quoted(positional[1]) + " has no Y";
+        return false;
+    }
     if (positional.size() < 3) {
         *error = "no click given: expected X Y after the input picture";
         return false;
@@ -284,11 +294,17 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
         *error = "--explore-seeds needs --explore DIR";
         return false;
     }
-    if (exploring ? given.count("-o") && options->outputPath.empty()
-                  : !given.count("-o") || options->outputPath.empty()) {
+    if (!exploring && !given.count("-o")) {
         *error = "no output given: use -o OUT.png";
         return false;
     }
+    // A file name given empty is a mistake (an unset variable in a script), never "none".
+    for (const char* name :
+         {"-o", "--drawn", "--frames", "--plugin", "--record", "--before-after", "--animation"})
+        if (given.count(name) && ValueOf(name, options, &texts)->empty()) {
+            *error = std::string("option ") + name + " has an empty value: a file name is needed";
+            return false;
+        }
     if (given.count("--paint") && !ParseColourHex(texts.paint, &options->paintColour)) {
         *error = "malformed colour " + Quoted(texts.paint) + ": expected RRGGBB in hex";
         return false;
@@ -303,7 +319,7 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
                                                   MaxPicturePixels, &options->maxPixels, error))
         return false;
     if (given.count("--frame-width")) {
-        if (!ReadCount("--frame-width", texts.frameWidth, 1, INT32_MAX, &count, error))
+        if (!ReadCount("--frame-width", texts.frameWidth, 1, MaxFrameWidth, &count, error))
             return false;
         options->frameWidth = int32_t(count);
     }

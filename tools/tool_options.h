@@ -11,8 +11,8 @@
 //   --drawn MASK           picture of IN's size: its non-black pixels start flagged drawn
 //   --frames DIR           one PNG per refresh request, plus overview.png
 //   --max-frames N         at most N frame files (default 200); see window_frames.h
-//   --frame-width N        frames and animation at most N pixels wide (default 960)
-//   --animation FILE       the refreshes as one animated WebP picture
+//   --frame-width N        frames and animation at most N pixels wide and high (default 960)
+//   --animation FILE       the refreshes as one animated picture, WebP or GIF by its name
 //   --max-pixels N         refuse pictures of more than N pixels (default and most: 2^28)
 //   --plugin PATH          the plug-in file to load instead of the one next to the tool
 //   --before-after FILE    IN and the result side by side, as PNG
@@ -24,9 +24,9 @@
 //   -h, --help             usage
 //   --                     every later argument is IN or a coordinate, even if it starts with '-'
 //
-// Each option may be given once: a repeated one is refused rather than silently overriding the
-// first, since in a script that is almost always a mistake. A negative number where an option
-// could stand is a coordinate.
+// A file name given empty ("") is refused. Each option may be given once: a repeated one is refused
+// rather than silently overriding the first, since in a script that is almost always a mistake. A
+// negative number where an option could stand is a coordinate.
 //
 // The tolerance texts go to the plug-in exactly as typed, as the host's parameter store
 // would hand them over: a text that is not a number behaves as it does in the host.
@@ -56,6 +56,9 @@ struct ToolOptions {
     int32_t frameWidth = 960;
     bool help = false;
 };
+
+// The widest (and highest) frame: the most an animated WebP picture holds.
+const int32_t MaxFrameWidth = 16383;
 
 extern const char ToolUsage[];
 

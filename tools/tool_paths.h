@@ -1,40 +1,68 @@
 // tool_paths.h - what the paths on the command line name: where an output really goes, outputs
 // that would overwrite one another, and the plug-in file.
 //
-// An output path may name a regular file or none yet (written to a temporary file beside it and
-// renamed into place when complete), a symbolic link (followed to its final target, which is
-// then treated the same way: the link stays a link), a device, FIFO or socket (written straight
-// into, since it cannot be replaced), or "-" (standard output).
+// An output is one of:
+//   - a descriptor the process already holds: "-" (standard output), and on Linux a path that
+//     names one, such as /dev/stdout, /dev/stderr, /dev/fd/N or /proc/self/fd/N, found before
+//     any link is followed. It is written through that descriptor, never reopened or
+//     truncated, so that a shell's ">>" appends and a pipe gets the bytes;
+//   - a stream: a character device, FIFO or socket (after links), opened and written into;
+//   - a file: a regular file or none yet (after links: a link stays a link and its final
+//     target is what gets replaced);
+//   - a folder, which no output may be.
 #ifndef TOOLS_TOOL_PATHS_H
 #define TOOLS_TOOL_PATHS_H
 
 #include <string>
+#include <vector>
 
 #include "tool_options.h"
 
-enum class OutputKind { StandardOutput, Stream, File, Directory };
+enum class OutputKind { Descriptor, Stream, File, Directory };
 
 struct OutputTarget {
     OutputKind kind = OutputKind::File;
-    std::string path; // with every symbolic link followed; empty for standard output
+    std::string path;    // with every symbolic link followed; empty for a descriptor
+    int descriptor = -1; // for a descriptor: its number
 };
 
-// Follows `given` through its symbolic links and says what it names. Fails only on a loop of
-// links, with a one-line reason.
+// Call first in main(), before anything is opened: a standard descriptor (0, 1, 2) that the
+// tool was started without is taken by a read-only /dev/null, so that no file the tool opens
+// gets its number and writes to it fail, and it is remembered as closed.
+void GuardStandardDescriptors();
+bool StandardDescriptorClosed(int descriptor);
+
+// Says what `given` names, following its symbolic links. Fails with a one-line reason on a loop
+// of links, or a descriptor the process does not hold open for writing.
 bool ResolveOutput(const std::string& given, OutputTarget* target, std::string* error);
+
+// An output of the command line with what it names.
+struct NamedOutput {
+    const char* option; // "-o", "--record", ...
+    std::string given;
+    OutputTarget target;
+};
+
+// Resolves -o, --record, --before-after and --animation (those given), in that order, then
+// the four files of --explore in its folder.
+bool ResolveOutputs(const ToolOptions& options, std::vector<NamedOutput>* outputs,
+                    std::string* error);
+
+// Refuses, with a one-line reason: two outputs that name the same file, through whatever
+// spelling, link or descriptor (except a character device such as /dev/null, where writes do
+// not replace one another); an output that is the --frames folder, a frame file in it, or
+// lies in (or is) a folder the run would create for --frames. (An output that is some other
+// folder is a file that cannot be written: PendingFile::Open says so.)
+bool CheckOutputsApart(const ToolOptions& options, const std::vector<NamedOutput>& outputs,
+                       std::string* error);
+
+// True when an output goes to standard output (descriptor 1, by any name): the summary then
+// goes to standard error.
+bool WritesToStandardOutput(const std::vector<NamedOutput>& outputs);
 
 // The names the frames take in their folder: "frame-" and digits ".png", and "overview.png".
 // Only those are replaced when frames are written into a folder that already has some.
 bool IsFrameFileName(const std::string& name);
-
-// Refuses, with a one-line reason, two outputs (-o, --record, --before-after, --animation) that
-// name the same file, through whatever spelling or links, except a character device such as
-// /dev/null, and an output that is the --frames folder or a file in it that the frames replace.
-bool CheckOutputsApart(const ToolOptions& options, std::string* error);
-
-// True when -o, --record, --before-after or --animation is "-": the summary then goes to
-// standard error.
-bool WritesToStandardOutput(const ToolOptions& options);
 
 // The plug-in file `given` names, as a path the loader takes as a file and never looks up on a
 // library search path ("paint.so" is ./paint.so). Fails, naming the file, when there is none.

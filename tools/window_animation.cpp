@@ -1,8 +1,12 @@
 #include "window_animation.h"
 
 #include <algorithm>
+#include <functional>
+
+#include "utf8_files.h"
 
 #ifdef VX_HAVE_WEBP
+#include "gif_writer.h"
 #include <webp/encode.h>
 #include <webp/mux.h>
 #endif
@@ -14,6 +18,23 @@ AnimationPacing PaceAnimation(size_t requests) {
     pacing.pictureMs = pacing.shown == 0 ? 0 : std::clamp(int(3000 / pacing.shown), 40, 250);
     pacing.resultMs = 2000;
     return pacing;
+}
+
+bool AnimationFormatFor(const std::string& name, AnimationFormat* format, std::string* error) {
+    std::string extension = Utf8FromPath(PathFromUtf8(name).extension());
+    for (char& c : extension)
+        c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (extension.empty() || extension == ".webp") {
+        *format = AnimationFormat::WebP;
+        return true;
+    }
+    if (extension == ".gif") {
+        *format = AnimationFormat::Gif;
+        return true;
+    }
+    *error = "--animation " + Quoted(name) +
+             ": animations are written as WebP (.webp) or GIF (.gif); the name says neither";
+    return false;
 }
 
 #ifdef VX_HAVE_WEBP
@@ -77,30 +98,69 @@ struct Encoder {
 
 } // namespace
 
-bool WriteAnimation(FILE* file, const std::string& path, const WindowSamples& samples,
-                    const FillReport& report, uint32_t paintColour, std::string* error) {
+// The pictures of the animation, in order, each with how long it shows: the input, the
+// requests chosen, the result. Stops at the first `add` that fails.
+static bool PlayWindow(const WindowSamples& samples, const FillReport& report, uint32_t paintColour,
+                       const std::function<bool(const RgbImage&, int ms)>& add) {
     const size_t requests = report.refreshes.size();
     const AnimationPacing pacing = PaceAnimation(requests);
     const uint32_t outline = OutlineColourFor(paintColour);
-    Encoder encoder;
-    bool encoded = encoder.Start(samples.input.width, samples.input.height) &&
-                   encoder.Add(samples.input, pacing.inputMs);
+    if (!add(samples.input, pacing.inputMs))
+        return false;
     WindowScreen screen(samples, report);
     size_t next = 0; // pictures shown so far
-    for (size_t k = 0; k < requests && encoded; ++k) {
+    for (size_t k = 0; k < requests; ++k) {
         screen.Apply(k);
         // Picture j shows request ceil((j + 1) * requests / shown) - 1: the last is the last.
         if ((next + 1) * requests > (k + 1) * pacing.shown)
             continue;
-        encoded = encoder.Add(screen.Outlined(k, outline), pacing.pictureMs);
+        if (!add(screen.Outlined(k, outline), pacing.pictureMs))
+            return false;
         ++next;
     }
-    encoded = encoded && encoder.Add(screen.Shown(), pacing.resultMs) && encoder.Finish();
+    return add(screen.Shown(), pacing.resultMs);
+}
+
+static bool WriteWebP(FILE* file, const WindowSamples& samples, const FillReport& report,
+                      uint32_t paintColour, bool* written) {
+    Encoder encoder;
+    bool encoded = encoder.Start(samples.input.width, samples.input.height) &&
+                   PlayWindow(samples, report, paintColour,
+                              [&encoder](const RgbImage& picture, int ms) {
+                                  return encoder.Add(picture, ms);
+                              }) &&
+                   encoder.Finish();
+    *written =
+        encoded && fwrite(encoder.data.bytes, 1, encoder.data.size, file) == encoder.data.size;
+    return encoded;
+}
+
+static bool WriteGif(FILE* file, const WindowSamples& samples, const FillReport& report,
+                     uint32_t paintColour, bool* written) {
+    GifWriter gif(file);
+    const uint32_t outline = OutlineColourFor(paintColour);
+    bool encoded =
+        gif.Start(samples.input.width, samples.input.height, {paintColour, outline},
+                  {&samples.input, &samples.result}) &&
+        PlayWindow(samples, report, paintColour,
+                   [&gif](const RgbImage& picture, int ms) { return gif.Add(picture, ms); }) &&
+        gif.Finish();
+    *written = encoded && !ferror(file);
+    return encoded;
+}
+
+bool WriteAnimation(FILE* file, const std::string& path, AnimationFormat format,
+                    const WindowSamples& samples, const FillReport& report, uint32_t paintColour,
+                    std::string* error) {
+    bool written = false;
+    const bool encoded = format == AnimationFormat::Gif
+                             ? WriteGif(file, samples, report, paintColour, &written)
+                             : WriteWebP(file, samples, report, paintColour, &written);
     if (!encoded) {
         *error = "cannot write " + Quoted(path) + ": animation encoding failed";
         return false;
     }
-    if (fwrite(encoder.data.bytes, 1, encoder.data.size, file) != encoder.data.size) {
+    if (!written) {
         *error = "cannot write " + Quoted(path) + ": short write";
         return false;
     }
@@ -113,8 +173,8 @@ bool AnimationAvailable() {
     return false;
 }
 
-bool WriteAnimation(FILE*, const std::string& path, const WindowSamples&, const FillReport&,
-                    uint32_t, std::string* error) {
+bool WriteAnimation(FILE*, const std::string& path, AnimationFormat, const WindowSamples&,
+                    const FillReport&, uint32_t, std::string* error) {
     *error = "cannot write " + Quoted(path) + ": animations are not available in this build";
     return false;
 }

@@ -1,4 +1,4 @@
-// window_animation.h - the window's refreshes as one animated picture (animated WebP).
+// window_animation.h - the window's refreshes as one animated picture (WebP or GIF).
 //
 // The animation shows the window as the frames do (window_frames.h), at the same scale: first
 // the input picture, then the window after a selection of the refresh requests, each with its
@@ -7,9 +7,12 @@
 // seconds: at most AnimationPictures requests are shown, spread evenly over all of them and
 // ending with the last.
 //
-// Encoded with libwebp's animation encoder (WebPAnimEncoder, libwebpmux): full colour, so the
-// photograph and the paint colour show as they are, and the encoder stores only the part of
-// each picture that changed. Builds without libwebp (the Windows build) have no animation:
+// The file's name says the format: ".webp" (any case) is encoded with libwebp's animation
+// encoder (WebPAnimEncoder, libwebpmux), lossless and in full colour, so the photograph and
+// the paint colour show as they are; ".gif" with giflib (gif_writer.h), 256 colours with the
+// paint and the outlines exact. A name without an extension (a stream such as "-") gets WebP;
+// any other extension is refused before any work. Both store only the part of each picture
+// that changed. Builds without the libraries (the Windows build) have no animation:
 // AnimationAvailable() says so, and the tool refuses --animation before doing any work.
 #ifndef TOOLS_WINDOW_ANIMATION_H
 #define TOOLS_WINDOW_ANIMATION_H
@@ -21,6 +24,12 @@
 #include "window_frames.h"
 
 enum { AnimationPictures = 75 };
+
+enum class AnimationFormat { WebP, Gif };
+
+// The format `name` asks for; false (with a one-line reason naming the formats) for a name
+// with another extension.
+bool AnimationFormatFor(const std::string& name, AnimationFormat* format, std::string* error);
 
 // Whether this build can write animations.
 bool AnimationAvailable();
@@ -36,7 +45,8 @@ AnimationPacing PaceAnimation(size_t requests);
 
 // Writes the animation to `file` (opened for writing, binary). On failure returns false with
 // a reason naming `path`.
-bool WriteAnimation(FILE* file, const std::string& path, const WindowSamples& samples,
-                    const FillReport& report, uint32_t paintColour, std::string* error);
+bool WriteAnimation(FILE* file, const std::string& path, AnimationFormat format,
+                    const WindowSamples& samples, const FillReport& report, uint32_t paintColour,
+                    std::string* error);
 
 #endif

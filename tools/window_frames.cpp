@@ -9,6 +9,7 @@
 
 #include "interrupt_cleanup.h"
 #include "tool_paths.h"
+#include "utf8_files.h"
 
 uint32_t OutlineColourFor(uint32_t paintColour) {
     bool nearYellow = (paintColour >> 16 & 0xFF) >= 192 && (paintColour >> 8 & 0xFF) >= 192 &&
@@ -41,13 +42,18 @@ static std::vector<Word> Sample(const WindowSamples& samples, const std::vector<
 void SampleInput(const RgbImage& picture, int32_t frameWidth, WindowSamples* samples) {
     samples->pictureWidth = picture.width;
     samples->pictureHeight = picture.height;
-    const int32_t width = std::min(picture.width, std::max(frameWidth, 1));
-    const int32_t height =
-        width == picture.width
-            ? picture.height
-            : std::max(
-                  int32_t((int64_t(picture.height) * width + picture.width / 2) / picture.width),
-                  int32_t(1));
+    // The largest size of the picture's shape that fits in frameWidth x frameWidth.
+    const int64_t box = std::max(frameWidth, 1);
+    int32_t width = picture.width, height = picture.height;
+    if (width > box || height > box) {
+        if (int64_t(width) >= int64_t(height)) {
+            height = int32_t(std::max<int64_t>((height * box + width / 2) / width, 1));
+            width = int32_t(box);
+        } else {
+            width = int32_t(std::max<int64_t>((width * box + height / 2) / height, 1));
+            height = int32_t(box);
+        }
+    }
     samples->columns = Centres(picture.width, width);
     samples->rows = Centres(picture.height, height);
     samples->input.width = samples->result.width = width;
@@ -114,19 +120,33 @@ void WindowScreen::Apply(size_t request) {
         screen_.pixels[changing_[i]] = samples_.result.pixels[changing_[i]];
 }
 
-void WindowScreen::DrawOutline(size_t request, uint32_t colour, RgbImage* image) const {
+bool WindowScreen::OutlineBox(size_t request, int32_t* left, int32_t* top, int32_t* right,
+                              int32_t* bottom) const {
     const RefreshRequest& r = report_.refreshes[request];
     // Nothing of the rectangle inside the picture: no outline.
     if (r.right < 0 || r.bottom < 0 || r.left >= samples_.pictureWidth ||
         r.top >= samples_.pictureHeight || r.left > r.right || r.top > r.bottom)
+        return false;
+    Covered(samples_.columns, r.left, r.right, left, right);
+    Covered(samples_.rows, r.top, r.bottom, top, bottom);
+    *left = std::max(*left - 1, 0);
+    *top = std::max(*top - 1, 0);
+    *right = std::min(*right + 1, screen_.width - 1);
+    *bottom = std::min(*bottom + 1, screen_.height - 1);
+    return true;
+}
+
+size_t WindowScreen::OutlineLength(size_t request) const {
+    int32_t left, top, right, bottom;
+    if (!OutlineBox(request, &left, &top, &right, &bottom))
+        return 0;
+    return 2 * size_t(right - left + 1) + 2 * size_t(bottom - top + 1);
+}
+
+void WindowScreen::DrawOutline(size_t request, uint32_t colour, RgbImage* image) const {
+    int32_t left, top, right, bottom;
+    if (!OutlineBox(request, &left, &top, &right, &bottom))
         return;
-    int32_t left, right, top, bottom;
-    Covered(samples_.columns, r.left, r.right, &left, &right);
-    Covered(samples_.rows, r.top, r.bottom, &top, &bottom);
-    left = std::max(left - 1, 0);
-    top = std::max(top - 1, 0);
-    right = std::min(right + 1, image->width - 1);
-    bottom = std::min(bottom + 1, image->height - 1);
     auto at = [image](int32_t x, int32_t y) -> uint32_t& {
         return image->pixels[size_t(y) * size_t(image->width) + size_t(x)];
     };
@@ -149,32 +169,49 @@ static bool LastOfClick(const FillReport& report, size_t k) {
            report.refreshes[k + 1].click != report.refreshes[k].click;
 }
 
+// `count` of the indices 0 .. n-1 (all when count >= n) at even steps strictly between the
+// ends, for requests spread between the clicks' last ones.
+static std::vector<size_t> SpreadBetween(size_t n, size_t count) {
+    std::vector<size_t> picked;
+    for (size_t j = 0; j < std::min(count, n); ++j)
+        picked.push_back(count >= n ? j : (j + 1) * n / (count + 1));
+    return picked;
+}
+
+// `count` of the indices 0 .. n-1, spread evenly: the last always, the first too when
+// count >= 2.
+static std::vector<size_t> SpreadEvenly(size_t n, size_t count) {
+    std::vector<size_t> picked;
+    if (count >= n) {
+        for (size_t i = 0; i < n; ++i)
+            picked.push_back(i);
+    } else if (count == 1) {
+        picked.push_back(n - 1);
+    } else {
+        for (size_t j = 0; j < count; ++j)
+            picked.push_back(size_t((2 * j * (n - 1) + (count - 1)) / (2 * (count - 1))));
+    }
+    return picked;
+}
+
 FrameChoice ChooseFrames(const FillReport& report, int32_t maxFrames) {
     const size_t requests = report.refreshes.size();
     const size_t limit = size_t(std::max(maxFrames, 1));
     FrameChoice choice;
     choice.chosen.assign(requests, false);
-    std::vector<size_t> lasts;
+    std::vector<size_t> lasts, others;
     for (size_t k = 0; k < requests; ++k)
-        if (LastOfClick(report, k))
-            lasts.push_back(k);
+        (LastOfClick(report, k) ? lasts : others).push_back(k);
+    choice.clicks = lasts.size();
     if (lasts.size() >= limit) {
-        // Every stride-th click's last frame, counted back from the last click.
-        const size_t stride = (lasts.size() + limit - 1) / limit;
-        for (size_t i = 0; i < lasts.size(); ++i)
-            if ((lasts.size() - 1 - i) % stride == 0)
-                choice.chosen[lasts[i]] = true;
-        choice.stride = 0;
-        choice.clickStride = int32_t(stride);
+        for (size_t i : SpreadEvenly(lasts.size(), limit))
+            choice.chosen[lasts[i]] = true;
+        choice.byClick = lasts.size() > limit;
     } else {
         for (size_t k : lasts)
             choice.chosen[k] = true;
-        const size_t spare = limit - lasts.size();
-        const size_t stride = requests <= limit ? 1 : (requests + spare - 1) / spare;
-        for (size_t k = 0; k < requests; ++k)
-            if ((k + 1) % stride == 0)
-                choice.chosen[k] = true;
-        choice.stride = int32_t(stride);
+        for (size_t i : SpreadBetween(others.size(), limit - lasts.size()))
+            choice.chosen[others[i]] = true;
     }
     for (bool chosen : choice.chosen)
         choice.files += chosen;
@@ -195,8 +232,8 @@ bool WriteFrames(const std::string& dir, const WindowSamples& samples, const Fil
                  std::string* error, void (*afterFrame)(int32_t framesWritten)) {
     const size_t requests = report.refreshes.size();
     const FrameChoice choice = ChooseFrames(report, maxFrames);
-    written->stride = choice.stride;
-    written->clickStride = choice.clickStride;
+    written->byClick = choice.byClick;
+    written->clicks = choice.clicks;
     const uint32_t outline = OutlineColourFor(paintColour);
 
     WindowScreen screen(samples, report);
@@ -204,100 +241,197 @@ bool WriteFrames(const std::string& dir, const WindowSamples& samples, const Fil
         screen.Apply(k);
         if (!choice.chosen[k])
             continue;
-        if (!SavePng((std::filesystem::path(dir) / FrameName(k, requests)).string(),
-                     screen.Outlined(k, outline), error))
+        if (!WriteNewPng(Utf8FromPath(PathFromUtf8(dir) / FrameName(k, requests)),
+                         screen.Outlined(k, outline), error))
             return false;
         ++written->files;
         if (afterFrame != nullptr)
             afterFrame(written->files);
     }
 
-    // Overview: cycling colours keep neighbouring rectangles apart.
+    // Overview: cycling colours keep neighbouring rectangles apart. The rings may cover at most
+    // a quarter of it; beyond that only every S-th request's, counted back from the last, so
+    // that thousands of requests do not hide the paint.
     static const uint32_t OverviewColours[] = {0x00FFFF00u, 0x0000FFFFu, 0x0000FF00u, 0x00FF8000u,
                                                0x00FFFFFFu};
     RgbImage overview = samples.result;
+    size_t ringPixels = 0;
     for (size_t k = 0; k < requests; ++k)
-        screen.DrawOutline(k, OverviewColours[k % 5], &overview);
-    return SavePng((std::filesystem::path(dir) / "overview.png").string(), overview, error);
+        ringPixels += screen.OutlineLength(k);
+    const size_t budget = std::max<size_t>(overview.pixels.size() / 4, 1);
+    const size_t stride = std::max<size_t>((ringPixels + budget - 1) / budget, 1);
+    for (size_t k = 0; k < requests; ++k)
+        if ((requests - 1 - k) % stride == 0)
+            screen.DrawOutline(k, OverviewColours[k % 5], &overview);
+    return WriteNewPng(Utf8FromPath(PathFromUtf8(dir) / "overview.png"), overview, error);
 }
 
 // ---- PendingFrames ---------------------------------------------------------------------------
 
 namespace fs = std::filesystem;
 
-static bool ListFolder(const fs::path& dir, std::vector<fs::path>* files, std::string* error) {
+static bool ListFolder(const std::string& dir, std::vector<std::string>* names,
+                       std::string* error) {
     std::error_code failure;
-    for (fs::directory_iterator it(dir, failure); !failure && it != fs::directory_iterator();
-         it.increment(failure))
-        files->push_back(it->path());
+    for (fs::directory_iterator it(PathFromUtf8(dir), failure);
+         !failure && it != fs::directory_iterator(); it.increment(failure))
+        names->push_back(Utf8FromPath(it->path().filename()));
     if (failure)
-        *error = "cannot list " + Quoted(dir.string()) + ": " + failure.message();
+        *error = "cannot list " + Quoted(dir) + ": " + failure.message();
     return !failure;
+}
+
+static std::string In(const std::string& dir, const std::string& name) {
+    return Utf8FromPath(PathFromUtf8(dir) / PathFromUtf8(name));
+}
+
+// A new folder in `dir` of an unpredictable name; empty when none could be made.
+static std::string NewFolderIn(const std::string& dir, const char* suffix,
+                               std::error_code* failure) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string folder = In(dir, UnpredictableName(".region_grow-", suffix));
+        if (fs::create_directory(PathFromUtf8(folder), *failure))
+            return folder;
+        if (*failure)
+            break;
+    }
+    if (!*failure)
+        *failure = std::make_error_code(std::errc::file_exists);
+    return std::string();
 }
 
 bool PendingFrames::Open(const std::string& dir, std::string* error) {
     dir_ = dir;
     std::error_code failure;
-    for (fs::path p = dir;
+    for (fs::path p = PathFromUtf8(dir);
          !p.empty() && fs::symlink_status(p, failure).type() == fs::file_type::not_found;
          p = p.parent_path())
-        created_ = p.string();
+        created_ = Utf8FromPath(p);
     // Created and registered as one step, so that an interruption removes what was made.
     CleanupHold hold;
-    std::string temporary = TemporaryPathFor((fs::path(dir) / "frames").string());
-    RegisterTemporary(created_.empty() ? temporary : created_);
-    fs::create_directories(temporary, failure);
-    if (failure) {
-        UnregisterTemporary(created_.empty() ? temporary : created_);
-        created_.clear();
-        *error = "cannot create frames directory " + Quoted(dir) + ": " + failure.message();
+    if (!created_.empty()) {
+        RegisterTemporary(created_);
+        fs::create_directories(PathFromUtf8(dir), failure);
+    }
+    std::string staging = failure ? std::string() : NewFolderIn(dir, ".frames", &failure);
+    if (staging.empty()) {
+        if (!created_.empty()) {
+            fs::remove_all(PathFromUtf8(created_), failure);
+            UnregisterTemporary(created_);
+            created_.clear();
+        }
+        *error = "cannot create frames directory " + Quoted(dir) + ": " +
+                 (failure ? failure.message() : std::string("failed"));
         return false;
     }
-    temporary_ = temporary;
+    staging_ = staging;
+    if (created_.empty())
+        RegisterTemporary(staging_);
     return true;
 }
 
 std::string PendingFrames::InTermsOfFolder(const std::string& message) const {
     std::string text = message;
-    if (!temporary_.empty())
-        for (size_t at; (at = text.find(temporary_)) != std::string::npos;)
-            text.replace(at, temporary_.size(), dir_);
+    if (!staging_.empty())
+        for (size_t at; (at = text.find(staging_)) != std::string::npos;)
+            text.replace(at, staging_.size(), dir_);
     return text;
 }
 
-// Only the names the frames take are replaced: a user's frame-mine.png or notes stay, and since
-// the old frames all go, DIR never mixes two runs. One step for an interruption too.
-bool PendingFrames::Commit(std::string* error) {
-    if (temporary_.empty())
+// Every new frame must be able to take its name: a folder of that name (which is not a frame
+// of an earlier run, so it stays) fails the run now, before any output is put in place.
+bool PendingFrames::Ready(std::string* error) {
+    if (staging_.empty())
         return true;
-    CleanupHold hold;
-    std::vector<fs::path> oldFiles, newFiles;
-    if (!ListFolder(dir_, &oldFiles, error) || !ListFolder(temporary_, &newFiles, error))
+    std::vector<std::string> names;
+    newNames_.clear();
+    oldNames_.clear();
+    if (!ListFolder(staging_, &newNames_, error) || !ListFolder(dir_, &names, error))
         return false;
     std::error_code failure;
-    for (const fs::path& file : oldFiles)
-        if (IsFrameFileName(file.filename().string()) && !fs::is_directory(file, failure))
-            fs::remove(file, failure);
-    for (const fs::path& file : newFiles) {
-        fs::rename(file, fs::path(dir_) / file.filename(), failure);
-        if (failure) {
-            *error = "cannot write " + Quoted((fs::path(dir_) / file.filename()).string()) + ": " +
-                     failure.message();
+    for (const std::string& name : names) {
+        if (!IsFrameFileName(name))
+            continue;
+        if (fs::is_directory(fs::symlink_status(PathFromUtf8(In(dir_, name)), failure))) {
+            if (std::find(newNames_.begin(), newNames_.end(), name) != newNames_.end()) {
+                *error = "cannot write " + Quoted(In(dir_, name)) + ": " +
+                         std::make_error_code(std::errc::is_a_directory).message();
+                return false;
+            }
+            continue;
+        }
+        oldNames_.push_back(name);
+    }
+    return true;
+}
+
+// Only the names the frames take are replaced: a user's frame-mine.png or notes stay, and since
+// the old frames all go, DIR never mixes two runs.
+bool PendingFrames::Commit(std::string* error) {
+    if (staging_.empty())
+        return true;
+    std::error_code failure;
+    if (!oldNames_.empty()) {
+        aside_ = NewFolderIn(dir_, ".old", &failure);
+        if (aside_.empty()) {
+            *error = "cannot write " + Quoted(dir_) + ": " + failure.message();
             return false;
         }
     }
-    fs::remove(temporary_, failure);
-    UnregisterTemporary(created_.empty() ? temporary_ : created_);
-    temporary_.clear();
-    created_.clear();
+    auto move = [&](const std::string& from, const std::string& to, const std::string& name) {
+        fs::rename(PathFromUtf8(In(from, name)), PathFromUtf8(In(to, name)), failure);
+        if (failure)
+            *error = "cannot write " + Quoted(In(dir_, name)) + ": " + failure.message();
+        return !failure;
+    };
+    for (const std::string& name : oldNames_) {
+        if (!move(dir_, aside_, name)) {
+            Rollback();
+            return false;
+        }
+        movedAside_.push_back(name);
+    }
+    for (const std::string& name : newNames_) {
+        if (!move(staging_, dir_, name)) {
+            Rollback();
+            return false;
+        }
+        movedIn_.push_back(name);
+    }
+    committed_ = true;
     return true;
+}
+
+void PendingFrames::Rollback() {
+    std::error_code ignored;
+    for (const std::string& name : movedIn_)
+        fs::rename(PathFromUtf8(In(dir_, name)), PathFromUtf8(In(staging_, name)), ignored);
+    for (const std::string& name : movedAside_)
+        fs::rename(PathFromUtf8(In(aside_, name)), PathFromUtf8(In(dir_, name)), ignored);
+    movedIn_.clear();
+    movedAside_.clear();
+    committed_ = false;
+}
+
+void PendingFrames::Finish() {
+    std::error_code ignored;
+    if (!aside_.empty())
+        fs::remove_all(PathFromUtf8(aside_), ignored);
+    aside_.clear();
+    if (!committed_)
+        return; // the destructor removes what was made
+    fs::remove_all(PathFromUtf8(staging_), ignored);
+    UnregisterTemporary(created_.empty() ? staging_ : created_);
+    staging_.clear();
+    created_.clear();
+    finished_ = true;
 }
 
 PendingFrames::~PendingFrames() {
     std::error_code ignored;
-    if (!temporary_.empty()) {
+    if (!staging_.empty() && !finished_) {
         CleanupHold hold;
-        fs::remove_all(created_.empty() ? temporary_ : created_, ignored);
-        UnregisterTemporary(created_.empty() ? temporary_ : created_);
+        fs::remove_all(PathFromUtf8(created_.empty() ? staging_ : created_), ignored);
+        UnregisterTemporary(created_.empty() ? staging_ : created_);
     }
 }

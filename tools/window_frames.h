@@ -7,26 +7,27 @@
 // the picture ends). An empty request (-1, -1, -1, -1) changes nothing and outlines nothing.
 // Before the first request the window shows the input picture.
 //
-// Scale. The window is drawn at most `frameWidth` pixels wide: each frame pixel shows the
-// picture pixel at its centre (a picture no wider stays 1:1). Only those sampled pixels are
-// kept, of the input before the fill and of the result and the paint epochs after it, so the
-// frames cost memory and time by the frame's size, not the picture's. A rectangle is outlined
+// Scale. The window is drawn at most `frameWidth` pixels wide and as many high: each frame
+// pixel shows the picture pixel at its centre (a picture that fits stays 1:1). Only those sampled
+// pixels are kept, of the input before the fill and of the result and the paint epochs after it, so
+// the frames cost memory and time by the frame's size, not the picture's. A rectangle is outlined
 // around the frame pixels it covers; one that covers none still gets a two-pixel ring where it
 // lies, so that no request is invisible at a small scale.
 //
 // Files in DIR: frame-N.png, N the request's number counted from 1 over all clicks, padded
 // with zeros to five digits or to the digits the number of requests needs, so that the names
-// sort in order; and overview.png, every request's rectangle outlined over the result. They
-// are written to a temporary folder first (PendingFrames); only when all are written are the
-// older frame files and overview.png in DIR replaced by them, so DIR never mixes two runs and
-// a failed run leaves DIR as it was.
+// sort in order; and overview.png, the requests' rectangles outlined over the result: all of
+// them when their rings cover at most a quarter of the picture, else every S-th (the last
+// included), so that the paint still shows under thousands of requests. They are
+// written to a staging folder first (PendingFrames); only when every output of the run is
+// complete are the older frame files and overview.png in DIR replaced by them, so DIR never
+// mixes two runs and a failed run leaves DIR as it was.
 //
-// Limit. At most maxFrames frame files are written. The last request of each click comes
-// first: when there are at least as many frames as clicks, every click's last frame is kept
-// and the rest are spread evenly over all requests (every S-th request, S the stride); with
-// fewer frames than clicks, the last frame of every S-th click, counted back from the last
-// click. The missing numbers in the file names show the gaps, and the summary says how many
-// were written.
+// Limit. Exactly min(maxFrames, requests) frame files are written. The last request of each
+// click comes first: when there are at least as many frames as clicks, every click's last
+// frame is kept and the rest are spread evenly over the other requests; with fewer frames
+// than clicks, the last frames of clicks spread evenly from the first click to the last. The
+// missing numbers in the file names show the gaps, and the summary says how many were written.
 #ifndef TOOLS_WINDOW_FRAMES_H
 #define TOOLS_WINDOW_FRAMES_H
 
@@ -37,6 +38,7 @@
 
 #include "fill_run.h"
 #include "image_files.h"
+#include "output_files.h"
 
 // The window's pictures at frame scale: which picture pixel each frame column and row shows,
 // and those pixels of the input, of the result and of the paint epochs.
@@ -71,8 +73,14 @@ class WindowScreen {
     // Draws request `request`'s rectangle's outline onto `image` (of the frame scale).
     void DrawOutline(size_t request, uint32_t colour, RgbImage* image) const;
 
+    // Frame pixels the outline of request `request` takes (0 when it has none).
+    size_t OutlineLength(size_t request) const;
+
   private:
     bool Covers(size_t request, size_t pixel) const;
+    // The outline's ring at frame scale; false when the request has none.
+    bool OutlineBox(size_t request, int32_t* left, int32_t* top, int32_t* right,
+                    int32_t* bottom) const;
 
     const WindowSamples& samples_;
     const FillReport& report_;
@@ -82,12 +90,13 @@ class WindowScreen {
     std::vector<uint32_t> firstChanging_, changing_;
 };
 
-// Which requests get a frame file under the limit described above.
+// Which requests get a frame file under the limit described above: exactly
+// min(maxFrames, requests) of them.
 struct FrameChoice {
     std::vector<bool> chosen; // per request
     int32_t files = 0;        // chosen requests
-    int32_t stride = 1;       // every stride-th request (1: all) and each click's last, or
-    int32_t clickStride = 0;  // when not 0: only the last of every clickStride-th click
+    bool byClick = false;     // fewer frames than clicks: only clicks' last requests chosen
+    size_t clicks = 0;        // clicks that made requests
 };
 FrameChoice ChooseFrames(const FillReport& report, int32_t maxFrames);
 
@@ -95,9 +104,9 @@ FrameChoice ChooseFrames(const FillReport& report, int32_t maxFrames);
 std::string FrameName(size_t request, size_t requests);
 
 struct FramesWritten {
-    int32_t files = 0;       // frame files, overview not counted
-    int32_t stride = 1;      // as FrameChoice
-    int32_t clickStride = 0; // as FrameChoice
+    int32_t files = 0;    // frame files, overview not counted
+    bool byClick = false; // as FrameChoice
+    size_t clicks = 0;    // as FrameChoice
 };
 
 // Writes the frames and the overview into `dir`, which should be PendingFrames::Folder();
@@ -106,23 +115,36 @@ bool WriteFrames(const std::string& dir, const WindowSamples& samples, const Fil
                  uint32_t paintColour, int32_t maxFrames, FramesWritten* written,
                  std::string* error, void (*afterFrame)(int32_t framesWritten) = nullptr);
 
-// The frames folder, prepared before the fill: Open() creates DIR (and any missing parents) and
-// an empty temporary folder in it, which fails early when DIR cannot be written. Commit()
-// removes the older frames from DIR (only names the frames take: frame-N.png, overview.png) and
-// moves the new ones in. Destroyed without Commit(), it
-// removes the temporary folder and every folder Open() created. Commit() on frames never
-// opened does nothing.
-class PendingFrames {
+// The frames folder, prepared before the fill and committed with the other outputs
+// (output_files.h). Open() creates DIR (and any missing parents) and in it an empty staging
+// folder of an unpredictable name, which fails early when DIR cannot be written; the frames
+// are written there. Ready() checks that every new frame's name in DIR is free or a file
+// (a folder of that name fails the run before anything is put in place). Commit() moves the
+// older frames aside (only names the frames take: frame-N.png, overview.png) and the new ones
+// in; Rollback() moves them back. Destroyed without a commit, it removes the staging folder
+// and every folder Open() created. Nothing to do for frames never opened.
+class PendingFrames : public StagedOutput {
   public:
+    PendingFrames() = default;
+    PendingFrames(const PendingFrames&) = delete;
+    PendingFrames& operator=(const PendingFrames&) = delete;
+    ~PendingFrames() override;
+
     bool Open(const std::string& dir, std::string* error);
-    const std::string& Folder() const { return temporary_; }
-    // `message` with the temporary folder's name replaced by DIR's: what the user named.
+    const std::string& Folder() const { return staging_; }
+    // `message` with the staging folder's name replaced by DIR's: what the user named.
     std::string InTermsOfFolder(const std::string& message) const;
-    bool Commit(std::string* error);
-    ~PendingFrames();
+
+    bool Ready(std::string* error) override;
+    bool Commit(std::string* error) override;
+    void Rollback() override;
+    void Finish() override;
 
   private:
-    std::string dir_, temporary_, created_; // created_: the outermost folder Open() made
+    std::string dir_, staging_, created_; // created_: the outermost folder Open() made
+    std::string aside_;                   // the older frames, kept for a rollback
+    std::vector<std::string> newNames_, oldNames_, movedIn_, movedAside_;
+    bool committed_ = false, finished_ = false;
 };
 
 #endif

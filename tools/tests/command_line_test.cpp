@@ -132,7 +132,7 @@ TEST_F(ToolCommandLine, FailedWritesNeverNameATemporary) {
         EXPECT_NE(run.err.find("cannot write '" + PathOf(extra.size() == 2 ? "out.png" : "frames")),
                   std::string::npos)
             << run.err;
-        EXPECT_EQ(run.err.find(".tmp-"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(".region_grow-"), std::string::npos) << run.err;
         EXPECT_EQ(FileNames(dir), (std::vector<std::string>{"big.png", "in.png"}));
     }
 }
@@ -194,12 +194,13 @@ TEST_F(ToolCommandLine, OutputsNamingOneFileAreRefusedUpFront) {
     fs::create_directories(dir / "frames");
     std::ofstream(PathOf("frames/frame-00001.png")) << "from an earlier run";
     fs::create_symlink("x.png", dir / "alias.png");
+    fs::create_symlink("x.webp", dir / "alias.webp");
     const std::vector<BadCase> cases = {
         {"-o and --record", {"-o", "x.png", "--record", "x.png"}, 2, "name the same file"},
         {"another spelling", {"-o", "x.png", "--before-after", "sub/../x.png"}, 2, "same file"},
         {"through a link", {"-o", "alias.png", "--record", "x.png"}, 2, "same file"},
         {"both standard output", {"-o", "-", "--record", "-"}, 2, "same file"},
-        {"the animation", {"-o", "x.png", "--animation", "alias.png"}, 2, "same file"},
+        {"the animation", {"-o", "x.webp", "--animation", "alias.webp"}, 2, "same file"},
         {"the overview", {"-o", "frames/overview.png", "--frames", "frames"}, 2, "--frames folder"},
         {"a frame",
          {"-o", "x.png", "--record", "frames/frame-7.png", "--frames", "frames"},
@@ -218,7 +219,7 @@ TEST_F(ToolCommandLine, OutputsNamingOneFileAreRefusedUpFront) {
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(FileNames(dir),
-                  (std::vector<std::string>{"alias.png", "frames", "in.png", "sub"}));
+                  (std::vector<std::string>{"alias.png", "alias.webp", "frames", "in.png", "sub"}));
         EXPECT_EQ(FileNames(dir / "frames"), (std::vector<std::string>{"frame-00001.png"}));
     }
     // A file of its own in the frames folder is fine.
@@ -292,10 +293,26 @@ class ToolInterrupted : public ToolCommandLine {
         return ready();
     }
 
+    // Staged files and folders with a name (unnamed ones have none to see).
     size_t TemporariesIn(const fs::path& where) const {
         size_t count = 0;
         for (const auto& entry : fs::recursive_directory_iterator(where))
-            count += entry.path().filename().string().find(".tmp-") != std::string::npos;
+            count += entry.path().filename().string().rfind(".region_grow-", 0) == 0;
+        return count;
+    }
+
+    // Staged files in `where` that process `pid` holds open, named or not (an unnamed one
+    // shows as "#NUMBER (deleted)").
+    size_t FilesHeldIn(pid_t pid, const fs::path& where) const {
+        size_t count = 0;
+        std::error_code ignored;
+        for (const auto& entry :
+             fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ignored)) {
+            std::string target = fs::read_symlink(entry.path(), ignored).string();
+            count += target.rfind(where.string() + "/", 0) == 0 &&
+                     (target.find("/.region_grow-") != std::string::npos ||
+                      target.find(" (deleted)") != std::string::npos);
+        }
         return count;
     }
 };
@@ -305,14 +322,14 @@ TEST_F(ToolInterrupted, BeforeTheFillSigintRemovesTemporaries) {
     ASSERT_EQ(mkfifo(PathOf("pipe").c_str(), 0600), 0);
     pid_t pid = Start(Args({"-o", PathOf("out.png"), "--record", PathOf("record.txt"),
                             "--before-after", PathOf("pipe")}));
-    ASSERT_TRUE(AwaitThat([&] { return TemporariesIn(dir) == 2; }));
+    ASSERT_TRUE(AwaitThat([&] { return FilesHeldIn(pid, dir) == 2; }));
     kill(pid, SIGINT);
     EXPECT_EQ(Finish(pid), 130);
     EXPECT_EQ(FileNames(dir), (std::vector<std::string>{"in.png", "pipe"}));
 }
 
-// Stopped after the frames are written, while the record goes into a FIFO whose reader does not
-// read: the result's temporary file, the temporary frames folder and the frames folders the run
+// Stopped when every file is complete and the record is being sent into a FIFO whose reader
+// does not read: the result's temporary file, the staged frames and the frames folders the run
 // created all go.
 TEST_F(ToolInterrupted, WhileWritingSigtermRemovesTemporariesAndNewFolders) {
     SavePicture("big.png", Uniform(300, 300, 0x00404040u));
@@ -327,7 +344,9 @@ TEST_F(ToolInterrupted, WhileWritingSigtermRemovesTemporariesAndNewFolders) {
         struct pollfd readable = {reader, POLLIN, 0};
         return poll(&readable, 1, 0) == 1 && (readable.revents & POLLIN);
     }));
-    EXPECT_EQ(TemporariesIn(dir), 3u); // out.png's, both.png's, the frames folder
+    // Every file is complete and named, the record is being sent: out.png's, both.png's,
+    // the staged frames.
+    EXPECT_EQ(TemporariesIn(dir), 3u);
     kill(pid, SIGTERM);
     EXPECT_EQ(Finish(pid), 143);
     close(reader);

@@ -4,15 +4,17 @@
 # paint the same pixels and request the same refresh rectangles: their --record files and
 # result pictures must be identical.
 #
-# usage: compare_native_windows.sh NATIVE_TOOL WINDOWS_TOOL PICTURE ARGS_FILE WORK_DIR RUNNER...
+# usage: compare_native_windows.sh NATIVE_TOOL WINDOWS_TOOL PICTURE ARGS_FILE RUNNER...
 #   ARGS_FILE holds the clicks and options (examples/demo-clicks.args); RUNNER is the command
-#   that runs a Windows program, windows_host/run_under_wine.sh with its prefix.
+#   that runs a Windows program, windows_host/run_under_wine.sh with its prefix. The files are
+#   made in a folder of this run's own under TMPDIR, removed when they agree and kept to look
+#   at when they do not.
 # Exit status: 0 identical, 1 different or a run failed, 77 skipped when the runner finds that
 # this machine cannot run Windows programs (the reason is printed).
 set -euo pipefail
 
-native=$1 windows=$2 picture=$3 argsFile=$4 work=$5
-shift 5
+native=$1 windows=$2 picture=$3 argsFile=$4
+shift 4
 runner=("$@")
 
 fail() {
@@ -23,8 +25,9 @@ fail() {
 [ -x "$native" ] || fail "no native region_grow at $native (build the default preset first)"
 [ -f "$windows" ] || fail "no Windows tool at $windows"
 
-rm -rf "$work"
-mkdir -p "$work"
+work=$(mktemp -d "${TMPDIR:-/tmp}/region_grow_compare.XXXXXX")
+keep=0 # set when the files show a difference
+trap '[ $keep = 1 ] || rm -rf "$work"' EXIT
 cp "$picture" "$work/picture.png"
 read -r -a clicks <"$argsFile"
 cd "$work" # the Windows run gets relative paths, which need no translation
@@ -41,16 +44,19 @@ VX_WINE_STARTED_LINE="usage:" "${runner[@]}" "$windows" --help >/dev/null || sta
 VX_WINE_STARTED_LINE="" "${runner[@]}" "$windows" picture.png "${clicks[@]}" \
     --record windows.txt -o windows.png || status=$?
 [ $status -eq 0 ] || {
-    echo "the Windows tool failed with status $status"
+    keep=1
+    echo "the Windows tool failed with status $status: $work"
     exit 1
 }
 
 cmp native.txt windows.txt || {
+    keep=1
     echo "records differ: $work/native.txt $work/windows.txt"
     diff native.txt windows.txt | head -20
     exit 1
 }
 cmp native.png windows.png || {
+    keep=1
     echo "result pictures differ: $work/native.png $work/windows.png"
     exit 1
 }

@@ -296,18 +296,20 @@ TEST_F(ToolPictures, ClicksApplyInOrderEachAsItsOwnOperation) {
 
 TEST_F(ToolPictures, ReportsWhichClickStoppedOnBufferOver) {
     SavePicture("in.png", Uniform(10, 10, 0x00404040u));
+    // Clicks off the diagonal, so that x and y swapped anywhere shows.
     ToolRun run =
-        Run({PathOf("in.png"), "1", "1", "2", "2", "3", "3", "--plugin", OVERFLOWING_PLUGIN_PATH,
+        Run({PathOf("in.png"), "1", "3", "2", "7", "3", "5", "--plugin", OVERFLOWING_PLUGIN_PATH,
              "--record", PathOf("record.txt"), "-o", PathOf("out.png")});
     // Its own status, so that scripts can tell; every output is still written.
     ASSERT_EQ(run.exitCode, 3) << run.err;
-    EXPECT_EQ(LoadPicture("out.png").pixels[11], Magenta);
+    EXPECT_EQ(LoadPicture("out.png").pixels[31], Magenta);
     EXPECT_NE(run.out.find("stopped on \"Buffer over\": yes (click 2)"), std::string::npos)
         << run.out;
-    EXPECT_EQ(ReadFile(dir / "record.txt"), "click 1 1\nrefresh 1 1 1 1\n"
-                                            "click 2 2\nrefresh 2 2 2 2\nmessage Buffer over|Err\n"
-                                            "click 3 3\nrefresh 3 3 3 3\nmessage Buffer over|Err\n"
-                                            "painted 3\n1 1\n2 2\n3 3\n");
+    // Painted pixels in row-major order: y 3, then 5, then 7.
+    EXPECT_EQ(ReadFile(dir / "record.txt"), "click 1 3\nrefresh 1 3 1 3\n"
+                                            "click 2 7\nrefresh 2 7 2 7\nmessage Buffer over|Err\n"
+                                            "click 3 5\nrefresh 3 5 3 5\nmessage Buffer over|Err\n"
+                                            "painted 3\n1 3\n3 5\n2 7\n");
 }
 
 // ---- Frames against the refresh requests the host receives -------------------------------------
@@ -423,21 +425,22 @@ TEST_F(ToolTest, FrameLimitIsKeptWithEachClicksLastAndSaysSo) {
     ASSERT_GT(perClick, 5);
     EXPECT_EQ(SummaryFigure(run.out, "refresh requests"), 2 * perClick);
 
-    // Requests are numbered from 1 over both clicks. Both clicks' last frames are kept; the
-    // three frames left go to every stride-th request. The older frame is gone.
-    const long long stride = (2 * perClick + 2) / 3;
-    std::vector<std::string> expected;
-    for (long long request = 1; request <= 2 * perClick; ++request)
-        if (request % stride == 0 || request % perClick == 0) {
-            char name[32];
-            snprintf(name, sizeof name, "frame-%05lld.png", request);
-            expected.push_back(name);
-        }
-    ASSERT_LE(expected.size(), 5u);
-    expected.push_back("overview.png");
-    EXPECT_EQ(FileNames(dir / "frames"), expected);
-    std::string said = "frames: " + std::to_string(expected.size() - 1) + " of " +
-                       std::to_string(2 * perClick) + " (stride " + std::to_string(stride);
+    // Requests are numbered from 1 over both clicks. Exactly five frames: both clicks' last
+    // ones, and three more from the first click's and the second's requests. The older frame
+    // is gone.
+    char firstLast[32], secondLast[32];
+    snprintf(firstLast, sizeof firstLast, "frame-%05lld.png", perClick);
+    snprintf(secondLast, sizeof secondLast, "frame-%05lld.png", 2 * perClick);
+    std::vector<std::string> names = FileNames(dir / "frames");
+    ASSERT_EQ(names.size(), 6u);
+    EXPECT_EQ(names.back(), "overview.png");
+    EXPECT_NE(std::find(names.begin(), names.end(), firstLast), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), secondLast), names.end());
+    EXPECT_EQ(std::find(names.begin(), names.end(), "frame-00099.png"), names.end());
+    // Spread: the first frame within the first click, before its last.
+    EXPECT_LT(names.front(), std::string(firstLast));
+    std::string said = "frames: 5 of " + std::to_string(2 * perClick) +
+                       " (each click's last, the rest spread evenly; at most 5)";
     EXPECT_NE(run.out.find(said), std::string::npos) << run.out;
 }
 
@@ -449,13 +452,40 @@ TEST_F(ToolTest, FrameLimitBelowTheClicksKeepsTheLastClicksFrame) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const long long requests = SummaryFigure(run.out, "refresh requests");
     ASSERT_EQ(requests % 3, 0);
-    // Three clicks, two frames: the last of clicks 1 and 3 (every second, counted back).
+    // Three clicks, two frames: the last of clicks 1 and 3, the first and the last.
     char first[32], last[32];
     snprintf(first, sizeof first, "frame-%05lld.png", requests / 3);
     snprintf(last, sizeof last, "frame-%05lld.png", requests);
     EXPECT_EQ(FileNames(dir / "frames"), (std::vector<std::string>{first, last, "overview.png"}));
-    EXPECT_NE(run.out.find("frames: 2 of " + std::to_string(requests)), std::string::npos)
+    EXPECT_NE(run.out.find("frames: 2 of " + std::to_string(requests) +
+                           " (the last of 2 of the 3 clicks"),
+              std::string::npos)
         << run.out;
+}
+
+// N frames means N (or every request, when there are fewer), with each click's last first.
+TEST(FrameChoice, WritesExactlyTheLimitWithEachClicksLastFirst) {
+    for (int32_t clicks : {1, 2, 5, 40})
+        for (int32_t perClick : {1, 3, 17, 200})
+            for (int32_t limit : {1, 2, 4, 5, 39, 199, 200, 1000}) {
+                SCOPED_TRACE(std::to_string(clicks) + " clicks of " + std::to_string(perClick) +
+                             ", at most " + std::to_string(limit));
+                FillReport report;
+                for (int32_t c = 0; c < clicks; ++c)
+                    for (int32_t r = 0; r < perClick; ++r)
+                        report.refreshes.push_back({0, 0, 0, 0, c});
+                const FrameChoice choice = ChooseFrames(report, limit);
+                const size_t requests = report.refreshes.size();
+                EXPECT_EQ(size_t(choice.files), std::min(size_t(limit), requests));
+                EXPECT_EQ(size_t(std::count(choice.chosen.begin(), choice.chosen.end(), true)),
+                          size_t(choice.files));
+                EXPECT_TRUE(choice.chosen.back()); // the last request of all
+                int32_t lastsChosen = 0;
+                for (int32_t c = 0; c < clicks; ++c)
+                    lastsChosen += choice.chosen[size_t((c + 1) * perClick - 1)];
+                EXPECT_EQ(lastsChosen, std::min(clicks, limit));
+                EXPECT_EQ(choice.byClick, clicks > limit);
+            }
 }
 
 TEST(FrameNames, SortInRequestOrderPastFiveDigits) {

@@ -1,11 +1,17 @@
 // tool_test_support.h - running region_grow as a user does, for the tool's tests: a separate
 // process per run, in a fresh folder per test, with pictures built in the test.
+//
+// Each test's folder is made by mkdtemp under TMPDIR (else /tmp), unique to the run, so that the
+// suites of two checkouts on one machine can run at once without touching each other's files;
+// it is removed when the test passes and kept, for a look, when it fails.
 #ifndef TOOLS_TESTS_TOOL_TEST_SUPPORT_H
 #define TOOLS_TESTS_TOOL_TEST_SUPPORT_H
 
 #include <gtest/gtest.h>
 
+#include <errno.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -75,16 +81,29 @@ inline void AppendBytes(void* context, void* data, int size) {
     bytes->append(static_cast<const char*>(data), size_t(size));
 }
 
+// A new folder of this run's own, named after the test: region_grow_SUITE_NAME_XXXXXX.
+inline fs::path UniqueTestFolder() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const char* base = getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/region_grow_" +
+                          info->test_suite_name() + "_" + info->name() + "_XXXXXX";
+    if (mkdtemp(&pattern[0]) == nullptr) {
+        ADD_FAILURE() << "mkdtemp " << pattern << ": " << strerror(errno);
+        return fs::path();
+    }
+    return fs::path(pattern);
+}
+
 class ToolTest : public ::testing::Test {
   protected:
     fs::path dir;
 
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::path(::testing::TempDir()) /
-              (std::string("region_grow_") + info->test_suite_name() + "_" + info->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+    void SetUp() override { dir = UniqueTestFolder(); }
+
+    void TearDown() override {
+        std::error_code ignored;
+        if (!HasFailure())
+            fs::remove_all(dir, ignored);
     }
 
     std::string PathOf(const std::string& name) const { return (dir / name).string(); }

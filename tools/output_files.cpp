@@ -1,0 +1,484 @@
+// The outputs' transaction, and PNG writing through stb_image_write (Debian's libstb-dev),
+// whose implementation for the whole tool is here.
+#include "output_files.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
+#include "interrupt_cleanup.h"
+#include "tool_options.h" // Quoted
+#include "utf8_files.h"
+
+namespace fs = std::filesystem;
+
+// The PNG rows are compressed by zlib at its fastest level, several times faster than stb's
+// own compressor on a big picture and with smaller files. Its stream depends only on the bytes
+// and zlib's version, so the native and the Windows builds (both zlib 1.2.13) write the same
+// files.
+static unsigned char* ZlibCompress(unsigned char* data, int length, int* outLength, int) {
+    uLongf size = compressBound(uLong(length));
+    unsigned char* stream = static_cast<unsigned char*>(malloc(size));
+    if (stream == nullptr || compress2(stream, &size, data, uLong(length), 1) != Z_OK) {
+        free(stream);
+        return nullptr;
+    }
+    *outLength = int(size);
+    return stream;
+}
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
+#define STBIW_ZLIB_COMPRESS ZlibCompress
+#include <stb_image_write.h>
+
+// ---- PNG encoding ------------------------------------------------------------------------------
+
+static void WriteToFile(void* context, void* data, int size) {
+    fwrite(data, 1, size_t(size), static_cast<FILE*>(context));
+}
+
+// Packs colour words into R, G, B (and A, with `channels` 4) bytes, from `words` to `bytes`,
+// which may be the same memory: each pixel's bytes end no later than its word, so no word is
+// overwritten before it is read.
+static void PackSamples(const uint32_t* words, size_t count, size_t channels,
+                        unsigned char* bytes) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t word = words[i];
+        unsigned char* p = bytes + channels * i;
+        p[0] = (word >> 16) & 0xFF;
+        p[1] = (word >> 8) & 0xFF;
+        p[2] = word & 0xFF;
+        if (channels == 4)
+            p[3] = (word >> 24) & 0xFF;
+    }
+}
+
+static bool EncodePng(FILE* file, int32_t width, int32_t height, int channels,
+                      const unsigned char* samples, const std::string& path, std::string* error) {
+    // One filter for every row, the average of left and up: on photographs as small as stb's
+    // choice per row, or smaller, and several times faster than trying all five per row. (The
+    // choice per row also sums a row's samples in an int, which overflows on very wide rows.)
+    stbi_write_force_png_filter = 3;
+    if (stbi_write_png_to_func(WriteToFile, file, width, height, channels, samples,
+                               width * channels) == 0) {
+        *error = "cannot write " + Quoted(path) + ": encoding failed";
+        return false;
+    }
+    return true;
+}
+
+static bool EncodePng(FILE* file, const RgbImage& image, const std::string& path,
+                      std::string* error) {
+    const size_t channels = image.hasAlpha ? 4 : 3;
+    std::vector<unsigned char> samples(image.pixels.size() * channels);
+    PackSamples(image.pixels.data(), image.pixels.size(), channels, samples.data());
+    return EncodePng(file, image.width, image.height, int(channels), samples.data(), path, error);
+}
+
+bool WriteNewPng(const std::string& path, const RgbImage& image, std::string* error) {
+    FILE* file = CreateNewUtf8(path);
+    if (file == nullptr) {
+        *error = "cannot write " + Quoted(path) + ": " + strerror(errno);
+        return false;
+    }
+    bool written = EncodePng(file, image, path, error);
+    bool flushed = !ferror(file);
+    flushed = fclose(file) == 0 && flushed;
+    if (written && !flushed)
+        *error = "cannot write " + Quoted(path) + ": " + strerror(errno);
+    return written && flushed;
+}
+
+bool SavePng(const std::string& path, const RgbImage& image, std::string* error) {
+    PendingFile pending;
+    return pending.Open(path, error) && pending.WritePng(image, error) &&
+           CommitTogether({&pending}, error);
+}
+
+// ---- Staging -----------------------------------------------------------------------------------
+
+static std::string FolderOf(const std::string& path) {
+    fs::path folder = PathFromUtf8(path).parent_path();
+    return folder.empty() ? std::string(".") : Utf8FromPath(folder);
+}
+
+static std::string Beside(const std::string& path, const std::string& name) {
+    return Utf8FromPath(PathFromUtf8(FolderOf(path)) / PathFromUtf8(name));
+}
+
+// A temporary name beside `path`: hidden, short and unguessable.
+static std::string TemporaryBeside(const std::string& path) {
+    return Beside(path, UnpredictableName(".region_grow-", ".tmp"));
+}
+
+#ifndef _WIN32
+// Whether unnamed files can be given a name later: linkat() reaches them through /proc.
+static bool CanNameUnnamedFiles() {
+    static const bool can = access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
+// An unnamed file in `folder`, for reading and writing, or null.
+static FILE* UnnamedFileIn(const std::string& folder) {
+#ifdef O_TMPFILE
+    if (CanNameUnnamedFiles()) {
+        int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            FILE* file = fdopen(fd, "w+b");
+            if (file == nullptr)
+                close(fd);
+            return file;
+        }
+    }
+#endif
+    (void)folder;
+    return nullptr;
+}
+#endif
+
+// A stream's staging: an unnamed file in the temporary folder, gone when closed.
+static FILE* AnonymousFile() {
+#ifdef _WIN32
+    // In the user's temporary folder (tmpfile() would use the drive's root, which users may
+    // not write), removed by the system when closed.
+    wchar_t folder[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    for (int attempt = 0; length > 0 && length <= MAX_PATH && attempt < 100; ++attempt) {
+        std::wstring name = std::wstring(folder, length) +
+                            PathFromUtf8(UnpredictableName("region_grow-", ".tmp")).wstring();
+        int fd = _wopen(name.c_str(),
+                        _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_TEMPORARY | _O_SHORT_LIVED,
+                        _S_IREAD | _S_IWRITE);
+        if (fd >= 0) {
+            FILE* file = _fdopen(fd, "w+b");
+            if (file == nullptr)
+                _close(fd);
+            return file;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    return tmpfile();
+#else
+    const char* folder = getenv("TMPDIR");
+    if (folder == nullptr || *folder == '\0')
+        folder = "/tmp";
+    if (FILE* file = UnnamedFileIn(folder))
+        return file;
+    std::string name = std::string(folder) + "/region_grow-XXXXXX";
+    int fd = mkstemp(&name[0]);
+    if (fd < 0)
+        return tmpfile();
+    unlink(name.c_str());
+    FILE* file = fdopen(fd, "w+b");
+    if (file == nullptr)
+        close(fd);
+    return file;
+#endif
+}
+
+// ---- PendingFile -------------------------------------------------------------------------------
+
+bool PendingFile::Failed(const std::string& reason, std::string* error) {
+    if (!failed_)
+        *error = "cannot write " + Quoted(given_) + ": " + reason;
+    failed_ = true;
+    return false;
+}
+
+bool PendingFile::Open(const std::string& given, std::string* error) {
+    OutputTarget target;
+    given_ = given;
+    return ResolveOutput(given, &target, error) && Open(given, target, error);
+}
+
+#ifndef _WIN32
+// A socket is written by connecting to it.
+static int ConnectTo(const std::string& path) {
+    sockaddr_un address;
+    memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    memcpy(address.sun_path, path.data(), path.size());
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        int reason = errno;
+        close(fd);
+        errno = reason;
+        return -1;
+    }
+    return fd;
+}
+#endif
+
+bool PendingFile::Open(const std::string& given, const OutputTarget& target, std::string* error) {
+    given_ = given;
+    target_ = target.path;
+    switch (target.kind) {
+    case OutputKind::Directory:
+        return Failed("it is a directory", error);
+    case OutputKind::Descriptor:
+        stream_ = true;
+        sendTo_ = target.descriptor;
+#ifdef _WIN32
+        _setmode(sendTo_, _O_BINARY); // the same bytes on every platform
+#endif
+        break;
+    case OutputKind::Stream: {
+        stream_ = true;
+#ifdef _WIN32
+        // Written straight into (a device such as NUL): there is no descriptor to send to.
+        file_ = OpenUtf8(target_, "wb");
+        if (file_ == nullptr)
+            return Failed(strerror(errno), error);
+        direct_ = true;
+        return true;
+#else
+        // Opened now, so that one nobody reads fails (or waits) before the work; never
+        // truncated: it is a device, a FIFO or a socket.
+        struct stat status;
+        if (stat(target_.c_str(), &status) == 0 && S_ISSOCK(status.st_mode))
+            sendTo_ = ConnectTo(target_);
+        else
+            sendTo_ = open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (sendTo_ < 0)
+            return Failed(strerror(errno), error);
+        ownsSendTo_ = true;
+        break;
+#endif
+    }
+    case OutputKind::File:
+        return OpenStaging(error);
+    }
+    file_ = AnonymousFile();
+    if (file_ == nullptr)
+        return Failed(std::string("no temporary file: ") + strerror(errno), error);
+    return true;
+}
+
+bool PendingFile::OpenStaging(std::string* error) {
+#ifndef _WIN32
+    file_ = UnnamedFileIn(FolderOf(target_));
+    if (file_ != nullptr) {
+        unnamed_ = true;
+        return true;
+    }
+    if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS)
+        return Failed(strerror(errno), error);
+#endif
+    // Created and registered as one step, so that an interruption finds it either way. A name
+    // taken (by chance or planted) is never opened: another is drawn.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        CleanupHold hold;
+        std::string name = TemporaryBeside(target_);
+        file_ = CreateNewUtf8(name);
+        if (file_ != nullptr) {
+            temporary_ = name;
+            RegisterTemporary(name);
+            return true;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    return Failed(strerror(errno), error);
+}
+
+bool PendingFile::WritePng(const RgbImage& image, std::string* error) {
+    if (failed_ || !EncodePng(file_, image, given_, error))
+        failed_ = true;
+    return !failed_;
+}
+
+bool PendingFile::WritePng(RgbImage&& image, std::string* error) {
+    const size_t channels = image.hasAlpha ? 4 : 3;
+    std::vector<uint32_t> pixels = std::move(image.pixels);
+    unsigned char* samples = reinterpret_cast<unsigned char*>(pixels.data());
+    PackSamples(pixels.data(), pixels.size(), channels, samples);
+    if (failed_ ||
+        !EncodePng(file_, image.width, image.height, int(channels), samples, given_, error))
+        failed_ = true;
+    return !failed_;
+}
+
+bool PendingFile::Ready(std::string* error) {
+    if (failed_)
+        return false;
+    if (file_ == nullptr)
+        return true;
+    if (fflush(file_) != 0 || ferror(file_))
+        return Failed(strerror(errno != 0 ? errno : EIO), error);
+    if (stream_)
+        return true; // read back by Send()
+#ifndef _WIN32
+    if (unnamed_) {
+        // Complete: now it gets a name, beside the target, registered as one step with it.
+        const std::string self = "/proc/self/fd/" + std::to_string(fileno(file_));
+        for (int attempt = 0; attempt < 100 && temporary_.empty(); ++attempt) {
+            CleanupHold hold;
+            std::string name = TemporaryBeside(target_);
+            if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                temporary_ = name;
+                RegisterTemporary(name);
+            } else if (errno != EEXIST) {
+                return Failed(strerror(errno), error);
+            }
+        }
+        if (temporary_.empty())
+            return Failed(strerror(EEXIST), error);
+    }
+#endif
+    FILE* file = file_;
+    file_ = nullptr;
+    if (fclose(file) != 0)
+        return Failed(strerror(errno), error);
+    return true;
+}
+
+bool PendingFile::Send(std::string* error) {
+    if (!stream_ || file_ == nullptr)
+        return true;
+    if (direct_) {
+        FILE* file = file_;
+        file_ = nullptr;
+        return fclose(file) == 0 || Failed(strerror(errno), error);
+    }
+    rewind(file_);
+    char buffer[1 << 16];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file_)) > 0) {
+        for (size_t sent = 0; sent < got;) {
+#ifdef _WIN32
+            int n = _write(sendTo_, buffer + sent, unsigned(got - sent));
+#else
+            ssize_t n = write(sendTo_, buffer + sent, got - sent);
+            if (n < 0 && errno == EINTR)
+                continue;
+#endif
+            if (n <= 0)
+                return Failed(strerror(n < 0 ? errno : EIO), error);
+            sent += size_t(n);
+        }
+    }
+    if (ferror(file_))
+        return Failed(strerror(errno), error);
+    fclose(file_);
+    file_ = nullptr;
+#ifndef _WIN32
+    if (ownsSendTo_) {
+        ownsSendTo_ = false;
+        if (close(sendTo_) != 0 && errno != EINTR)
+            return Failed(strerror(errno), error);
+    }
+#endif
+    return true;
+}
+
+bool PendingFile::Commit(std::string* error) {
+    if (stream_ || temporary_.empty())
+        return true;
+    std::error_code failure;
+    const fs::path target = PathFromUtf8(target_), temporary = PathFromUtf8(temporary_);
+    // A replaced file keeps its permissions, and is kept under a second name until every
+    // output is in place.
+    fs::file_status previous = fs::symlink_status(target, failure);
+    hadTarget_ = fs::exists(previous);
+    if (fs::is_regular_file(previous)) {
+        fs::permissions(temporary, previous.permissions(), failure);
+        for (int attempt = 0; attempt < 100 && kept_.empty(); ++attempt) {
+            std::string name = TemporaryBeside(target_);
+            fs::create_hard_link(target, PathFromUtf8(name), failure);
+            if (!failure)
+                kept_ = name;
+            else if (failure != std::errc::file_exists)
+                break; // a file system without hard links: no rollback for this one
+        }
+    }
+    fs::rename(temporary, target, failure);
+    if (failure) {
+        Finish();
+        return Failed(failure.message(), error);
+    }
+    UnregisterTemporary(temporary_);
+    temporary_.clear();
+    committed_ = true;
+    return true;
+}
+
+void PendingFile::Rollback() {
+    if (!committed_)
+        return;
+    std::error_code ignored;
+    if (!kept_.empty())
+        fs::rename(PathFromUtf8(kept_), PathFromUtf8(target_), ignored);
+    else if (!hadTarget_)
+        fs::remove(PathFromUtf8(target_), ignored);
+    kept_.clear();
+    committed_ = false;
+}
+
+void PendingFile::Finish() {
+    if (!kept_.empty())
+        RemoveUtf8(kept_);
+    kept_.clear();
+}
+
+PendingFile::~PendingFile() {
+    if (file_ != nullptr)
+        fclose(file_);
+#ifndef _WIN32
+    if (ownsSendTo_)
+        close(sendTo_);
+#endif
+    Finish();
+    if (!temporary_.empty()) {
+        CleanupHold hold;
+        RemoveUtf8(temporary_);
+        UnregisterTemporary(temporary_);
+    }
+}
+
+// ---- Together ----------------------------------------------------------------------------------
+
+bool CommitTogether(const std::vector<StagedOutput*>& outputs, std::string* error) {
+    for (StagedOutput* output : outputs)
+        if (output != nullptr && !output->Ready(error))
+            return false;
+    for (StagedOutput* output : outputs)
+        if (output != nullptr && !output->Send(error))
+            return false;
+    CleanupHold hold;
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        if (outputs[i] == nullptr || outputs[i]->Commit(error))
+            continue;
+        for (size_t j = i; j-- > 0;)
+            if (outputs[j] != nullptr)
+                outputs[j]->Rollback();
+        for (StagedOutput* output : outputs)
+            if (output != nullptr)
+                output->Finish();
+        return false;
+    }
+    for (StagedOutput* output : outputs)
+        if (output != nullptr)
+            output->Finish();
+    return true;
+}

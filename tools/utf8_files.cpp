@@ -1,0 +1,118 @@
+#include "utf8_files.h"
+
+#include <errno.h>
+#include <fcntl.h>
+
+#include <chrono>
+#include <random>
+
+#ifdef _WIN32
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+fs::path PathFromUtf8(const std::string& name) {
+    return fs::u8path(name);
+}
+
+std::string Utf8FromPath(const fs::path& path) {
+    return path.u8string();
+}
+
+#ifdef _WIN32
+
+static std::wstring Wide(const std::string& text) {
+    if (text.empty())
+        return std::wstring();
+    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(size_t(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &wide[0], length);
+    return wide;
+}
+
+static std::string Narrow(const wchar_t* text) {
+    int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1)
+        return std::string();
+    std::string narrow(size_t(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &narrow[0], length, nullptr, nullptr);
+    narrow.resize(size_t(length - 1));
+    return narrow;
+}
+
+FILE* OpenUtf8(const std::string& name, const char* mode) {
+    return _wfopen(Wide(name).c_str(), Wide(mode).c_str());
+}
+
+FILE* CreateNewUtf8(const std::string& name) {
+    int fd = _wopen(Wide(name).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+                    _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return nullptr;
+    FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr)
+        _close(fd);
+    return file;
+}
+
+bool RemoveUtf8(const std::string& name) {
+    return _wremove(Wide(name).c_str()) == 0;
+}
+
+std::vector<std::string> Utf8Arguments(int, char**) {
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; wide != nullptr && i < count; ++i)
+        args.push_back(Narrow(wide[i]));
+    LocalFree(wide);
+    return args;
+}
+
+#else
+
+FILE* OpenUtf8(const std::string& name, const char* mode) {
+    return fopen(name.c_str(), mode);
+}
+
+FILE* CreateNewUtf8(const std::string& name) {
+    // O_EXCL with O_CREAT also refuses a symbolic link, dangling or not.
+    int fd = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0)
+        return nullptr;
+    FILE* file = fdopen(fd, "wb");
+    if (file == nullptr)
+        close(fd);
+    return file;
+}
+
+bool RemoveUtf8(const std::string& name) {
+    return remove(name.c_str()) == 0;
+}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+#endif
+
+std::string UnpredictableName(const std::string& prefix, const std::string& suffix) {
+    static const char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    // The system's random source, mixed with the clock in case a platform's is weak.
+    static std::mt19937_64 generator = [] {
+        std::random_device device;
+        std::seed_seq seed{device(), device(), device(), device(),
+                           unsigned(std::chrono::steady_clock::now().time_since_epoch().count())};
+        return std::mt19937_64(seed);
+    }();
+    std::string name = prefix;
+    for (int i = 0; i < 12; ++i)
+        name += Letters[generator() % (sizeof Letters - 1)];
+    return name + suffix;
+}
