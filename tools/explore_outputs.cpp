@@ -58,7 +58,7 @@ bool WriteToleranceMap(FILE* file, const Exploration& exploration, const std::st
     WriteChunk(file, "IHDR", header, sizeof header);
 
     z_stream stream = {};
-    if (deflateInit(&stream, 6) != Z_OK) {
+    if (deflateInit(&stream, 1) != Z_OK) {
         *error = "cannot write " + Quoted(path) + ": compression failed to start";
         return false;
     }

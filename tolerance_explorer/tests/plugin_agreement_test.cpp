@@ -197,6 +197,53 @@ TEST(ExplorerAgreesWithPlugin, PhotographBackgroundAndCheek) {
     CompareClicks(PhotographCrop(360, 80, 90, 70), {{70, 40}, {0, 69}}, {"255", "30", "abc"});
 }
 
+// Many small pictures of every shape from 1 x 1, with few colours or random ones, drawn flags
+// anywhere (the seed's included) and seed tolerances from -2 to 300: a few steps each, against
+// the plug-in. The smallest scratch the pass is given runs out on most of them, so its
+// recovery is exercised as often as its queue.
+TEST(ExplorerAgreesWithPlugin, ManySmallRandomPictures) {
+    ASSERT_NE(Plugin().drawIt, nullptr);
+    SimulatedHost host;
+    host.logging = false;
+    host.MakeCurrent();
+    uint32_t state = 2024;
+    auto next = [&state](uint32_t below) {
+        state = Mix(state + 0x9E3779B9u);
+        return state % below;
+    };
+    for (int round = 0; round < 400; ++round) {
+        Picture picture = Blank(int32_t(1 + next(24)), int32_t(1 + next(24)));
+        const uint32_t palette[4] = {next(1u << 24), next(1u << 24), next(1u << 24),
+                                     next(1u << 24)};
+        const bool fewColours = next(2) == 0;
+        for (size_t i = 0; i < picture.colours.size(); ++i) {
+            uint32_t base = fewColours ? palette[next(4)] : next(1u << 24);
+            picture.colours[i] = base | next(256) << 24;
+            picture.mask[i] = next(8) == 0 ? 0x40 : uint8_t(next(0x40));
+        }
+        const Click click = {int32_t(next(uint32_t(picture.width))),
+                             int32_t(next(uint32_t(picture.height)))};
+        const int32_t seedTolerance = int32_t(next(303)) - 2;
+        uint32_t curve[StepCount];
+        std::vector<uint16_t> map = JoinMap(picture, click, seedTolerance, curve);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const int32_t step = int32_t(next(303)) - 2;
+            host.Load(picture.width, picture.height, std::vector<uint32_t>(picture.colours));
+            host.mask = picture.mask;
+            host.SetTolerances(std::to_string(step), std::to_string(seedTolerance));
+            Plugin().drawIt(host.View(), click.x, click.y, 0);
+            const size_t seed = size_t(click.y) * size_t(picture.width) + size_t(click.x);
+            for (size_t i = 0; i < map.size(); ++i) {
+                const bool expected = step < 0 ? i == seed : map[i] <= (step > 255 ? 255 : step);
+                ASSERT_EQ(host.paintCount[i] != 0, expected)
+                    << "round " << round << ", " << picture.width << "x" << picture.height
+                    << ", click " << click.x << "," << click.y << ", seed tolerance "
+                    << seedTolerance << ", step " << step << ", pixel " << i;
+            }
+        }
+    }
+}
+
 // A click the fill would not paint at, or too little scratch, is refused before anything is
 // written.
 TEST(ExplorerPass, RefusesWhatItCannotDo) {
