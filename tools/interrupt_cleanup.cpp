@@ -103,3 +103,7 @@ void UnregisterTemporary(const std::string& path) {
     CleanupHold hold;
     TheRegistry().paths.erase(path);
 }
+
+void ExitRemovingTemporaries(int status) {
+    RemoveTemporariesAndExit(status);
+}

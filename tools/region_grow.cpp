@@ -27,6 +27,8 @@
 #include "fill_run.h"
 #include "image_files.h"
 #include "interrupt_cleanup.h"
+#include "memory_exhaustion.h"
+#include "picture_input.h"
 #include "progress.h"
 #include "simulated_host/plugin_loader.h"
 #include "simulated_host/simulated_host.h"
@@ -71,22 +73,46 @@ static std::string DefaultPluginPath() {
     return beside.string();
 }
 
-// The flags each click starts from; left empty (all clear) without --drawn.
-static bool LoadDrawnMask(const ToolOptions& options, const RgbImage& image,
-                          std::vector<uint8_t>* mask, std::string* error) {
+// Opens the input and, with --drawn, the mask, and checks from their headers alone, before any
+// decoding, the pixel limit, the clicks and the mask's size. Returns the exit status of a
+// failure (0 when all is well), with the message in *error.
+static int CheckPicturesBeforeDecoding(const ToolOptions& options, PictureReader* input,
+                                       PictureReader* mask, std::string* error) {
+    if (!input->Open(options.inputPath, error) ||
+        !CheckPictureSize(options.inputPath, input->Header(), options.maxPixels, error))
+        return 1;
+    const int64_t width = input->Header().width, height = input->Header().height;
+    for (const Click& click : options.clicks)
+        if (click.x < 0 || click.y < 0 || click.x >= width || click.y >= height) {
+            *error = "click " + std::to_string(click.x) + " " + std::to_string(click.y) +
+                     " lies outside the " + std::to_string(width) + "x" + std::to_string(height) +
+                     " picture";
+            return 2;
+        }
     if (options.drawnMaskPath.empty())
-        return true;
-    mask->assign(image.pixels.size(), 0);
-    RgbImage picture;
-    if (!ReadPicture(options.drawnMaskPath, &picture, error, options.maxPixels))
-        return false;
-    if (picture.width != image.width || picture.height != image.height) {
+        return 0;
+    if (!mask->Open(options.drawnMaskPath, error) ||
+        !CheckPictureSize(options.drawnMaskPath, mask->Header(), options.maxPixels, error))
+        return 1;
+    if (mask->Header().width != width || mask->Header().height != height) {
         *error = "drawn mask " + Quoted(options.drawnMaskPath) + " is " +
-                 std::to_string(picture.width) + "x" + std::to_string(picture.height) +
-                 ", the picture " + std::to_string(image.width) + "x" +
-                 std::to_string(image.height);
-        return false;
+                 std::to_string(mask->Header().width) + "x" +
+                 std::to_string(mask->Header().height) + ", the picture " + std::to_string(width) +
+                 "x" + std::to_string(height);
+        return 1;
     }
+    return 0;
+}
+
+// The flags each click starts from; left empty (all clear) without --drawn.
+static bool LoadDrawnMask(PictureReader* maskFile, const RgbImage& image,
+                          std::vector<uint8_t>* mask, std::string* error) {
+    if (maskFile->Header().width == 0)
+        return true;
+    RgbImage picture;
+    if (!maskFile->Decode(&picture, error))
+        return false;
+    mask->assign(image.pixels.size(), 0);
     for (size_t i = 0; i < picture.pixels.size(); ++i)
         if ((picture.pixels[i] & ~OpaqueAlpha) != 0) // not black, whatever its alpha
             (*mask)[i] = MaskDrawnBit;
@@ -190,16 +216,13 @@ int main(int argc, char** argv) {
     if (!options.animationPath.empty() && !AnimationAvailable())
         return Fail(1, "--animation: animated pictures are not available in this build");
 
+    PictureReader inputFile, maskFile;
+    if (int status = CheckPicturesBeforeDecoding(options, &inputFile, &maskFile, &error))
+        return Fail(status, error);
+    ExitCleanlyWhenMemoryRunsOut(ProgramName, inputFile.Header().width, inputFile.Header().height);
     RgbImage input;
-    if (!ReadPicture(options.inputPath, &input, &error, options.maxPixels))
-        return Fail(1, error);
-    for (const Click& click : options.clicks)
-        if (click.x < 0 || click.y < 0 || click.x >= input.width || click.y >= input.height)
-            return Fail(2, "click " + std::to_string(click.x) + " " + std::to_string(click.y) +
-                               " lies outside the " + std::to_string(input.width) + "x" +
-                               std::to_string(input.height) + " picture");
     std::vector<uint8_t> startMask;
-    if (!LoadDrawnMask(options, input, &startMask, &error))
+    if (!inputFile.Decode(&input, &error) || !LoadDrawnMask(&maskFile, input, &startMask, &error))
         return Fail(1, error);
     // Every output is opened before the work, so that one that cannot be written fails early.
     PendingFile output, record, beforeAfter, animation;

@@ -1,0 +1,88 @@
+// Whether a JPEG is whole: its segments and entropy-coded data followed, marker by marker, up
+// to the end-of-image marker. The decoder fills a cut scan with grey instead of failing, so a
+// cut file is found here, before it is decoded.
+#include <memory>
+
+#include "picture_formats.h"
+
+namespace {
+
+// The source's bytes through a buffer, one at a time.
+class Bytes {
+  public:
+    explicit Bytes(PictureSource* source) : source_(source) {}
+    bool Next(unsigned* byte) {
+        if (at_ == end_) {
+            at_ = 0;
+            end_ = source_->Read(buffer_, sizeof buffer_);
+            if (end_ == 0)
+                return false;
+        }
+        *byte = buffer_[at_++];
+        return true;
+    }
+    bool Skip(int64_t count) {
+        const int64_t buffered = int64_t(end_ - at_);
+        if (count <= buffered) {
+            at_ += size_t(count);
+            return true;
+        }
+        at_ = end_ = 0;
+        return source_->Skip(count - buffered);
+    }
+
+  private:
+    PictureSource* source_;
+    unsigned char buffer_[1 << 16];
+    size_t at_ = 0, end_ = 0;
+};
+
+} // namespace
+
+bool JpegIsWhole(PictureSource* source, std::string* reason) {
+    *reason = "damaged JPEG: the file ends before its end-of-image marker";
+    if (!source->Seek(2))
+        return false;
+    std::unique_ptr<Bytes> bytes(new Bytes(source));
+    unsigned byte = 0;
+    bool haveMarker = false; // the entropy-coded data ended on a marker, already read
+    for (;;) {
+        if (!haveMarker) {
+            if (!bytes->Next(&byte))
+                return false;
+            if (byte != 0xFF) {
+                *reason = "damaged JPEG: no marker where one belongs";
+                return false;
+            }
+            do
+                if (!bytes->Next(&byte))
+                    return false;
+            while (byte == 0xFF);
+        }
+        haveMarker = false;
+        if (byte == 0xD9)
+            return true;
+        if (byte == 0x01 || (byte >= 0xD0 && byte <= 0xD7))
+            continue;
+        unsigned high, low;
+        if (!bytes->Next(&high) || !bytes->Next(&low) || !bytes->Skip(int64_t(high << 8 | low) - 2))
+            return false;
+        if (byte != 0xDA)
+            continue;
+        // Entropy-coded data: it ends at the first 0xFF followed by a marker other than a
+        // stuffed zero or a restart.
+        for (;;) {
+            if (!bytes->Next(&byte))
+                return false;
+            if (byte != 0xFF)
+                continue;
+            do
+                if (!bytes->Next(&byte))
+                    return false;
+            while (byte == 0xFF);
+            if (byte != 0x00 && !(byte >= 0xD0 && byte <= 0xD7))
+                break;
+        }
+        haveMarker = true;
+    }
+}
