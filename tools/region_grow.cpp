@@ -141,11 +141,11 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
     int32_t overflow = FirstBufferOverClick(report);
     char line[512];
     snprintf(line, sizeof line,
-             "%zu click%s, %llu pixels painted, %llu expansions, %zu refresh requests, "
+             "%zu click%s, %llu pixels painted, %llu expansions, %llu refresh requests, "
              "stopped on \"Buffer over\": %s, %.1f ms",
              options.clicks.size(), options.clicks.size() == 1 ? "" : "s",
              (unsigned long long)report.paintedPixels, (unsigned long long)report.expansions,
-             report.refreshes.size(),
+             (unsigned long long)report.refreshCount,
              overflow < 0 ? "no" : ("yes (click " + std::to_string(overflow + 1) + ")").c_str(),
              report.seconds * 1000.0);
     std::string text = line;
@@ -153,11 +153,11 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
     if (frames != nullptr) {
         text += "; frames: " + std::to_string(frames->files);
         if (frames->clickStride > 0)
-            text += " of " + std::to_string(report.refreshes.size()) + " (the last of every " +
+            text += " of " + std::to_string(report.refreshCount) + " (the last of every " +
                     std::to_string(frames->clickStride) + "th click, at most " +
                     std::to_string(options.maxFrames) + ")";
         else if (frames->stride > 1)
-            text += " of " + std::to_string(report.refreshes.size()) + " (stride " +
+            text += " of " + std::to_string(report.refreshCount) + " (stride " +
                     std::to_string(frames->stride) + ", plus each click's last, at most " +
                     std::to_string(options.maxFrames) + ")";
         text += " in " + options.framesDir;
@@ -264,6 +264,7 @@ int main(int argc, char** argv) {
     host.paintColour |= hasAlpha ? OpaqueAlpha : 0;
     FillReport report;
     report.keepEpochs = window;
+    report.keepRefreshes = window || !options.recordPath.empty();
     ProgressStart(ProgramName.c_str(), options.clicks.size());
     RunClicks(&host, plugin, options.clicks, startMask, &report, ProgressClicksDone);
     RgbImage result;
