@@ -139,10 +139,10 @@ bool ReadPngHeader(PictureSource* source, PictureHeader* header, PngLayout* layo
         *reason = "damaged PNG: a palette picture without a palette";
         return false;
     }
-    // Indices past the palette are black; opaque unless the picture has transparency.
+    // Without transparency, colour words carry no alpha. Indices past the palette are black.
     if (layout->colourType == 3 && !transparency)
         for (uint32_t& colour : layout->palette)
-            colour |= 0xFF000000u;
+            colour &= 0x00FFFFFFu;
     const int samples = PngSamplesPerPixel(layout->colourType);
     header->channels = layout->colourType == 3 ? 3 : samples;
     if (transparency && (header->channels == 1 || header->channels == 3))
