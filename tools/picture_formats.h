@@ -20,6 +20,7 @@ struct PngLayout {
     int paletteSize = 0;
     bool transparencyKey = false; // grey or colour: samples equal to the key are transparent
     uint16_t key[3] = {};
+    std::string damage; // why the chunks before the image data cannot be decoded, if they cannot
 };
 
 // Each reads its format's header from the start of `source`, whose first bytes carry that

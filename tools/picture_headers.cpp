@@ -78,35 +78,37 @@ bool ReadPngHeader(PictureSource* source, PictureHeader* header, PngLayout* layo
     }
     layout->interlaced = bytes[28] == 1;
 
-    // The chunks up to the image data: the palette and the transparency, if any.
+    // The chunks up to the image data: the palette and the transparency, if any. A file that
+    // ends before its data is damaged, but its header measures it: that is said on decoding,
+    // after the size has been checked.
     bool transparency = false;
     for (;;) {
         unsigned char chunk[8];
         const int64_t at = source->position;
         if (source->Read(chunk, 8) != 8) {
-            *reason = "damaged PNG: the file ends before its image data";
-            return false;
+            layout->damage = "damaged PNG: the file ends before its image data";
+            break;
         }
         const uint32_t length = BigEndian32(chunk);
         if (length > INT32_MAX) {
-            *reason = "damaged PNG: a chunk of " + std::to_string(length) + " bytes";
-            return false;
+            layout->damage = "damaged PNG: a chunk of " + std::to_string(length) + " bytes";
+            break;
         }
         if (memcmp(chunk + 4, "IDAT", 4) == 0) {
             layout->firstDataChunk = at;
             break;
         }
         if (memcmp(chunk + 4, "IEND", 4) == 0) {
-            *reason = "damaged PNG: it has no image data";
-            return false;
+            layout->damage = "damaged PNG: it has no image data";
+            break;
         }
         unsigned char data[768];
         const bool palette = memcmp(chunk + 4, "PLTE", 4) == 0;
         const bool trns = memcmp(chunk + 4, "tRNS", 4) == 0;
         if ((palette || trns) && length <= sizeof data) {
             if (source->Read(data, length) != length) {
-                *reason = "damaged PNG: the file ends before its image data";
-                return false;
+                layout->damage = "damaged PNG: the file ends before its image data";
+                break;
             }
             if (palette) {
                 layout->paletteSize = int(length / 3);
@@ -127,18 +129,16 @@ bool ReadPngHeader(PictureSource* source, PictureHeader* header, PngLayout* layo
                     layout->key[c] = uint16_t(BigEndian16(data + 2 * c));
             }
             if (!source->Skip(4)) { // CRC
-                *reason = "damaged PNG: the file ends before its image data";
-                return false;
+                layout->damage = "damaged PNG: the file ends before its image data";
+                break;
             }
         } else if (!source->Skip(int64_t(length) + 4)) {
-            *reason = "damaged PNG: the file ends before its image data";
-            return false;
+            layout->damage = "damaged PNG: the file ends before its image data";
+            break;
         }
     }
-    if (layout->colourType == 3 && layout->paletteSize == 0) {
-        *reason = "damaged PNG: a palette picture without a palette";
-        return false;
-    }
+    if (layout->colourType == 3 && layout->paletteSize == 0 && layout->damage.empty())
+        layout->damage = "damaged PNG: a palette picture without a palette";
     // Without transparency, colour words carry no alpha. Indices past the palette are black.
     if (layout->colourType == 3 && !transparency)
         for (uint32_t& colour : layout->palette)

@@ -130,11 +130,6 @@ bool PictureReader::Open(const std::string& path, std::string* error) {
         read = ReadJpegHeader(source_.get(), &header_, &reason);
     } else if (got >= 2 && signature[0] == 'B' && signature[1] == 'M') {
         read = ReadBmpHeader(source_.get(), &header_, &bmpBytes_, &reason);
-        if (read && source_->regular && bmpBytes_ > source_->size) {
-            read = false;
-            reason = "damaged BMP: the file has " + std::to_string(source_->size) +
-                     " bytes, its header needs " + std::to_string(bmpBytes_);
-        }
     } else {
         return Refuse("not a PNG, JPEG or BMP picture", error);
     }
@@ -178,7 +173,12 @@ bool PictureReader::Decode(RgbImage* image, std::string* error) {
     unsigned char* samples = nullptr;
     try {
         if (header_.format == PictureFormat::Bmp && !source_->HasBytes(bmpBytes_)) {
-            reason = "damaged BMP: the file ends before its pixels do";
+            reason =
+                "damaged BMP: the file ends at byte " +
+                std::to_string(source_->regular ? source_->size : int64_t(source_->kept.size())) +
+                ", its pixels at byte " + std::to_string(bmpBytes_);
+        } else if (header_.format == PictureFormat::Png && !png_->damage.empty()) {
+            reason = png_->damage;
         } else if (header_.format == PictureFormat::Jpeg && !JpegIsWhole(source_.get(), &reason)) {
         } else if (header_.format == PictureFormat::Png) {
             image->pixels.resize(size_t(header_.Pixels()));
