@@ -2,6 +2,7 @@
 // to the end-of-image marker. The decoder fills a cut scan with grey instead of failing, so a
 // cut file is found here, before it is decoded.
 #include <memory>
+#include <vector>
 
 #include "picture_formats.h"
 
@@ -39,6 +40,21 @@ class Bytes {
 
 } // namespace
 
+bool HuffmanTablesValid(const unsigned char* data, size_t length) {
+    size_t at = 0;
+    while (at < length) {
+        if (length - at < 17 || (data[at] >> 4) > 1 || (data[at] & 15) > 3)
+            return false;
+        size_t codes = 0;
+        for (int i = 1; i <= 16; ++i)
+            codes += data[at + size_t(i)];
+        if (codes > 256 || length - at - 17 < codes)
+            return false;
+        at += 17 + codes;
+    }
+    return true;
+}
+
 bool JpegIsWhole(PictureSource* source, std::string* reason) {
     *reason = "damaged JPEG: the file ends before its end-of-image marker";
     if (!source->Seek(2))
@@ -65,8 +81,27 @@ bool JpegIsWhole(PictureSource* source, std::string* reason) {
         if (byte == 0x01 || (byte >= 0xD0 && byte <= 0xD7))
             continue;
         unsigned high, low;
-        if (!bytes->Next(&high) || !bytes->Next(&low) || !bytes->Skip(int64_t(high << 8 | low) - 2))
+        if (!bytes->Next(&high) || !bytes->Next(&low))
             return false;
+        if ((high << 8 | low) < 2) {
+            *reason = "damaged JPEG: a segment of " + std::to_string(high << 8 | low) + " bytes";
+            return false;
+        }
+        const size_t length = (high << 8 | low) - 2;
+        if (byte == 0xC4) {
+            std::vector<unsigned char> tables(length);
+            for (unsigned char& b : tables) {
+                if (!bytes->Next(&high))
+                    return false;
+                b = (unsigned char)high;
+            }
+            if (!HuffmanTablesValid(tables.data(), length)) {
+                *reason = "damaged JPEG: a malformed Huffman table";
+                return false;
+            }
+        } else if (!bytes->Skip(int64_t(length))) {
+            return false;
+        }
         if (byte != 0xDA)
             continue;
         // Entropy-coded data: it ends at the first 0xFF followed by a marker other than a

@@ -9,10 +9,16 @@
 #ifndef TOOLS_MEMORY_EXHAUSTION_H
 #define TOOLS_MEMORY_EXHAUSTION_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <string>
 
 void ExitCleanlyWhenMemoryRunsOut(const std::string& program, int64_t width, int64_t height);
+
+// malloc and realloc for C code (the PNG encoder, zlib's buffers): when they fail, the run ends
+// as above once ExitCleanlyWhenMemoryRunsOut() has been called; before, they return null.
+void* AllocateOrExit(size_t size);
+void* ReallocateOrExit(void* pointer, size_t size);
 
 #endif

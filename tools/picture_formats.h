@@ -35,8 +35,13 @@ bool ReadBmpHeader(PictureSource* source, PictureHeader* header, int64_t* bytesN
 bool DecodePng(PictureSource* source, const PngLayout& layout, RgbImage* image,
                std::string* reason);
 
+// Whether a JPEG's Huffman table segment (its data, after the length) holds well-formed tables:
+// each of at most 256 codes, the values there. The decoder trusts the counts and would write
+// past its tables.
+bool HuffmanTablesValid(const unsigned char* data, size_t length);
+
 // Walks a JPEG's segments and entropy-coded data from the start to its end-of-image marker:
-// false when the file ends before it (a cut file).
+// false when the file ends before it (a cut file) or a Huffman table is malformed.
 bool JpegIsWhole(PictureSource* source, std::string* reason);
 
 #endif

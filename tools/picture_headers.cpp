@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "picture_formats.h"
 
@@ -193,6 +194,18 @@ bool ReadJpegHeader(PictureSource* source, PictureHeader* header, std::string* r
         }
         const bool frame =
             type >= 0xC0 && type <= 0xCF && type != 0xC4 && type != 0xC8 && type != 0xCC;
+        if (type == 0xC4) { // Huffman tables: checked before the decoder builds them
+            std::vector<unsigned char> tables(length - 2);
+            if (source->Read(tables.data(), tables.size()) != tables.size()) {
+                *reason = cut;
+                return false;
+            }
+            if (!HuffmanTablesValid(tables.data(), tables.size())) {
+                *reason = "damaged JPEG: a malformed Huffman table";
+                return false;
+            }
+            continue;
+        }
         if (!frame) {
             if (!source->Skip(length - 2)) {
                 *reason = cut;
