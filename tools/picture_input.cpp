@@ -163,6 +163,12 @@ bool PictureReader::Decode(RgbImage* image, std::string* error) {
         return Refuse("it was not opened", error);
     const std::string size =
         std::to_string(header_.width) + " x " + std::to_string(header_.height) + " pixels";
+    // Never more than the tool's own limit, whatever the caller checked: beyond it, sizes would
+    // not fit the decoders' counts (nor a 32-bit process's).
+    if (header_.Pixels() > MaxPicturePixels)
+        return Refuse(size + " is too large (the limit is " + std::to_string(MaxPicturePixels) +
+                          " pixels)",
+                      error);
     // A stream holds what a picture of this size can need, and metadata besides.
     source_->SetStreamLimit(StreamHeaderBytes + 8 * header_.Pixels());
     image->width = int32_t(header_.width);

@@ -9,8 +9,10 @@
 // size exists:
 //   1. PictureReader::Open() (or ReadPictureHeader()) reads the header of each format itself:
 //      the format, the dimensions, the channels. A header that cannot describe a picture (no
-//      pixels, a BMP height of -2^31, a PNG without image data) is "damaged"; a variant the
-//      decoders do not read (RLE or embedded BMPs, lossless or arithmetic JPEGs) is named.
+//      pixels, a BMP height of -2^31, a malformed JPEG Huffman table) is "damaged"; a variant
+//      the decoders do not read (RLE or embedded BMPs, lossless or arithmetic JPEGs) is named.
+//      A file that ends after its header (a PNG without image data, a BMP without all its
+//      pixels) passes this step, so that its size is judged first, and is "damaged" in step 2.
 //      CheckPictureSize() then applies the pixel limit (inclusive).
 //   2. PictureReader::Decode() decodes it. A picture whose data ends early (a cut file) or is
 //      corrupt is refused as "damaged": never half a picture with the rest black. PNGs are
