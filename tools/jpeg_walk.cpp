@@ -40,7 +40,7 @@ class Bytes {
 
 } // namespace
 
-bool HuffmanTablesValid(const unsigned char* data, size_t length) {
+bool HuffmanTablesValid(const unsigned char* data, size_t length, unsigned* defined) {
     size_t at = 0;
     while (at < length) {
         if (length - at < 17 || (data[at] >> 4) > 1 || (data[at] & 15) > 3)
@@ -50,7 +50,26 @@ bool HuffmanTablesValid(const unsigned char* data, size_t length) {
             codes += data[at + size_t(i)];
         if (codes > 256 || length - at - 17 < codes)
             return false;
+        *defined |= 1u << ((data[at] >> 4) * 4 + (data[at] & 15));
         at += 17 + codes;
+    }
+    return true;
+}
+
+// Whether a scan's header names only Huffman tables defined before it: the decoder would
+// look codes up in a table never built.
+static bool ScanTablesDefined(const std::vector<unsigned char>& scan, unsigned defined) {
+    if (scan.empty() || scan.size() < 4 + 2 * size_t(scan[0]))
+        return false;
+    const size_t components = scan[0];
+    const unsigned start = scan[1 + 2 * components], end = scan[2 + 2 * components],
+                   refining = scan[3 + 2 * components] >> 4;
+    for (size_t i = 0; i < components; ++i) {
+        const unsigned dc = scan[2 + 2 * i] >> 4, ac = scan[2 + 2 * i] & 15;
+        if (start == 0 && refining == 0 && (dc > 3 || !(defined >> dc & 1)))
+            return false;
+        if (end > 0 && (ac > 3 || !(defined >> (4 + ac) & 1)))
+            return false;
     }
     return true;
 }
@@ -62,6 +81,7 @@ bool JpegIsWhole(PictureSource* source, std::string* reason) {
     std::unique_ptr<Bytes> bytes(new Bytes(source));
     unsigned byte = 0;
     bool haveMarker = false; // the entropy-coded data ended on a marker, already read
+    unsigned defined = 0;    // Huffman tables defined so far: bit 4 * class + id
     for (;;) {
         if (!haveMarker) {
             if (!bytes->Next(&byte))
@@ -88,15 +108,19 @@ bool JpegIsWhole(PictureSource* source, std::string* reason) {
             return false;
         }
         const size_t length = (high << 8 | low) - 2;
-        if (byte == 0xC4) {
-            std::vector<unsigned char> tables(length);
-            for (unsigned char& b : tables) {
+        if (byte == 0xC4 || byte == 0xDA) { // Huffman tables and scan headers are checked
+            std::vector<unsigned char> segment(length);
+            for (unsigned char& b : segment) {
                 if (!bytes->Next(&high))
                     return false;
                 b = (unsigned char)high;
             }
-            if (!HuffmanTablesValid(tables.data(), length)) {
+            if (byte == 0xC4 && !HuffmanTablesValid(segment.data(), length, &defined)) {
                 *reason = "damaged JPEG: a malformed Huffman table";
+                return false;
+            }
+            if (byte == 0xDA && !ScanTablesDefined(segment, defined)) {
+                *reason = "damaged JPEG: a scan that uses an undefined Huffman table";
                 return false;
             }
         } else if (!bytes->Skip(int64_t(length))) {

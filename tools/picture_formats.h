@@ -37,11 +37,12 @@ bool DecodePng(PictureSource* source, const PngLayout& layout, RgbImage* image,
 
 // Whether a JPEG's Huffman table segment (its data, after the length) holds well-formed tables:
 // each of at most 256 codes, the values there. The decoder trusts the counts and would write
-// past its tables.
-bool HuffmanTablesValid(const unsigned char* data, size_t length);
+// past its tables. Sets bit 4 * class + id of *defined for each table (class 0 DC, 1 AC).
+bool HuffmanTablesValid(const unsigned char* data, size_t length, unsigned* defined);
 
 // Walks a JPEG's segments and entropy-coded data from the start to its end-of-image marker:
-// false when the file ends before it (a cut file) or a Huffman table is malformed.
+// false when the file ends before it (a cut file), a Huffman table is malformed or a scan uses
+// a table not defined before it.
 bool JpegIsWhole(PictureSource* source, std::string* reason);
 
 #endif

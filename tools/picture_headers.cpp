@@ -200,7 +200,8 @@ bool ReadJpegHeader(PictureSource* source, PictureHeader* header, std::string* r
                 *reason = cut;
                 return false;
             }
-            if (!HuffmanTablesValid(tables.data(), tables.size())) {
+            unsigned defined = 0;
+            if (!HuffmanTablesValid(tables.data(), tables.size(), &defined)) {
                 *reason = "damaged JPEG: a malformed Huffman table";
                 return false;
             }

@@ -148,6 +148,14 @@ TEST_F(PictureInput, CutOrImpossiblePicturesAreRefusedSayingWhatTheyAre) {
     const std::string bmp = Bmp(100, 100, 24, 0, 300 * 100);
     const std::string jpeg = ReadFile(TEST_DATA_DIR "/varied.jpg");
     const std::string png = Png(40, 30, 8, 2, false, NoiseImageData(40, 30, 24, false, 1));
+    // The JPEG with its first Huffman table claiming 255 codes of length 1, and with its scan
+    // using DC table 3, never defined. The decoder would write, or read, past its tables.
+    std::string manyCodes = jpeg, undefinedTable = jpeg;
+    const size_t tables = jpeg.find("\xFF\xC4"), scan = jpeg.find("\xFF\xDA");
+    ASSERT_NE(tables, std::string::npos);
+    ASSERT_NE(scan, std::string::npos);
+    manyCodes[tables + 5] = char(255);
+    undefinedTable[scan + 6] = char(0x30 | (jpeg[scan + 6] & 15));
     struct Case {
         const char* what;
         std::string bytes;
@@ -166,6 +174,8 @@ TEST_F(PictureInput, CutOrImpossiblePicturesAreRefusedSayingWhatTheyAre) {
         {"PNG with bit depth 3", Png(4, 4, 3, 0, false, std::string(8, '\0')), {"bit depth 3"}},
         {"JPEG cut in its data", jpeg.substr(0, jpeg.size() * 2 / 3), {"damaged JPEG"}},
         {"JPEG cut in its header", jpeg.substr(0, 20), {"damaged JPEG"}},
+        {"JPEG Huffman table of too many codes", manyCodes, {"malformed Huffman table"}},
+        {"JPEG scan using an undefined table", undefinedTable, {"undefined Huffman table"}},
         {"empty file", "", {"empty"}},
         {"text", "hello\n", {"not a PNG, JPEG or BMP picture"}},
     };
