@@ -200,6 +200,7 @@ static bool WriteOutputs(const ToolOptions& options, const WindowSamples& sample
 }
 
 int main(int argc, char** argv) {
+    ExitCleanlyOnUncaughtFailure(argc > 0 ? argv[0] : "region_grow");
     StartInterruptCleanup();
     if (argc > 0)
         ProgramName = std::filesystem::path(argv[0]).stem().string();
@@ -219,7 +220,7 @@ int main(int argc, char** argv) {
     PictureReader inputFile, maskFile;
     if (int status = CheckPicturesBeforeDecoding(options, &inputFile, &maskFile, &error))
         return Fail(status, error);
-    ExitCleanlyWhenMemoryRunsOut(ProgramName, inputFile.Header().width, inputFile.Header().height);
+    ExitCleanlyWhenMemoryRunsOut(inputFile.Header().width, inputFile.Header().height);
     RgbImage input;
     std::vector<uint8_t> startMask;
     if (!inputFile.Decode(&input, &error) || !LoadDrawnMask(&maskFile, input, &startMask, &error))
