@@ -100,8 +100,40 @@ inline uint32_t Eight(unsigned sample, int depth) {
 }
 
 // Converts `count` pixels of an unfiltered row into colour words, every `step`-th of `out`.
+// The common layouts, 8-bit samples without a transparency key, in tight loops.
+bool ConvertEightBitRow(const PngLayout& png, const unsigned char* p, size_t count, uint32_t* out,
+                        size_t step) {
+    if (png.bitDepth != 8 || png.transparencyKey)
+        return false;
+    switch (png.colourType) {
+    case 2:
+        for (size_t x = 0; x < count; ++x, p += 3, out += step)
+            *out = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+        return true;
+    case 6:
+        for (size_t x = 0; x < count; ++x, p += 4, out += step)
+            *out = uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+        return true;
+    case 0:
+        for (size_t x = 0; x < count; ++x, ++p, out += step)
+            *out = uint32_t(p[0]) * 0x010101u;
+        return true;
+    case 4:
+        for (size_t x = 0; x < count; ++x, p += 2, out += step)
+            *out = uint32_t(p[1]) << 24 | uint32_t(p[0]) * 0x010101u;
+        return true;
+    case 3:
+        for (size_t x = 0; x < count; ++x, ++p, out += step)
+            *out = png.palette[*p];
+        return true;
+    }
+    return false;
+}
+
 void ConvertRow(const PngLayout& png, const unsigned char* row, size_t count, uint32_t* out,
                 size_t step) {
+    if (ConvertEightBitRow(png, row, count, out, step))
+        return;
     const int depth = png.bitDepth;
     for (size_t x = 0; x < count; ++x, out += step) {
         uint32_t word;
