@@ -234,15 +234,21 @@ bool ReadPictureHeader(const std::string& path, PictureHeader* header, std::stri
     return true;
 }
 
-bool CheckPictureSize(const std::string& path, const PictureHeader& header, int64_t maxPixels,
-                      std::string* error) {
+bool CheckPictureSize(const PictureHeader& header, int64_t maxPixels, std::string* error) {
     const int64_t limit = maxPixels < MaxPicturePixels ? maxPixels : MaxPicturePixels;
     if (header.Pixels() <= limit)
         return true;
-    *error = "cannot read image " + Quoted(path) + ": " + std::to_string(header.width) + " x " +
-             std::to_string(header.height) + " pixels is too large (the limit is " +
-             std::to_string(limit) + " pixels" +
+    *error = std::to_string(header.width) + " x " + std::to_string(header.height) +
+             " pixels is too large (the limit is " + std::to_string(limit) + " pixels" +
              (maxPixels < MaxPicturePixels ? ", set by --max-pixels" : "") + ")";
+    return false;
+}
+
+bool CheckPictureSize(const std::string& path, const PictureHeader& header, int64_t maxPixels,
+                      std::string* error) {
+    if (CheckPictureSize(header, maxPixels, error))
+        return true;
+    *error = "cannot read image " + Quoted(path) + ": " + *error;
     return false;
 }
 

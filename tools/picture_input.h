@@ -98,6 +98,9 @@ bool ReadPictureHeader(const std::string& path, PictureHeader* header, std::stri
 // limit passes.
 bool CheckPictureSize(const std::string& path, const PictureHeader& header, int64_t maxPixels,
                       std::string* error);
+// The same, with the reason alone in *error ("W x H pixels is too large (the limit is ...)"),
+// for a caller that names the picture in its own way.
+bool CheckPictureSize(const PictureHeader& header, int64_t maxPixels, std::string* error);
 
 // Open, CheckPictureSize and Decode in one.
 bool ReadPicture(const std::string& path, RgbImage* image, std::string* error,
