@@ -105,17 +105,22 @@ std::string NoiseImageData(uint32_t w, uint32_t h, int bits, bool interlaced, ui
     return raw;
 }
 
+// A new folder under TMPDIR (or /tmp), its name unique to this run.
+fs::path UniqueFolder(const char* prefix) {
+    const char* base = getenv("TMPDIR");
+    std::string pattern = (fs::path(base != nullptr && *base != '\0' ? base : "/tmp") /
+                           (std::string(prefix) + "_XXXXXX"))
+                              .string();
+    return mkdtemp(&pattern[0]) != nullptr ? fs::path(pattern) : fs::path();
+}
+
 // ---- Tests that run the tool, each in a folder of its own ---------------------------------------
 
 class PictureInput : public ToolTest {
   protected:
     void SetUp() override {
-        const char* base = getenv("TMPDIR");
-        std::string pattern =
-            (fs::path(base != nullptr && *base != '\0' ? base : "/tmp") / "picture_input_XXXXXX")
-                .string();
-        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-        dir = pattern;
+        dir = UniqueFolder("picture_input");
+        ASSERT_FALSE(dir.empty());
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -260,9 +265,9 @@ TEST(PngDecoder, EveryLayoutDecodesAsAReferenceDecoderDoes) {
     const Layout layouts[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
                               {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
     const int samples[] = {1, 0, 3, 1, 2, 0, 4};
-    char folder[] = "/tmp/png_decoder_XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string path = std::string(folder) + "/in.png";
+    const fs::path folder = UniqueFolder("png_decoder");
+    ASSERT_FALSE(folder.empty());
+    const std::string path = (folder / "in.png").string();
     uint32_t seed = 1;
     for (const Layout& layout : layouts)
         for (bool interlaced : {false, true})
