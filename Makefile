@@ -28,7 +28,7 @@ test-win32: deps
 test: test-native test-asan fuzz test-win32
 
 # Each fuzzer for FUZZ_SECONDS, growing a scratch corpus under build/ (kept out of git).
-FUZZERS = fuzz_tolerance_text fuzz_fill
+FUZZERS = fuzz_tolerance_text fuzz_fill fuzz_picture
 fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZERS)

@@ -27,3 +27,5 @@ for picture in uniform photo; do
             "$(echo "$kilobytes * 1024 / $pixels" | bc -l)"
     done
 done
+# What many clicks cost against one.
+"$(dirname "$0")/tool_click_cost.sh" "$tool" "$work"

@@ -29,7 +29,9 @@ void SimulatedHost::Load(int32_t imageWidth, int32_t imageHeight,
     WriteViewRecord(ownerWindow, &dib);
     ClearLog();
     refreshes.clear();
+    refreshCount = 0;
     messages.clear();
+    drawnFlagsSet = nullptr;
     paintedBits = nullptr;
     paintEpoch = nullptr;
     firstPaints = 0;
@@ -248,7 +250,7 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y,
                 bits |= bit;
                 ++host->firstPaints;
                 if (host->paintEpoch != nullptr)
-                    host->paintEpoch[index] = uint32_t(host->refreshes.size());
+                    host->paintEpoch[index] = uint32_t(host->refreshCount);
             }
         }
     }
@@ -262,8 +264,16 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y,
 VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int32_t y,
                                                  int32_t one) {
     SimulatedHost* host = Current;
-    if (host->honourDrawFlag && host->Contains(x, y))
-        host->mask[host->IndexOf(x, y)] |= MaskDrawnBit;
+    if (host->honourDrawFlag && host->Contains(x, y)) {
+        uint8_t& flags = host->mask[host->IndexOf(x, y)];
+        if (host->drawnFlagsSet != nullptr && (flags & MaskDrawnBit) == 0) {
+            if (host->drawnFlagsSet->size() < host->drawnFlagsLimit)
+                host->drawnFlagsSet->push_back(uint32_t(host->IndexOf(x, y)));
+            else
+                host->drawnFlagsOverflowed = true;
+        }
+        flags |= MaskDrawnBit;
+    }
     if (__builtin_expect(host->Recording(), 0)) {
         RecordPixelCall(HostCallKind::SetDrawFlag, view, x, y, one);
         return;
@@ -274,7 +284,9 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int
 VX_HOST_EXPORT void VX_HOST_CALL _VXsUpdateImageWindow(ImageView* view, int32_t left, int32_t top,
                                                        int32_t right, int32_t bottom) {
     SimulatedHost* host = Current;
-    host->refreshes.push_back({left, top, right, bottom});
+    ++host->refreshCount;
+    if (host->keepRefreshes)
+        host->refreshes.push_back({left, top, right, bottom});
     VX_NOTE(host, HostCallKind::UpdateImageWindow, view, {left, top, right, bottom});
 }
 }

@@ -107,12 +107,23 @@ struct SimulatedHost {
     // Runs after each call has been recorded: lets a test act in the middle of a fill.
     std::function<void(const HostCall&)> afterCall;
 
-    // Since Reset(): every refresh request's rectangle and every message box, in order.
+    // Since Reset(): every refresh request's rectangle (unless keepRefreshes is false: a host
+    // that needs only their number) and every message box, in order; and how many refresh
+    // requests were made, kept or not.
+    bool keepRefreshes = true;
     std::vector<RefreshRect> refreshes;
+    uint64_t refreshCount = 0;
     std::vector<ShownMessage> messages;
+    // Optional, owned by the caller: _VXsSetDrawFlag appends the index of each pixel whose drawn
+    // flag it sets where it was clear, so that a host can undo one operation's flags in the time
+    // the operation took (pictures of fewer than 2^32 pixels). Past drawnFlagsLimit entries it
+    // stops and sets drawnFlagsOverflowed: clearing the whole mask is then as cheap.
+    std::vector<uint32_t>* drawnFlagsSet = nullptr;
+    size_t drawnFlagsLimit = 0;
+    bool drawnFlagsOverflowed = false;
     // Optional, owned by the caller, both of the picture's size: paintedBits holds one bit per
     // pixel (bit i % 8 of byte i / 8, row-major), set by _VXsPSet's first paint of the pixel,
-    // which also writes refreshes.size() (the number of refresh requests made before it) to
+    // which also writes refreshCount (the number of refresh requests made before it) to
     // paintEpoch[i]. paintEpoch is only written, never read: its words for unpainted pixels
     // stay as they were, so it needs no clearing. firstPaints counts the first paints.
     uint8_t* paintedBits = nullptr;

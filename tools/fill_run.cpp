@@ -29,25 +29,39 @@ void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vecto
     host->paintEpoch = report->paintEpoch.get();
     host->firstPaints = 0;
     host->refreshes.clear();
+    host->refreshCount = 0;
+    host->keepRefreshes = report->keepRefreshes;
     host->messages.clear();
+    // The flags are set to the starting mask once; after each click, only those it set are
+    // put back, unless it set so many (an eighth of the picture) that resetting the whole mask
+    // costs no more than the click did: the list of flags set stays within half a byte a pixel.
+    std::vector<uint32_t> flagsSet;
+    host->drawnFlagsSet = &flagsSet;
+    host->drawnFlagsLimit = pixels / 8 + 1024;
+    host->drawnFlagsOverflowed = true;
 
     for (size_t c = 0; c < clicks.size(); ++c) {
-        if (startMask.empty())
-            host->mask.assign(host->pixels.size(), 0);
-        else
-            host->mask = startMask;
+        if (host->drawnFlagsOverflowed) {
+            if (startMask.empty())
+                host->mask.assign(pixels, 0);
+            else
+                host->mask = startMask;
+        } else {
+            for (uint32_t pixel : flagsSet)
+                host->mask[pixel] = startMask.empty() ? 0 : startMask[pixel];
+        }
+        flagsSet.clear();
+        host->drawnFlagsOverflowed = false;
         host->ClearLog();
-        const size_t refreshesBefore = host->refreshes.size();
         const size_t messagesBefore = host->messages.size();
         auto start = std::chrono::steady_clock::now();
         plugin.drawIt(host->View(), clicks[c].x, clicks[c].y, 0);
         report->seconds +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-        for (size_t r = refreshesBefore; r < host->refreshes.size(); ++r) {
-            const RefreshRect& rect = host->refreshes[r];
+        for (const RefreshRect& rect : host->refreshes)
             report->refreshes.push_back({rect.left, rect.top, rect.right, rect.bottom, int32_t(c)});
-        }
+        host->refreshes.clear();
         for (size_t m = messagesBefore; m < host->messages.size(); ++m)
             report->messages.push_back(
                 {host->messages[m].text, host->messages[m].caption, int32_t(c)});
@@ -61,6 +75,8 @@ void RunClicks(SimulatedHost* host, const LoadedPlugin& plugin, const std::vecto
             afterClick(c + 1);
     }
     report->paintedPixels = host->firstPaints;
+    report->refreshCount = host->refreshCount;
+    host->drawnFlagsSet = nullptr;
     host->paintedBits = nullptr;
     host->paintEpoch = nullptr;
 }

@@ -3,6 +3,8 @@
 //
 // Each click is one operation of the host: before it, the drawn flags are reset to the
 // starting mask (from --drawn, or clear), while the picture keeps the paint of earlier clicks.
+// A click costs what it paints, not what the picture holds: only the flags the previous click
+// set are reset, and refresh rectangles are kept only when an output shows them.
 #ifndef TOOLS_FILL_RUN_H
 #define TOOLS_FILL_RUN_H
 
@@ -30,7 +32,11 @@ struct HostMessage {
 struct FillReport {
     uint64_t paintedPixels = 0; // distinct pixels painted by any click
     uint64_t expansions = 0;    // derived from colour reads, see fill_run.cpp
+    // Every refresh request, in order, when keepRefreshes is set before RunClicks (the frames,
+    // the animation and the record show them); otherwise only counted, as all are.
+    bool keepRefreshes = true;
     std::vector<RefreshRequest> refreshes;
+    uint64_t refreshCount = 0;
     std::vector<HostMessage> messages; // message boxes; "Buffer over" ends a click
     double seconds = 0;                // time spent inside VXcDrawIt, all clicks
     // Which pixels were painted, one bit each (see SimulatedHost::paintedBits), and, when

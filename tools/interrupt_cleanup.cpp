@@ -113,3 +113,7 @@ void UnregisterTemporary(const std::string& path) {
     CleanupHold hold;
     TheRegistry().paths.erase(path);
 }
+
+void ExitRemovingTemporaries(int status) {
+    RemoveTemporariesAndExit(status);
+}

@@ -41,4 +41,8 @@ class CleanupHold {
 void RegisterTemporary(const std::string& path);
 void UnregisterTemporary(const std::string& path);
 
+// Removes every registered temporary, as an interruption does, and exits with `status`: for a
+// failure that cannot be returned from (memory_exhaustion.h).
+[[noreturn]] void ExitRemovingTemporaries(int status);
+
 #endif

@@ -23,6 +23,7 @@
 #endif
 
 #include "interrupt_cleanup.h"
+#include "memory_exhaustion.h"
 #include "tool_options.h" // Quoted
 #include "utf8_files.h"
 
@@ -34,7 +35,7 @@ namespace fs = std::filesystem;
 // files.
 static unsigned char* ZlibCompress(unsigned char* data, int length, int* outLength, int) {
     uLongf size = compressBound(uLong(length));
-    unsigned char* stream = static_cast<unsigned char*>(malloc(size));
+    unsigned char* stream = static_cast<unsigned char*>(AllocateOrExit(size));
     if (stream == nullptr || compress2(stream, &size, data, uLong(length), 1) != Z_OK) {
         free(stream);
         return nullptr;
@@ -44,6 +45,10 @@ static unsigned char* ZlibCompress(unsigned char* data, int length, int* outLeng
 }
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STBI_WRITE_NO_STDIO
+// Memory that runs out while encoding ends the run as anywhere else (memory_exhaustion.h).
+#define STBIW_MALLOC(size) AllocateOrExit(size)
+#define STBIW_REALLOC(pointer, size) ReallocateOrExit(pointer, size)
+#define STBIW_FREE(pointer) free(pointer)
 #define STBIW_ZLIB_COMPRESS ZlibCompress
 #include <stb_image_write.h>
 

@@ -32,6 +32,9 @@
 #include "image_files.h"
 #include "interrupt_cleanup.h"
 #include "output_files.h"
+#include "memory_exhaustion.h"
+#include "picture_checks.h"
+#include "picture_input.h"
 #include "progress.h"
 #include "simulated_host/plugin_loader.h"
 #include "simulated_host/simulated_host.h"
@@ -77,28 +80,6 @@ static std::string DefaultPluginPath() {
     return beside.string();
 }
 
-// The flags each click starts from; left empty (all clear) without --drawn.
-static bool LoadDrawnMask(const ToolOptions& options, const RgbImage& image,
-                          std::vector<uint8_t>* mask, std::string* error) {
-    if (options.drawnMaskPath.empty())
-        return true;
-    mask->assign(image.pixels.size(), 0);
-    RgbImage picture;
-    if (!ReadPicture(options.drawnMaskPath, &picture, error, options.maxPixels))
-        return false;
-    if (picture.width != image.width || picture.height != image.height) {
-        *error = "drawn mask " + Quoted(options.drawnMaskPath) + " is " +
-                 std::to_string(picture.width) + "x" + std::to_string(picture.height) +
-                 ", the picture " + std::to_string(image.width) + "x" +
-                 std::to_string(image.height);
-        return false;
-    }
-    for (size_t i = 0; i < picture.pixels.size(); ++i)
-        if ((picture.pixels[i] & ~OpaqueAlpha) != 0) // not black, whatever its alpha
-            (*mask)[i] = MaskDrawnBit;
-    return true;
-}
-
 // The plug-in `given` names, as a file; messages name that file.
 static bool LoadPluginFile(const std::string& given, LoadedPlugin* plugin, std::string* error) {
     std::string path;
@@ -121,11 +102,11 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
     int32_t overflow = FirstBufferOverClick(report);
     char line[512];
     snprintf(line, sizeof line,
-             "%zu click%s, %llu pixels painted, %llu expansions, %zu refresh requests, "
+             "%zu click%s, %llu pixels painted, %llu expansions, %llu refresh requests, "
              "stopped on \"Buffer over\": %s, %.1f ms",
              options.clicks.size(), options.clicks.size() == 1 ? "" : "s",
              (unsigned long long)report.paintedPixels, (unsigned long long)report.expansions,
-             report.refreshes.size(),
+             (unsigned long long)report.refreshCount,
              overflow < 0 ? "no" : ("yes (click " + std::to_string(overflow + 1) + ")").c_str(),
              report.seconds * 1000.0);
     std::string text = line;
@@ -133,7 +114,7 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
                       : options.outputPath == "-" ? std::string("standard output")
                                                   : options.outputPath);
     if (frames != nullptr) {
-        const size_t requests = report.refreshes.size();
+        const size_t requests = size_t(report.refreshCount);
         text += "; frames: " + std::to_string(frames->files);
         if (size_t(frames->files) < requests) {
             text += " of " + std::to_string(requests);
@@ -203,6 +184,7 @@ static bool WriteOutputs(const ToolOptions& options, AnimationFormat animationFo
 
 int main(int argc, char** argv) {
     GuardStandardDescriptors();
+    ExitCleanlyOnUncaughtFailure(argc > 0 ? argv[0] : "region_grow");
     StartInterruptCleanup();
     if (argc > 0)
         ProgramName = std::filesystem::path(argv[0]).stem().string();
@@ -235,16 +217,13 @@ int main(int argc, char** argv) {
         return Fail(1, std::string("cannot write the summary: standard ") +
                            (summaryToStandardError ? "error" : "output") + " is closed");
 
+    PictureReader inputFile, maskFile;
+    if (int status = CheckPicturesBeforeDecoding(options, &inputFile, &maskFile, &error))
+        return Fail(status, error);
+    ExitCleanlyWhenMemoryRunsOut(inputFile.Header().width, inputFile.Header().height);
     RgbImage input;
-    if (!ReadPicture(options.inputPath, &input, &error, options.maxPixels))
-        return Fail(1, error);
-    for (const Click& click : options.clicks)
-        if (click.x < 0 || click.y < 0 || click.x >= input.width || click.y >= input.height)
-            return Fail(2, "click " + std::to_string(click.x) + " " + std::to_string(click.y) +
-                               " lies outside the " + std::to_string(input.width) + "x" +
-                               std::to_string(input.height) + " picture");
     std::vector<uint8_t> startMask;
-    if (!LoadDrawnMask(options, input, &startMask, &error))
+    if (!inputFile.Decode(&input, &error) || !LoadDrawnMask(&maskFile, input, &startMask, &error))
         return Fail(1, error);
     // Every output is opened before the work, so that one that cannot be written fails early.
     PendingFile output, record, beforeAfter, animation;
@@ -303,6 +282,7 @@ int main(int argc, char** argv) {
     host.paintColour |= hasAlpha ? OpaqueAlpha : 0;
     FillReport report;
     report.keepEpochs = window;
+    report.keepRefreshes = window || !options.recordPath.empty();
     ProgressStart(ProgramName.c_str(), options.clicks.size());
     RunClicks(&host, plugin, options.clicks, startMask, &report, ProgressClicksDone);
     RgbImage result;

@@ -1,0 +1,259 @@
+// Reading pictures: the file, its header, the limit, then the pixels (picture_input.h). This
+// file holds stb_image's implementation for the whole tool; it decodes JPEG and BMP once the
+// header readers here have measured them and found them whole.
+#include "picture_input.h"
+
+#include <errno.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <new>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "picture_formats.h"
+#include "picture_source.h"
+#include "tool_options.h" // Quoted
+
+// stb's PNG decoder and its file functions are not used here, but kept for the tests, which
+// check pictures with it.
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+// The header readers and the tool's limit decide what is too large; stb's default would refuse
+// a valid picture of more than 2^24 pixels in one direction.
+#define STBI_MAX_DIMENSIONS (1 << 28)
+#include <stb_image.h>
+
+// What a stream may hold before its header has been read: any header with its metadata.
+static const int64_t StreamHeaderBytes = int64_t(64) << 20;
+
+#ifdef _WIN32
+static std::wstring Wide(const std::string& utf8) {
+    const int length =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring wide(size_t(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, &wide[0], length);
+    wide.resize(size_t(length - 1));
+    return wide;
+}
+#endif
+
+FILE* OpenInputFile(const std::string& path) {
+#ifdef _WIN32
+    const std::wstring wide = Wide(path);
+    if (wide.empty()) {
+        errno = path.empty() ? ENOENT : EILSEQ;
+        return nullptr;
+    }
+    return _wfopen(wide.c_str(), L"rb");
+#else
+    return fopen(path.c_str(), "rb");
+#endif
+}
+
+// Windows cannot open a folder as a file; it says "Permission denied". Say what it is.
+static bool NamesFolder(const std::string& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
+    (void)path;
+    return false;
+#endif
+}
+
+// ---- stb_image over a PictureSource
+// --------------------------------------------------------------
+
+static int ReadBytes(void* user, char* data, int size) {
+    return int(static_cast<PictureSource*>(user)->Read(data, size_t(size)));
+}
+static void SkipBytes(void* user, int count) {
+    static_cast<PictureSource*>(user)->Skip(count);
+}
+static int AtEnd(void* user) {
+    return static_cast<PictureSource*>(user)->AtEnd() ? 1 : 0;
+}
+static const stbi_io_callbacks SourceCallbacks = {ReadBytes, SkipBytes, AtEnd};
+
+static const char* FormatName(PictureFormat format) {
+    return format == PictureFormat::Png ? "PNG" : format == PictureFormat::Jpeg ? "JPEG" : "BMP";
+}
+
+// ---- PictureReader
+// -------------------------------------------------------------------------------
+
+PictureReader::PictureReader() = default;
+PictureReader::~PictureReader() = default;
+
+bool PictureReader::Refuse(const std::string& reason, std::string* error) const {
+    *error = "cannot read " + name_ + ": " + reason;
+    return false;
+}
+
+bool PictureReader::Open(const std::string& path, std::string* error) {
+    name_ = "image " + Quoted(path);
+    header_ = PictureHeader();
+    png_.reset(new PngLayout);
+    FILE* file = OpenInputFile(path);
+    if (file == nullptr) {
+        const int failure = errno;
+        return Refuse(NamesFolder(path) ? "it is a directory" : strerror(failure), error);
+    }
+    source_.reset(new PictureSource);
+    if (!source_->Start(file))
+        return Refuse(strerror(errno), error);
+    if (source_->directory)
+        return Refuse("it is a directory", error);
+    source_->SetStreamLimit(StreamHeaderBytes);
+
+    unsigned char signature[8] = {};
+    const size_t got = source_->Read(signature, sizeof signature);
+    if (source_->readFailed)
+        return Refuse("a read failed", error);
+    if (got == 0)
+        return Refuse("the file is empty", error);
+    source_->Seek(0);
+    std::string reason;
+    bool read;
+    if (got == 8 && memcmp(signature, "\x89PNG\r\n\x1a\n", 8) == 0) {
+        read = ReadPngHeader(source_.get(), &header_, png_.get(), &reason);
+    } else if (got >= 3 && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF) {
+        read = ReadJpegHeader(source_.get(), &header_, &reason);
+    } else if (got >= 2 && signature[0] == 'B' && signature[1] == 'M') {
+        read = ReadBmpHeader(source_.get(), &header_, &bmpBytes_, &reason);
+    } else {
+        return Refuse("not a PNG, JPEG or BMP picture", error);
+    }
+    if (!read)
+        return Refuse(source_->readFailed ? std::string("a read failed") : reason, error);
+    if (header_.format != PictureFormat::Png) {
+        // Whether the decoder gives alpha, and whether it reads this header at all.
+        int width = 0, height = 0, channels = 0;
+        source_->Seek(0);
+        if (!stbi_info_from_callbacks(&SourceCallbacks, source_.get(), &width, &height, &channels))
+            return Refuse(std::string("unsupported ") + FormatName(header_.format) + " (" +
+                              stbi_failure_reason() + ")",
+                          error);
+        header_.channels = channels;
+    }
+    return true;
+}
+
+// Converts stb's samples, `channels` a pixel, into colour words.
+static void FromSamples(const unsigned char* samples, int channels, RgbImage* image) {
+    for (size_t i = 0; i < image->pixels.size(); ++i) {
+        const unsigned char* p = samples + size_t(channels) * i;
+        const uint32_t alpha = channels == 4 ? uint32_t(p[3]) << 24 : 0;
+        image->pixels[i] = alpha | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
+    }
+}
+
+bool PictureReader::Decode(RgbImage* image, std::string* error) {
+    *image = RgbImage();
+    if (source_ == nullptr || header_.width == 0)
+        return Refuse("it was not opened", error);
+    const std::string size =
+        std::to_string(header_.width) + " x " + std::to_string(header_.height) + " pixels";
+    // Never more than the tool's own limit, whatever the caller checked: beyond it, sizes would
+    // not fit the decoders' counts (nor a 32-bit process's).
+    if (header_.Pixels() > MaxPicturePixels)
+        return Refuse(size + " is too large (the limit is " + std::to_string(MaxPicturePixels) +
+                          " pixels)",
+                      error);
+    // A stream holds what a picture of this size can need, and metadata besides.
+    source_->SetStreamLimit(StreamHeaderBytes + 8 * header_.Pixels());
+    image->width = int32_t(header_.width);
+    image->height = int32_t(header_.height);
+    image->hasAlpha = header_.HasAlpha();
+    std::string reason;
+    bool decoded = false;
+    unsigned char* samples = nullptr;
+    try {
+        if (header_.format == PictureFormat::Bmp && !source_->HasBytes(bmpBytes_)) {
+            reason =
+                "damaged BMP: the file ends at byte " +
+                std::to_string(source_->regular ? source_->size : int64_t(source_->kept.size())) +
+                ", its pixels at byte " + std::to_string(bmpBytes_);
+        } else if (header_.format == PictureFormat::Png && !png_->damage.empty()) {
+            reason = png_->damage;
+        } else if (header_.format == PictureFormat::Jpeg && !JpegIsWhole(source_.get(), &reason)) {
+        } else if (header_.format == PictureFormat::Png) {
+            image->pixels.resize(size_t(header_.Pixels()));
+            decoded = DecodePng(source_.get(), *png_, image, &reason);
+        } else {
+            const int channels = image->hasAlpha ? 4 : 3;
+            int width = 0, height = 0, inFile = 0;
+            source_->Seek(0);
+            samples = stbi_load_from_callbacks(&SourceCallbacks, source_.get(), &width, &height,
+                                               &inFile, channels);
+            if (samples == nullptr) {
+                const std::string why = stbi_failure_reason();
+                reason = why == "outofmem" ? "not enough memory for " + size
+                                           : std::string("damaged ") + FormatName(header_.format) +
+                                                 " (" + why + ")";
+            } else if (width != image->width || height != image->height) {
+                reason = std::string("damaged ") + FormatName(header_.format) +
+                         ": decoded to another size than its header gives";
+            } else {
+                image->pixels.resize(size_t(header_.Pixels()));
+                FromSamples(samples, channels, image);
+                decoded = true;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        reason = "not enough memory for " + size;
+    }
+    stbi_image_free(samples);
+    if (decoded)
+        return true;
+    *image = RgbImage();
+    if (source_->overLimit)
+        reason = "it goes on past " + std::to_string(source_->limit) +
+                 " bytes, more than a picture of " + size + " needs; give it as a regular file";
+    else if (source_->readFailed)
+        reason = "a read failed";
+    else if (reason.find("not enough memory") != std::string::npos)
+        reason = "not enough memory for " + size;
+    return Refuse(reason, error);
+}
+
+bool ReadPictureHeader(const std::string& path, PictureHeader* header, std::string* error) {
+    PictureReader reader;
+    if (!reader.Open(path, error))
+        return false;
+    *header = reader.Header();
+    return true;
+}
+
+bool CheckPictureSize(const PictureHeader& header, int64_t maxPixels, std::string* error) {
+    const int64_t limit = maxPixels < MaxPicturePixels ? maxPixels : MaxPicturePixels;
+    if (header.Pixels() <= limit)
+        return true;
+    *error = std::to_string(header.width) + " x " + std::to_string(header.height) +
+             " pixels is too large (the limit is " + std::to_string(limit) + " pixels" +
+             (maxPixels < MaxPicturePixels ? ", set by --max-pixels" : "") + ")";
+    return false;
+}
+
+bool CheckPictureSize(const std::string& path, const PictureHeader& header, int64_t maxPixels,
+                      std::string* error) {
+    if (CheckPictureSize(header, maxPixels, error))
+        return true;
+    *error = "cannot read image " + Quoted(path) + ": " + *error;
+    return false;
+}
+
+bool ReadPicture(const std::string& path, RgbImage* image, std::string* error, int64_t maxPixels) {
+    PictureReader reader;
+    return reader.Open(path, error) && CheckPictureSize(path, reader.Header(), maxPixels, error) &&
+           reader.Decode(image, error);
+}

@@ -1,0 +1,359 @@
+// Pictures are accepted only when whole, measured from their headers before anything is
+// decoded; memory that runs out ends a run cleanly; a click costs what it paints.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include <stb_image.h>
+
+#include "simulated_host/plugin_loader.h"
+#include "simulated_host/simulated_host.h"
+#include "tool_test_support.h"
+#include "tools/fill_run.h"
+#include "tools/picture_input.h"
+
+namespace {
+
+// ---- Pictures written byte by byte -------------------------------------------------------------
+
+void BigEndian(std::string* bytes, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        *bytes += char(value >> shift & 0xFF);
+}
+
+void LittleEndian(std::string* bytes, uint32_t value, int size) {
+    for (int i = 0; i < size; ++i)
+        *bytes += char(value >> (8 * i) & 0xFF);
+}
+
+std::string PngChunk(const char* type, const std::string& data) {
+    std::string chunk;
+    BigEndian(&chunk, uint32_t(data.size()));
+    chunk += type + data;
+    BigEndian(&chunk, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(chunk.data() + 4),
+                                     uInt(chunk.size() - 4))));
+    return chunk;
+}
+
+std::string Compressed(const std::string& raw) {
+    uLongf size = compressBound(uLong(raw.size()));
+    std::string out(size, '\0');
+    compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(raw.data()),
+             uLong(raw.size()));
+    out.resize(size);
+    return out;
+}
+
+// A PNG from its IHDR fields, the chunks between header and data, and its raw (filtered) rows.
+std::string Png(uint32_t w, uint32_t h, int depth, int colourType, bool interlaced,
+                const std::string& raw, const std::string& between = "") {
+    std::string ihdr;
+    BigEndian(&ihdr, w);
+    BigEndian(&ihdr, h);
+    ihdr += {char(depth), char(colourType), 0, 0, char(interlaced ? 1 : 0)};
+    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + between +
+           PngChunk("IDAT", Compressed(raw)) + PngChunk("IEND", "");
+}
+
+// A BMP with a 40-byte header and `pixels` bytes of pixel data (however many the header needs).
+std::string Bmp(int32_t w, int32_t h, int bits, int compression, size_t pixels) {
+    std::string bmp = "BM";
+    LittleEndian(&bmp, uint32_t(54 + pixels), 4);
+    LittleEndian(&bmp, 0, 4);
+    LittleEndian(&bmp, 54, 4);
+    LittleEndian(&bmp, 40, 4);
+    LittleEndian(&bmp, uint32_t(w), 4);
+    LittleEndian(&bmp, uint32_t(h), 4);
+    LittleEndian(&bmp, 1, 2);
+    LittleEndian(&bmp, uint32_t(bits), 2);
+    LittleEndian(&bmp, uint32_t(compression), 4);
+    bmp += std::string(20, '\0');
+    return bmp + std::string(pixels, '\x5a');
+}
+
+// Bytes from a fixed generator; filter bytes (the first of each row) drawn from 0 to 4.
+std::string NoiseRows(size_t rows, size_t rowBytes, uint32_t seed) {
+    std::string raw;
+    for (size_t r = 0; r < rows; ++r) {
+        seed = seed * 1103515245u + 12345u;
+        raw += char((seed >> 16) % 5);
+        for (size_t i = 0; i < rowBytes; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            raw += char(seed >> 16);
+        }
+    }
+    return raw;
+}
+
+// The raw data of a w x h PNG of `bits` bits a pixel: every row of every pass, noise.
+std::string NoiseImageData(uint32_t w, uint32_t h, int bits, bool interlaced, uint32_t seed) {
+    static const int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    if (!interlaced)
+        return NoiseRows(h, (size_t(w) * size_t(bits) + 7) / 8, seed);
+    std::string raw;
+    for (const auto& p : passes) {
+        if (w <= uint32_t(p[0]) || h <= uint32_t(p[1]))
+            continue;
+        const size_t columns = (w - p[0] + p[2] - 1) / p[2], rows = (h - p[1] + p[3] - 1) / p[3];
+        raw += NoiseRows(rows, (columns * size_t(bits) + 7) / 8, seed++);
+    }
+    return raw;
+}
+
+// A new folder under TMPDIR (or /tmp), its name unique to this run.
+fs::path UniqueFolder(const char* prefix) {
+    const char* base = getenv("TMPDIR");
+    std::string pattern = (fs::path(base != nullptr && *base != '\0' ? base : "/tmp") /
+                           (std::string(prefix) + "_XXXXXX"))
+                              .string();
+    return mkdtemp(&pattern[0]) != nullptr ? fs::path(pattern) : fs::path();
+}
+
+// ---- Tests that run the tool, each in a folder of its own ---------------------------------------
+
+class PictureInput : public ToolTest {
+  protected:
+    void SetUp() override {
+        dir = UniqueFolder("picture_input");
+        ASSERT_FALSE(dir.empty());
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void Write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(PathOf(name), std::ios::binary) << bytes;
+    }
+
+    // Runs the tool and expects exit `code` and one line holding each of `parts`, and no output.
+    void ExpectRefused(const std::vector<std::string>& args, int code,
+                       const std::vector<std::string>& parts, const std::string& shell = "") {
+        ToolRun run = Run(args, shell);
+        EXPECT_EQ(run.exitCode, code) << run.err;
+        for (const std::string& part : parts)
+            EXPECT_NE(run.err.find(part), std::string::npos)
+                << "no \"" << part << "\" in " << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_FALSE(fs::exists(dir / "out.png"));
+    }
+};
+
+// 600 MB of address space, where a decoder that allocated for these headers would fail. Not
+// under AddressSanitizer, which reserves far more than that to start with.
+#if defined(__SANITIZE_ADDRESS__)
+const char LimitedMemory[] = "";
+#else
+const char LimitedMemory[] = "ulimit -v 600000;";
+#endif
+
+TEST_F(PictureInput, CutOrImpossiblePicturesAreRefusedSayingWhatTheyAre) {
+    const std::string bmp = Bmp(100, 100, 24, 0, 300 * 100);
+    const std::string jpeg = ReadFile(TEST_DATA_DIR "/varied.jpg");
+    const std::string png = Png(40, 30, 8, 2, false, NoiseImageData(40, 30, 24, false, 1));
+    // The JPEG with its first Huffman table claiming 255 codes of length 1, and with its scan
+    // using DC table 3, never defined. The decoder would write, or read, past its tables.
+    std::string manyCodes = jpeg, undefinedTable = jpeg;
+    const size_t tables = jpeg.find("\xFF\xC4"), scan = jpeg.find("\xFF\xDA");
+    ASSERT_NE(tables, std::string::npos);
+    ASSERT_NE(scan, std::string::npos);
+    manyCodes[tables + 5] = char(255);
+    undefinedTable[scan + 6] = char(0x30 | (jpeg[scan + 6] & 15));
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<std::string> parts;
+    };
+    const std::vector<Case> cases = {
+        {"BMP cut in half", bmp.substr(0, bmp.size() / 2), {"damaged BMP"}},
+        {"BMP header alone claiming 16384 x -16384", Bmp(16384, -16384, 24, 0, 0), {"damaged BMP"}},
+        {"BMP of height -2^31", Bmp(10, INT32_MIN, 24, 0, 0), {"damaged BMP", "-2147483648"}},
+        {"RLE BMP", Bmp(10, 10, 8, 1, 100), {"RLE8"}},
+        {"PNG of 0 x 10", Png(0, 10, 8, 2, false, ""), {"damaged PNG", "0 x 10"}},
+        {"PNG cut inside its data", png.substr(0, png.size() - 30), {"damaged PNG"}},
+        {"PNG header alone, at the limit, 16-bit RGBA",
+         Png(16384, 16384, 16, 6, false, "").substr(0, 33),
+         {"damaged PNG"}},
+        {"PNG with bit depth 3", Png(4, 4, 3, 0, false, std::string(8, '\0')), {"bit depth 3"}},
+        {"JPEG cut in its data", jpeg.substr(0, jpeg.size() * 2 / 3), {"damaged JPEG"}},
+        {"JPEG cut in its header", jpeg.substr(0, 20), {"damaged JPEG"}},
+        {"JPEG Huffman table of too many codes", manyCodes, {"malformed Huffman table"}},
+        {"JPEG scan using an undefined table", undefinedTable, {"undefined Huffman table"}},
+        {"empty file", "", {"empty"}},
+        {"text", "hello\n", {"not a PNG, JPEG or BMP picture"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Write("in.pic", c.bytes);
+        ExpectRefused({PathOf("in.pic"), "0", "0", "-o", PathOf("out.png")}, 1, c.parts,
+                      LimitedMemory);
+        ToolRun run = Run({PathOf("in.pic"), "0", "0", "-o", PathOf("out.png")}, LimitedMemory);
+        EXPECT_EQ(run.err.find("too large"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("png sig"), std::string::npos) << run.err;
+    }
+}
+
+// A header that promises far more than the file holds: the clicks and the mask are checked
+// against the header, before the decoder could find the data missing.
+TEST_F(PictureInput, ClicksAndMaskAreCheckedAgainstTheHeaderBeforeDecoding) {
+    Write("big.png", Png(16384, 16000, 8, 2, false, std::string(100, '\0')));
+    SavePicture("mask.png", Uniform(4, 6, 0));
+    ExpectRefused({PathOf("big.png"), "20000", "0", "-o", PathOf("out.png")}, 2,
+                  {"20000 0 lies outside the 16384x16000 picture"}, LimitedMemory);
+    ExpectRefused(
+        {PathOf("big.png"), "1", "1", "--drawn", PathOf("mask.png"), "-o", PathOf("out.png")}, 1,
+        {"is 4x6, the picture 16384x16000"}, LimitedMemory);
+}
+
+TEST_F(PictureInput, PipesAreReadWithTheSameChecks) {
+    const RgbImage image = Varied(13, 9);
+    SavePicture("in.png", image);
+    ToolRun run = Run({"/dev/stdin", "2", "3", "--step", "-1", "-o", PathOf("out.png")},
+                      "cat " + Quote(PathOf("in.png")) + " |");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    RgbImage expected = image;
+    expected.pixels[3 * 13 + 2] = Magenta;
+    EXPECT_TRUE(LoadPicture("out.png").pixels == expected.pixels);
+    fs::remove(dir / "out.png");
+
+    ExpectRefused({"/dev/stdin", "2", "3", "--max-pixels", "100", "-o", PathOf("out.png")}, 1,
+                  {"13 x 9 pixels is too large"}, "cat " + Quote(PathOf("in.png")) + " |");
+    const std::string bmp = Bmp(50, 50, 24, 0, 152 * 50);
+    Write("cut.bmp", bmp.substr(0, bmp.size() - 1));
+    ExpectRefused({"/dev/stdin", "2", "3", "-o", PathOf("out.png")}, 1, {"damaged BMP"},
+                  "cat " + Quote(PathOf("cut.bmp")) + " |");
+}
+
+// Less memory than a run needs, at every stage from decoding to writing: one line naming the
+// picture's size, status 1, nothing left behind. Never an abort.
+TEST_F(PictureInput, MemoryThatRunsOutEndsTheRunCleanly) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address space limits do not apply under AddressSanitizer";
+#endif
+    RgbImage image = Varied(1500, 1500);
+    SavePicture("in.png", image);
+    fs::create_directory(dir / "o");
+    int sized = 0;
+    // From too little to start the tool's threads up to enough for the whole run.
+    for (int kilobytes = 10000; kilobytes <= 80000; kilobytes += 6000) {
+        SCOPED_TRACE(kilobytes);
+        ToolRun run = Run({PathOf("in.png"), "5", "5", "700", "700", "--record", PathOf("o/r.txt"),
+                           "--before-after", PathOf("o/ba.png"), "-o", PathOf("o/out.png")},
+                          "ulimit -v " + std::to_string(kilobytes) + ";");
+        if (run.exitCode == 0 ||
+            run.err.find("error while loading shared libraries") != run.err.npos)
+            continue; // done, or too little to load the tool at all
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_NE(run.err.find("not enough memory"), std::string::npos) << run.err;
+        sized += run.err.find("1500 x 1500") != std::string::npos;
+        EXPECT_TRUE(FileNames(dir / "o").empty());
+    }
+    EXPECT_GE(sized, 2);
+}
+
+// ---- The decoder against stb_image's, on every PNG layout ---------------------------------------
+
+// Every colour type and bit depth, interlaced or not, with filters of every kind and
+// transparency of every kind, decodes to what stb_image decodes.
+TEST(PngDecoder, EveryLayoutDecodesAsAReferenceDecoderDoes) {
+    struct Layout {
+        int colourType, depth;
+    };
+    const Layout layouts[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
+                              {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
+    const int samples[] = {1, 0, 3, 1, 2, 0, 4};
+    const fs::path folder = UniqueFolder("png_decoder");
+    ASSERT_FALSE(folder.empty());
+    const std::string path = (folder / "in.png").string();
+    uint32_t seed = 1;
+    for (const Layout& layout : layouts)
+        for (bool interlaced : {false, true})
+            for (bool transparency : {false, true}) {
+                const uint32_t w = 13, h = 11;
+                SCOPED_TRACE(std::to_string(layout.colourType) + "/" +
+                             std::to_string(layout.depth) + (interlaced ? " interlaced" : "") +
+                             (transparency ? " tRNS" : ""));
+                std::string between;
+                if (layout.colourType == 3)
+                    between += PngChunk("PLTE", NoiseRows(1, 3 * 256, seed).substr(1));
+                if (transparency && layout.colourType == 3)
+                    between += PngChunk("tRNS", NoiseRows(1, 100, seed).substr(1));
+                else if (transparency && (layout.colourType == 0 || layout.colourType == 2))
+                    between += PngChunk("tRNS", std::string(layout.colourType == 0 ? 2 : 6, '\0'));
+                const int bits = layout.depth * samples[layout.colourType];
+                std::ofstream(path, std::ios::binary)
+                    << Png(w, h, layout.depth, layout.colourType, interlaced,
+                           NoiseImageData(w, h, bits, interlaced, seed++), between);
+
+                RgbImage mine;
+                std::string error;
+                ASSERT_TRUE(ReadPicture(path, &mine, &error)) << error;
+                int rw = 0, rh = 0, channels = 0;
+                unsigned char* reference = stbi_load(path.c_str(), &rw, &rh, &channels, 4);
+                ASSERT_NE(reference, nullptr) << stbi_failure_reason();
+                ASSERT_EQ(mine.width, rw);
+                ASSERT_EQ(mine.height, rh);
+                const bool alpha = layout.colourType >= 4 || transparency;
+                EXPECT_EQ(mine.hasAlpha, alpha);
+                int differing = 0;
+                for (size_t i = 0; i < mine.pixels.size(); ++i) {
+                    const unsigned char* p = reference + 4 * i;
+                    const uint32_t expected = (alpha ? uint32_t(p[3]) << 24 : 0) |
+                                              uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+                    differing += mine.pixels[i] != expected;
+                }
+                EXPECT_EQ(differing, 0);
+                stbi_image_free(reference);
+            }
+    fs::remove_all(folder);
+}
+
+// ---- Clicks: flags put back per click ----------------------------------------------------------
+
+// A drawn column splits a 100 x 100 picture: a small region left of it (its flags are undone one
+// by one) and a large one right of it (the whole mask is reset). Every click starts from the
+// starting mask, whichever way the previous click's flags were undone.
+TEST(ClickFlags, EachClickStartsFromTheStartingMask) {
+    LoadedPlugin plugin;
+    std::string error;
+    ASSERT_TRUE(LoadPlugin(PLUGIN_PATH, &plugin, &error)) << error;
+    ToolOptions options;
+    SimulatedHost host;
+    PrepareToolHost(options, 100, 100, std::vector<uint32_t>(10000, 0x00808080u), &host);
+    std::vector<uint8_t> startMask(10000, 0);
+    for (int y = 0; y < 100; ++y)
+        startMask[size_t(y) * 100 + 1] = MaskDrawnBit;
+    // After each click, the flags set are the mask's plus that click's region.
+    static SimulatedHost* watched;
+    static uint64_t drawnAfter[5];
+    watched = &host;
+    const std::vector<Click> clicks = {{0, 5}, {0, 50}, {50, 50}, {99, 0}, {0, 99}};
+    FillReport report;
+    report.keepRefreshes = false;
+    RunClicks(&host, plugin, clicks, startMask, &report, [](size_t done) {
+        drawnAfter[done - 1] = 0;
+        for (uint8_t flags : watched->mask)
+            drawnAfter[done - 1] += (flags & MaskDrawnBit) != 0;
+    });
+    const uint64_t afterLeft = 100 + 100, afterRight = 100 + 9800;
+    EXPECT_EQ(drawnAfter[0], afterLeft);
+    EXPECT_EQ(drawnAfter[1], afterLeft);
+    EXPECT_EQ(drawnAfter[2], afterRight);
+    EXPECT_EQ(drawnAfter[3], afterRight);
+    EXPECT_EQ(drawnAfter[4], afterLeft);
+    EXPECT_EQ(report.expansions, 100u + 100u + 9800u + 9800u + 100u);
+
+    // Rectangles not kept are still counted, as many as are kept when asked for.
+    EXPECT_TRUE(report.refreshes.empty());
+    PrepareToolHost(options, 100, 100, std::vector<uint32_t>(10000, 0x00808080u), &host);
+    FillReport kept;
+    RunClicks(&host, plugin, clicks, startMask, &kept);
+    EXPECT_GT(kept.refreshes.size(), clicks.size());
+    EXPECT_EQ(kept.refreshCount, kept.refreshes.size());
+    EXPECT_EQ(report.refreshCount, kept.refreshCount);
+}
+
+} // namespace
