@@ -214,7 +214,8 @@ TEST_F(FloorFillTest, MakesThePlugInsCallsThroughAQueueOverflow) {
         DrawCorridorTree(host, 15, 4);
         host.SetTolerances("0", "0");
     };
-    EXPECT_EQ(CompareWithFloor(corridorTree, 0, 1 << 15, nullptr, &plugIn), "");
+    const int32_t root = 1 << 15; // the tree's root, at (0, height / 2)
+    EXPECT_EQ(CompareWithFloor(corridorTree, 0, root, nullptr, &plugIn), "");
     EXPECT_EQ(plugIn.messages, std::vector<std::string>{"Buffer over|Err"});
 
     auto forgetfulHost = [&] {
