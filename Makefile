@@ -98,7 +98,7 @@ try-windows: deps
 	    exit 1; \
 	fi
 	cmake --preset win32
-	cmake --build --preset win32 -j $(JOBS) --target editor
+	cmake --build --preset win32 -j $(JOBS) --target vexra_editor
 	VX_WINE_STARTED_LINE="" VX_WINE_TIME_LIMIT=86400 windows_host/run_under_wine.sh \
 	    $(CURDIR)/build/win32/try-windows-prefix build/win32/editor/vexra.exe \
 	    examples/chelsea.png --step 6 --seed-tolerance 30

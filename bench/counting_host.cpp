@@ -1,8 +1,7 @@
 #include "counting_host.h"
 
-#include <string.h>
-
 #include "host_api/platform_ui.h"
+#include "simulated_host/image_view_record.h"
 
 CountingHost Host;
 
@@ -15,10 +14,7 @@ void CountingHost::Load(int32_t imageWidth, int32_t imageHeight,
     for (uint64_t& count : counts)
         count = 0;
     sequenceHash = 0;
-    CDIB* image = &dib;
-    void* window = nullptr;
-    memcpy(viewRecord + ImageViewOwnerWindowOffset, &window, sizeof window);
-    memcpy(viewRecord + ImageViewCdibOffset, &image, sizeof image);
+    WriteImageViewFields(viewRecord, nullptr, &dib);
 }
 
 // Counts the call and, when checking, folds it into the sequence hash.

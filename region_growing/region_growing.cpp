@@ -11,8 +11,8 @@
 
 static int32_t StepTolerance; // parent to candidate, per channel
 static int32_t SeedTolerance; // seed to parent, per channel
-static ImageView* View;
-static CDIB* Image; // taken from the view once per fill
+static ImageView* FillView;   // the view the fill was asked for, handed back to every service
+static CDIB* FillDib;         // the view's image, taken from the view once per fill
 static PackedColour SeedColour;
 static PackedColour CandidateColour; // the colour read by the latest acceptance test
 
@@ -42,9 +42,10 @@ static std::atomic_flag FillRunning = ATOMIC_FLAG_INIT;
 #define INLINED_VISIT inline
 #endif
 
-static void RunFill(ImageView* view, CDIB* image, int32_t x, int32_t y);
+static void RunFill(ImageView* view, CDIB* dib, int32_t x, int32_t y);
 static INLINED_VISIT bool VisitNeighbour(int32_t x, int32_t y, PackedColour parentColour,
                                          bool parentNearSeed);
+static int32_t StepAside(int32_t coordinate, int32_t step);
 static bool ReadColour(int32_t x, int32_t y, PackedColour* colour);
 static bool ChannelsWithin(PackedColour a, PackedColour b, int32_t tolerance);
 static bool PushPending(int32_t x, int32_t y, PackedColour colour);
@@ -57,32 +58,32 @@ static void StopOnOverflow(HCURSOR previousCursor);
 void RegionGrowingFill(ImageView* view, int32_t x, int32_t y) {
     if (view == nullptr)
         return;
-    CDIB* image = ImageViewCdib(view);
-    if (image == nullptr)
+    CDIB* dib = ImageViewCdib(view);
+    if (dib == nullptr)
         return;
     if (FillRunning.test_and_set(std::memory_order_acquire))
         return;
-    RunFill(view, image, x, y);
+    RunFill(view, dib, x, y);
     FillRunning.clear(std::memory_order_release);
 }
 
-static void RunFill(ImageView* view, CDIB* image, int32_t x, int32_t y) {
+static void RunFill(ImageView* view, CDIB* dib, int32_t x, int32_t y) {
     StepTolerance = ParseToleranceText(_VXsGetParameter(2, 0));
     SeedTolerance = ParseToleranceText(_VXsGetParameter(2, 1));
-    View = view;
-    Image = image;
+    FillView = view;
+    FillDib = dib;
     int32_t unusedInfo[3];
-    _VXsGetCDIBinfo(Image, &unusedInfo[0], &unusedInfo[1], &unusedInfo[2]);
-    _VXsStartOnImage(Image);
+    _VXsGetCDIBinfo(FillDib, &unusedInfo[0], &unusedInfo[1], &unusedInfo[2]);
+    _VXsStartOnImage(FillDib);
 
     // A seed the host cannot read lies outside the image, where painting is unsafe.
     if (!ReadColour(x, y, &SeedColour))
         return;
 
     // The seed is painted without a mask or colour test.
-    _VXsStartPset(View, x, y);
-    _VXsPSet(View, x, y, 0);
-    _VXsSetDrawFlag(View, x, y, 1);
+    _VXsStartPset(FillView, x, y);
+    _VXsPSet(FillView, x, y, 0);
+    _VXsSetDrawFlag(FillView, x, y, 1);
     QueueHead = 0;
     QueueTail = 0;
     PushPending(x, y, SeedColour);
@@ -98,14 +99,11 @@ static void RunFill(ImageView* view, CDIB* image, int32_t x, int32_t y) {
         PackedColour parentColour = PendingColour[QueueHead];
         QueueHead = QueueHead + 1 == QueueCapacity ? 0 : QueueHead + 1;
 
-        // The seed test depends on the parent alone; every candidate still gets its reads.
+        // The seed test looks at the parent only: made once here, applied to each candidate.
         bool parentNearSeed = ChannelsWithin(SeedColour, parentColour, SeedTolerance);
-        // Above, left, below, right. Wrapping arithmetic: a coordinate at the end of the 32-bit
-        // range stays defined.
-        int32_t above = static_cast<int32_t>(static_cast<uint32_t>(py) - 1u);
-        int32_t left = static_cast<int32_t>(static_cast<uint32_t>(px) - 1u);
-        int32_t below = static_cast<int32_t>(static_cast<uint32_t>(py) + 1u);
-        int32_t right = static_cast<int32_t>(static_cast<uint32_t>(px) + 1u);
+        // Visited above, left, below, right.
+        int32_t above = StepAside(py, -1), left = StepAside(px, -1);
+        int32_t below = StepAside(py, +1), right = StepAside(px, +1);
         if (!VisitNeighbour(px, above, parentColour, parentNearSeed) ||
             !VisitNeighbour(left, py, parentColour, parentNearSeed) ||
             !VisitNeighbour(px, below, parentColour, parentNearSeed) ||
@@ -136,26 +134,33 @@ static INLINED_VISIT bool VisitNeighbour(int32_t x, int32_t y, PackedColour pare
                                          bool parentNearSeed) {
     if (!ReadColour(x, y, &CandidateColour))
         return true;
-    if (_VXsGetMask(View, x, y) & MaskDrawnBit)
+    if (_VXsGetMask(FillView, x, y) & MaskDrawnBit)
         return true;
     if (!ChannelsWithin(CandidateColour, parentColour, StepTolerance) || !parentNearSeed)
         return true;
 
-    _VXsStartPset(View, x, y);
-    _VXsPSet(View, x, y, 0);
+    _VXsStartPset(FillView, x, y);
+    _VXsPSet(FillView, x, y, 0);
     if (!PushPending(x, y, CandidateColour)) {
         // Painted but not queued or flagged: the last refresh must still show it.
         IncludeInDirtyBox(x, y);
         return false;
     }
-    _VXsSetDrawFlag(View, x, y, 1);
+    _VXsSetDrawFlag(FillView, x, y, 1);
     IncludeInDirtyBox(x, y);
     return true;
 }
 
+// The coordinate one step away. The sum wraps in 32-bit unsigned arithmetic, so a coordinate at
+// either end of the signed range gives a defined neighbour on the far end rather than an
+// overflow; the host's colour read then rejects it like any other point outside the image.
+static int32_t StepAside(int32_t coordinate, int32_t step) {
+    return static_cast<int32_t>(static_cast<uint32_t>(coordinate) + static_cast<uint32_t>(step));
+}
+
 // The host's handle words are read from the image at every read: the host may change them.
 static bool ReadColour(int32_t x, int32_t y, PackedColour* colour) {
-    return _VXsGetColorOnImage(Image->handleWords[0], Image->handleWords[1], x, y, colour) != 0;
+    return _VXsGetColorOnImage(FillDib->handleWords[0], FillDib->handleWords[1], x, y, colour) != 0;
 }
 
 // True when each channel of a lies within tolerance of b's; bits 24-31 are ignored.
@@ -201,7 +206,7 @@ static void IncludeInDirtyBox(int32_t x, int32_t y) {
 
 // Asks for the dirty box, even when empty, then empties it.
 static void RequestRefresh(void) {
-    _VXsUpdateImageWindow(View, DirtyBox.left, DirtyBox.top, DirtyBox.right, DirtyBox.bottom);
+    _VXsUpdateImageWindow(FillView, DirtyBox.left, DirtyBox.top, DirtyBox.right, DirtyBox.bottom);
     DirtyBox.left = DirtyBox.top = DirtyBox.right = DirtyBox.bottom = -1;
 }
 
@@ -212,5 +217,5 @@ static void RequestRefresh(void) {
 static void StopOnOverflow(HCURSOR previousCursor) {
     RequestRefresh();
     SetCursor(previousCursor);
-    MessageBoxA(static_cast<HWND>(ImageViewOwnerWindow(View)), "Buffer over", "Err", MB_OK);
+    MessageBoxA(static_cast<HWND>(ImageViewOwnerWindow(FillView)), "Buffer over", "Err", MB_OK);
 }

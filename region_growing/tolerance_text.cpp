@@ -14,7 +14,11 @@ int32_t ParseToleranceText(const char* text) {
         negative = *text == '-';
         ++text;
     }
-    // Unsigned arithmetic gives the 32-bit wraparound without signed overflow.
+    // The number is read with no overflow test: a long one keeps only its value modulo 2^32.
+    // That wraparound is defined in unsigned arithmetic only (a signed overflow is undefined
+    // behaviour), so value * 10 + digit and the negation are taken in uint32_t, and the last
+    // conversion reads the 32 bits as two's complement: "4294967301" gives 5, "2147483648"
+    // gives -2147483648, "-4294967286" gives 10.
     uint32_t value = 0;
     for (; *text >= '0' && *text <= '9'; ++text)
         value = value * 10u + static_cast<uint32_t>(*text - '0');

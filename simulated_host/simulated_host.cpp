@@ -1,6 +1,6 @@
 #include "simulated_host.h"
 
-#include <string.h>
+#include "image_view_record.h"
 
 static SimulatedHost* Current = nullptr;
 
@@ -44,8 +44,7 @@ void SimulatedHost::SetTolerances(const std::string& step, const std::string& se
 }
 
 void SimulatedHost::WriteViewRecord(void* window, CDIB* image) {
-    memcpy(viewRecord + ImageViewOwnerWindowOffset, &window, sizeof window);
-    memcpy(viewRecord + ImageViewCdibOffset, &image, sizeof image);
+    WriteImageViewFields(viewRecord, window, image);
 }
 
 void SimulatedHost::ClearLog() {

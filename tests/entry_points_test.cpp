@@ -20,18 +20,48 @@ TEST_F(EntryPointsTest, ConstantAnswersWhateverTheArguments) {
     EXPECT_TRUE(host.log.empty()) << "only VXcDrawIt may call the host";
 }
 
-// The point, guide-line and cancel calls leave the next fill exactly as it would have been.
+// The point, guide-line and cancel calls, and the two queries, made before a fill and in the
+// middle of one (from inside a host service, where a host's own code runs): each answers its
+// code and calls nothing, and the fill makes exactly the calls it makes without them. A cancel
+// that stopped the running fill, a point kept as state, or an answer that changed while a fill
+// runs would show here.
 TEST_F(EntryPointsTest, OtherEntryPointsDoNotAffectAFill) {
-    UseGreyImage({{1, 1, 3}, {1, 2, 1}});
-    host.SetTolerances("1", "1");
+    // Diagonal bands rising and falling by one grey level, cut by a wall at x = 30.
+    auto bandedPicture = [&] {
+        host.Reset(40, 20);
+        for (int32_t y = 0; y < 20; ++y)
+            for (int32_t x = 0; x < 40; ++x) {
+                const int phase = (x / 3 + y / 2) % 6;
+                host.Pixel(x, y) = Grey(x == 30 ? 9 : phase < 3 ? phase : 6 - phase);
+            }
+        host.SetTolerances("1", "3");
+    };
+    bandedPicture();
     ClickAt(0, 0);
-    std::vector<std::string> alone = host.DescribeLog();
+    const std::vector<std::string> alone = host.DescribeLog();
+    ASSERT_GE(host.CountOf(HostCallKind::UpdateImageWindow), 2u) << "want a progressive refresh";
 
-    UseGreyImage({{1, 1, 3}, {1, 2, 1}});
-    Plugin().setPoint(0, 1, 2, 3);
-    Plugin().drawGuideLine(0, 0, 5, 5, 1, 0);
-    Plugin().cancelOne(0, 0, 0);
+    bandedPicture();
+    const LoadedPlugin& plugin = Plugin();
+    for (int32_t word : {0, 7, -1})
+        EXPECT_TRUE(plugin.setPoint(word, word, word, word) == 4 &&
+                    plugin.cancelOne(word, 0, 1) == 4);
+    uint64_t paints = 0, wrongAnswers = 0, callsMade = 0;
+    host.afterCall = [&](const HostCall& call) {
+        if (call.kind != HostCallKind::PSet || ++paints % 5 != 1)
+            return;
+        const size_t logSize = host.log.size();
+        wrongAnswers += plugin.setPoint(int32_t(call.args[0]), int32_t(call.args[1]), 1, 0) != 4;
+        wrongAnswers += plugin.drawGuideLine(0, 0, int32_t(call.args[0]), 5, 1, 0) != 1;
+        wrongAnswers += plugin.cancelOne(0, 0, 0) != 4;
+        wrongAnswers += plugin.getDrawInterface() != 2 || plugin.getDrawInfo() != 1;
+        callsMade += host.log.size() - logSize;
+    };
     ClickAt(0, 0);
+    host.afterCall = nullptr;
+    EXPECT_GT(paints, 200u);
+    EXPECT_EQ(wrongAnswers, 0u);
+    EXPECT_EQ(callsMade, 0u) << "an entry point other than VXcDrawIt called the host";
     EXPECT_EQ(host.DescribeLog(), alone);
 }
 

@@ -109,7 +109,7 @@ std::string CompareRequests(const Observation& seen, size_t painted) {
 
 } // namespace
 
-std::string CompareFillWithModel(SimulatedHost& host, VXcDrawItFn drawIt, const FillCase& fill) {
+void PrepareHostForCase(SimulatedHost& host, const FillCase& fill) {
     const ModelImage& image = fill.image;
     host.MakeCurrent();
     host.Reset(image.width, image.height);
@@ -117,6 +117,11 @@ std::string CompareFillWithModel(SimulatedHost& host, VXcDrawItFn drawIt, const 
     host.mask = image.flags;
     host.paintColour = fill.paintColour;
     host.SetTolerances(fill.stepText, fill.seedText);
+}
+
+std::string CompareFillWithModel(SimulatedHost& host, VXcDrawItFn drawIt, const FillCase& fill) {
+    const ModelImage& image = fill.image;
+    PrepareHostForCase(host, fill);
     host.logging = false;
     Observation seen;
     host.afterCall = [&seen](const HostCall& call) { seen.See(call); };

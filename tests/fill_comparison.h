@@ -25,7 +25,11 @@ struct FillCase {
     PackedColour paintColour = 0;
 };
 
-// Sets `host` up for the case, makes it current, applies the tool through `drawIt` and compares.
+// Makes `host` current and gives it the case's picture, flags, paint colour and tolerances, with
+// an empty log.
+void PrepareHostForCase(SimulatedHost& host, const FillCase& fill);
+
+// Prepares `host` for the case, applies the tool through `drawIt` and compares.
 // Returns an empty text when plug-in and model agree, otherwise the first disagreement.
 std::string CompareFillWithModel(SimulatedHost& host, VXcDrawItFn drawIt, const FillCase& fill);
 

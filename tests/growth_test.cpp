@@ -103,14 +103,24 @@ TEST_F(GrowthTest, SeedsOnTheBorderGrowInwards) {
     }
 }
 
-TEST_F(GrowthTest, SingleRowAndSinglePixelImages) {
-    host.Reset(1, 1, Grey(3));
-    host.SetTolerances("0", "0");
-    ClickAt(0, 0);
-    EXPECT_EQ(PaintedPixels().size(), 1u);
-    EXPECT_EQ(host.CountOf(HostCallKind::GetColorOnImage), 5u);
-    EXPECT_EQ(host.DescribeLog({HostCallKind::UpdateImageWindow}),
-              std::vector<std::string>{"UpdateImageWindow(0,0,0,0)"});
+// Every pixel is expanded once, with four colour reads, whatever the picture's shape.
+TEST_F(GrowthTest, SingleRowSingleColumnAndSinglePixelImages) {
+    struct Shape {
+        int32_t width, height, seedX, seedY;
+        const char* refresh;
+    };
+    for (const Shape& shape : {Shape{1, 1, 0, 0, "UpdateImageWindow(0,0,0,0)"},
+                               Shape{6, 1, 5, 0, "UpdateImageWindow(0,0,5,0)"},
+                               Shape{1, 6, 0, 2, "UpdateImageWindow(0,0,0,5)"}}) {
+        host.Reset(shape.width, shape.height, Grey(3));
+        host.SetTolerances("0", "0");
+        ClickAt(shape.seedX, shape.seedY);
+        const size_t pixels = size_t(shape.width) * size_t(shape.height);
+        EXPECT_EQ(PaintedPixels().size(), pixels) << shape.refresh;
+        EXPECT_EQ(host.CountOf(HostCallKind::GetColorOnImage), 1 + 4 * pixels) << shape.refresh;
+        EXPECT_EQ(host.DescribeLog({HostCallKind::UpdateImageWindow}),
+                  std::vector<std::string>{shape.refresh});
+    }
 }
 
 // 90,000 expansions pass through the 30,000-slot ring three times; a wrong wrap would lose or

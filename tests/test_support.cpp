@@ -31,3 +31,27 @@ std::vector<std::pair<int32_t, int32_t>> PluginTest::PaintedPixels() const {
                 painted.push_back({x, y});
     return painted;
 }
+
+void DrawCorridorTree(SimulatedHost& host, int levels, int32_t leafLength) {
+    const int32_t height = int32_t(2) << levels;
+    const int32_t width = 2 * levels + leafLength + 1;
+    const PackedColour wall = Grey(0), corridor = Grey(255);
+    host.Reset(width, height, wall);
+    std::vector<int32_t> nodes = {height / 2};
+    for (int level = 0; level < levels; ++level) {
+        const int32_t column = 2 * level, half = int32_t(1) << (levels - 1 - level);
+        std::vector<int32_t> children;
+        for (int32_t row : nodes) {
+            for (int32_t y = row - half; y <= row + half; ++y)
+                host.Pixel(column, y) = corridor;
+            for (int32_t child : {row - half, row + half}) {
+                host.Pixel(column + 1, child) = corridor;
+                children.push_back(child);
+            }
+        }
+        nodes = children;
+    }
+    for (int32_t row : nodes)
+        for (int32_t x = 2 * levels; x < width; ++x)
+            host.Pixel(x, row) = corridor;
+}

@@ -20,6 +20,13 @@ inline PackedColour Grey(int level) {
     return PackedColour(level) * 0x010101u;
 }
 
+// A binary tree of one-pixel corridors (Grey(255)) on a wall (Grey(0)), every root-to-leaf path
+// of the same length, so the breadth-first front from the root doubles at each branching:
+// `levels` of branching give 2^levels corridor ends, each followed by `leafLength` pixels, all
+// reached at the same step. The root is at (0, host.height / 2). 15 levels are more than the
+// queue holds; 14 fit.
+void DrawCorridorTree(SimulatedHost& host, int levels, int32_t leafLength);
+
 class PluginTest : public ::testing::Test {
   protected:
     SimulatedHost host;

@@ -66,14 +66,21 @@ NumberText ReadInteger(const std::string& text, int64_t least, int64_t most, int
     for (size_t j = i; j < text.size(); ++j) {
         if (text[j] < '0' || text[j] > '9')
             return NumberText::Malformed;
+        // magnitude * 10 + digit cannot wrap while magnitude <= (UINT64_MAX - 9) / 10. A number
+        // past that is beyond every int64_t range, so its remaining digits are only checked.
         if (magnitude > (UINT64_MAX - 9) / 10)
             overflow = true;
         else
             magnitude = magnitude * 10 + uint64_t(text[j] - '0');
     }
+    // The largest magnitude the sign allows. For a negative number that is -least, taken as
+    // 0 - least modulo 2^64: exact for every negative least, INT64_MIN included, whose magnitude
+    // 2^63 no int64_t holds. A least of 0 or more allows no negative number but -0, which the
+    // middle test keeps apart (0 - least would wrap to a huge limit there).
     const uint64_t limit = negative ? uint64_t(0) - uint64_t(least) : uint64_t(most);
     if (overflow || (negative && least >= 0 && magnitude != 0) || magnitude > limit)
         return NumberText::OutOfRange;
+    // The same modulo-2^64 negation, read back as two's complement: -2^63 comes out exact.
     *value = negative ? int64_t(uint64_t(0) - magnitude) : int64_t(magnitude);
     if (*value < least || *value > most)
         return NumberText::OutOfRange;

@@ -1,13 +1,17 @@
 #!/usr/bin/python3
 """Build-machine check of the built PAINT.DLL, read as a file with pefile.
 
-    check_dll_image.py PAINT.DLL button.pixmap [--code] [--time-stamp SECONDS]
+    check_dll_image.py PAINT.DLL BUTTON.BMP [--code] [--time-stamp SECONDS]
 
 Checks the headers of a release file (i386 DLL, GUI subsystem, OS and subsystem version 4.0,
 DYNAMIC_BASE and NX_COMPAT, relocations, a valid checksum, no symbol table, no unwind
 section, nothing appended), the export table, the import table, the load/unload entry, and the
 two resources with their language and exact content. Prints one line per difference and exits
 non-zero if there is any.
+
+BUTTON.BMP is the bitmap file the build made from plugin/button.pixmap (make_button_bmp, the
+one reader of that map): the DLL's bitmap 102 must be its content, and the picture must show
+what the button is required to show, checked from the decoded pixels themselves.
 
 --code also checks the machine code of the entry point and of the five constant exports
 (result code and stack cleanup); it is meant for optimised builds, where each is a single
@@ -263,7 +267,8 @@ STANDARD_PALETTE = [
     0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
     0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
 ]  # fmt: skip
-# The characters of the pixel map by palette entry; '?' for any the picture must not use.
+# Pixels are shown in the characters of plugin/button.pixmap, by palette entry; '?' for any
+# entry the picture must not use.
 PIXEL_CHARACTERS = {7: ".", 0: "#", 4: "+"}
 
 
@@ -288,9 +293,12 @@ def decode_button(bitmap):
     return rows
 
 
-def read_pixel_map(path):
-    with open(path) as lines:
-        return [line.rstrip("\n") for line in lines if not line.startswith(";")]
+def read_button_file(path):
+    """The bitmap as a resource holds it: the .bmp file less its 14-byte file header."""
+    with open(path, "rb") as file:
+        data = file.read()
+    expect(data[:2] == b"BM" and len(data) > 14, "%s is a .bmp file" % path)
+    return data[14:]
 
 
 def check_button_drawing(rows):
@@ -358,7 +366,7 @@ def check_button_drawing(rows):
         pending += [(x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)]
 
 
-def check_button(pe, data, pixmap_path):
+def check_button(pe, data, button_path):
     bitmap = pe.get_data(data.OffsetToData, data.Size)
     expected_size = HEADER_BYTES + PALETTE_BYTES + ROW_BYTES * SIDE
     expect(
@@ -384,16 +392,16 @@ def check_button(pe, data, pixmap_path):
             "palette entry %d is the standard colour, found %08X" % (index, quad),
         )
     rows = decode_button(bitmap)
-    pixel_map = read_pixel_map(pixmap_path)
+    built = read_button_file(button_path)
+    built_rows = decode_button(built) if len(built) == expected_size else []
     for y, row in enumerate(rows):
-        expect(
-            y < len(pixel_map) and row == pixel_map[y],
-            "row %d matches the pixel map: found %s" % (y, row),
-        )
+        wanted = built_rows[y] if y < len(built_rows) else "(none)"
+        expect(row == wanted, "row %d matches button.bmp: found %s, want %s" % (y, row, wanted))
+    expect(bitmap == built, "bitmap 102 is button.bmp without its file header")
     check_button_drawing(rows)
 
 
-def check_resources(pe, pixmap_path):
+def check_resources(pe, button_path):
     root = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
     resources = collect_resources(root) if root is not None else []
     expect(len(resources) == 2, "exactly two resources, found %d" % len(resources))
@@ -406,7 +414,7 @@ def check_resources(pe, pixmap_path):
             check_string_table(pe, data)
         elif (kind, name) == (RT_BITMAP, 102):
             saw_bitmap = True
-            check_button(pe, data, pixmap_path)
+            check_button(pe, data, button_path)
         else:
             expect(False, "no " + what)
     expect(saw_string, "string table block 7 (string 100) is present")
@@ -416,7 +424,7 @@ def check_resources(pe, pixmap_path):
 def main():
     parser = argparse.ArgumentParser(description="Check the built PAINT.DLL image.")
     parser.add_argument("dll")
-    parser.add_argument("pixmap")
+    parser.add_argument("button_bmp", help="the .bmp the build made from button.pixmap")
     parser.add_argument("--code", action="store_true", help="check the constant exports' code")
     parser.add_argument("--time-stamp", type=int, help="the time stamp the file must carry")
     arguments = parser.parse_args()
@@ -430,7 +438,7 @@ def main():
         check_time_stamps(pe, arguments.time_stamp)
     check_exports(pe, arguments.code)
     check_imports(pe)
-    check_resources(pe, arguments.pixmap)
+    check_resources(pe, arguments.button_bmp)
     if failures:
         print("%s: %d difference(s)" % (arguments.dll, len(failures)))
         return 1

@@ -3,7 +3,7 @@
 PAINT.DLL, each with one fault written into it (and the checksum made to fit again, so that
 only the fault itself is there to find), and must fail every one with the matching message.
 
-    check_dll_image_test.py CHECKER PAINT.DLL button.pixmap TIME-STAMP WORK-DIR
+    check_dll_image_test.py CHECKER PAINT.DLL BUTTON.BMP TIME-STAMP WORK-DIR
 """
 import os
 import subprocess
@@ -128,7 +128,7 @@ FAULTS = [
     (
         "one button pixel changed",
         flip_first_button_pixel_of_last_row,
-        "row 19 matches the pixel map",
+        "row 19 matches button.bmp",
     ),
 ]
 
@@ -141,18 +141,18 @@ def write_with_fault(original, fault, path):
     pe.write(path)
 
 
-def run_check(checker, dll, pixmap, time_stamp):
-    command = [sys.executable, checker, dll, pixmap, "--code", "--time-stamp", time_stamp]
+def run_check(checker, dll, button_bmp, time_stamp):
+    command = [sys.executable, checker, dll, button_bmp, "--code", "--time-stamp", time_stamp]
     result = subprocess.run(command, capture_output=True, text=True)
     return result.returncode, result.stdout + result.stderr
 
 
 def main():
-    checker, dll, pixmap, time_stamp, work_dir = sys.argv[1:]
+    checker, dll, button_bmp, time_stamp, work_dir = sys.argv[1:]
     os.makedirs(work_dir, exist_ok=True)
     with open(dll, "rb") as file:
         original = file.read()
-    status, output = run_check(checker, dll, pixmap, time_stamp)
+    status, output = run_check(checker, dll, button_bmp, time_stamp)
     if status != 0:
         print("the built DLL itself fails the check, so faults cannot be told apart:\n" + output)
         return 1
@@ -160,7 +160,7 @@ def main():
     for number, (what, fault, message) in enumerate(FAULTS, start=1):
         path = os.path.join(work_dir, "fault-%02d.dll" % number)
         write_with_fault(original, fault, path)
-        status, output = run_check(checker, path, pixmap, time_stamp)
+        status, output = run_check(checker, path, button_bmp, time_stamp)
         if status != 1 or "FAIL: " + message not in output:
             print("MISSED: %s (%s): want exit 1 and 'FAIL: %s', got %d:\n%s"
                   % (what, path, message, status, output))
