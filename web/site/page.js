@@ -1,0 +1,273 @@
+// page.js - the page: the picture, the tool's settings, and what the plug-in's worker posts.
+//
+// The worker (worker.js) owns the picture and runs the plug-in; this thread only shows what
+// it sends, so the page keeps repainting while a fill runs. Rectangles of new pixels are
+// drawn at the display's pace, all that arrived since the last frame at once.
+import { Explorer } from "./explorer-panel.js";
+import { decodePng } from "./png-decode.js";
+
+const $ = (id) => document.getElementById(id);
+const view = $("view");
+const viewContext = view.getContext("2d");
+const status = $("status");
+const stepField = $("step");
+const seedField = $("seed-tolerance");
+
+const worker = new Worker("worker.js", { type: "module" });
+let pictureName = "picture";
+let pictureLoaded = false;
+
+function say(text) {
+    status.textContent = text;
+}
+
+// ---- Pixels from the worker, drawn once per display frame ----------------------------------------
+
+let rectanglesToDraw = [];
+function drawRectangles() {
+    const rectangles = rectanglesToDraw;
+    rectanglesToDraw = [];
+    for (const r of rectangles)
+        viewContext.putImageData(new ImageData(new Uint8ClampedArray(r.pixels), r.width, r.height), r.left, r.top);
+}
+function queueRectangle(rectangle) {
+    if (rectanglesToDraw.length === 0) requestAnimationFrame(drawRectangles);
+    rectanglesToDraw.push(rectangle);
+}
+
+// ---- The message box --------------------------------------------------------------------------------
+
+const messageBox = $("message");
+const messagesWaiting = [];
+function showNextMessage() {
+    if (messageBox.open || messagesWaiting.length === 0) return;
+    const { caption, text } = messagesWaiting.shift();
+    $("message-caption").textContent = caption;
+    $("message-text").textContent = text;
+    messageBox.showModal();
+}
+messageBox.addEventListener("close", () => {
+    showNextMessage();
+    if (!messageBox.open) view.parentElement.parentElement.focus();
+});
+
+// ---- Messages from the worker ------------------------------------------------------------------------
+
+function describeFill(fill) {
+    let line = `RegionGrowing at ${fill.x} ${fill.y}: ${fill.painted} pixels painted, ` +
+        `${fill.refreshes} refresh requests, ${fill.milliseconds.toFixed(1)} ms`;
+    if (fill.overflow) line += ', stopped on "Buffer over"';
+    return line;
+}
+
+function showHistory({ canUndo, canRedo }) {
+    $("undo").disabled = !canUndo;
+    $("redo").disabled = !canRedo;
+}
+
+let pngWaiting = null;
+worker.onmessage = (event) => {
+    const message = event.data;
+    switch (message.type) {
+    case "ready":
+        loadSample();
+        break;
+    case "failed":
+        say(`Error: ${message.text}`);
+        break;
+    case "loaded":
+        pictureLoaded = true;
+        $("download").disabled = false;
+        say(`${pictureName}, ${message.width} × ${message.height}: click the picture to fill there`);
+        break;
+    case "pixels":
+        queueRectangle(message);
+        break;
+    case "cursor":
+        view.classList.toggle("wait", message.cursor === "wait");
+        break;
+    case "message":
+        messagesWaiting.push(message);
+        showNextMessage();
+        break;
+    case "filled":
+        say(describeFill(message));
+        showHistory(message);
+        break;
+    case "history":
+        showHistory(message);
+        break;
+    case "png":
+        if (pngWaiting) pngWaiting(new Uint8Array(message.bytes));
+        pngWaiting = null;
+        break;
+    }
+};
+
+// ---- Pictures -------------------------------------------------------------------------------------------
+
+// PNG files are read here, exactly (png-decode.js); other pictures by the browser, without
+// colour management, so the pixels are the file's own, as the native tool reads them. The
+// browser's decoders multiply colours by alpha: under a partly transparent pixel of a picture
+// that is not a PNG file, a colour may come back rounded.
+async function decodePicture(blob) {
+    const exact = await decodePng(new Uint8Array(await blob.arrayBuffer())).catch(() => null);
+    if (exact !== null) return new ImageData(exact.data, exact.width, exact.height);
+    const bitmap = await createImageBitmap(blob, {
+        premultiplyAlpha: "none",
+        colorSpaceConversion: "none",
+    });
+    const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
+    const context = canvas.getContext("2d", { willReadFrequently: true });
+    context.drawImage(bitmap, 0, 0);
+    const image = context.getImageData(0, 0, bitmap.width, bitmap.height);
+    bitmap.close();
+    return image;
+}
+
+async function loadPicture(blob, name) {
+    say(`Opening ${name}…`);
+    let image;
+    try {
+        image = await decodePicture(blob);
+    } catch {
+        say(`Error: ${name} is not a picture this browser can read`);
+        return;
+    }
+    pictureName = name;
+    pictureLoaded = false;
+    explorer.close();
+    view.width = image.width;
+    view.height = image.height;
+    $("outline").width = image.width;
+    $("outline").height = image.height;
+    rectanglesToDraw = [];
+    viewContext.putImageData(image, 0, 0);
+    applyZoom();
+    const pixels = image.data.buffer;
+    worker.postMessage({ type: "load", width: image.width, height: image.height, pixels }, [pixels]);
+}
+
+async function loadSample() {
+    try {
+        const response = await fetch("chelsea.png");
+        if (!response.ok) throw new Error(response.statusText);
+        await loadPicture(await response.blob(), "chelsea.png");
+    } catch (error) {
+        say(`Error: the sample picture did not load (${error.message})`);
+    }
+}
+
+$("sample").addEventListener("click", loadSample);
+$("picture-file").addEventListener("change", (event) => {
+    const file = event.target.files[0];
+    if (file) loadPicture(file, file.name);
+});
+
+// Dropping a file anywhere opens it; the browser must not navigate to it instead.
+const viewport = $("viewport");
+document.addEventListener("dragover", (event) => {
+    event.preventDefault();
+    viewport.classList.add("dropping");
+});
+document.addEventListener("dragleave", () => viewport.classList.remove("dropping"));
+document.addEventListener("drop", (event) => {
+    event.preventDefault();
+    viewport.classList.remove("dropping");
+    const file = event.dataTransfer.files[0];
+    if (file) loadPicture(file, file.name);
+});
+
+// ---- Zoom ---------------------------------------------------------------------------------------------
+
+function zoom() {
+    return Number($("zoom").value);
+}
+function applyZoom() {
+    for (const canvas of [view, $("outline")]) {
+        canvas.style.width = `${view.width * zoom()}px`;
+        canvas.style.height = `${view.height * zoom()}px`;
+    }
+}
+$("zoom").addEventListener("change", applyZoom);
+
+// ---- Tolerances: the text fields are what the tool reads; the sliders type into them -------------
+
+function linkSlider(field, slider) {
+    slider.addEventListener("input", () => {
+        field.value = slider.value;
+        field.dispatchEvent(new Event("input"));
+    });
+    field.addEventListener("input", () => {
+        const text = field.value.trim();
+        if (/^\d+$/.test(text) && Number(text) <= Number(slider.max)) slider.value = text;
+    });
+}
+linkSlider(stepField, $("step-slider"));
+linkSlider(seedField, $("seed-slider"));
+
+function paintColour() {
+    return parseInt($("paint").value.slice(1), 16);
+}
+
+// ---- Clicks -------------------------------------------------------------------------------------------
+
+function pictureAt(event) {
+    const box = view.getBoundingClientRect();
+    const x = Math.floor(((event.clientX - box.left) * view.width) / box.width);
+    const y = Math.floor(((event.clientY - box.top) * view.height) / box.height);
+    return x >= 0 && y >= 0 && x < view.width && y < view.height ? { x, y } : null;
+}
+
+function fillAt(x, y) {
+    if (!pictureLoaded) return;
+    worker.postMessage({ type: "fill", x, y, step: stepField.value, seed: seedField.value, paint: paintColour() });
+}
+
+const explorer = new Explorer({
+    worker,
+    view,
+    outline: $("outline"),
+    stepField,
+    stepSlider: $("step-slider"),
+    seedField,
+    say,
+    fillAt,
+});
+
+view.addEventListener("click", (event) => {
+    const point = pictureAt(event);
+    if (point === null) return;
+    if (event.shiftKey) explorer.open(point.x, point.y);
+    else fillAt(point.x, point.y);
+});
+
+// ---- Undo, redo, download ----------------------------------------------------------------------------
+
+$("undo").addEventListener("click", () => worker.postMessage({ type: "undo" }));
+$("redo").addEventListener("click", () => worker.postMessage({ type: "redo" }));
+document.addEventListener("keydown", (event) => {
+    if (!(event.ctrlKey || event.metaKey) || messageBox.open) return;
+    const key = event.key.toLowerCase();
+    if (key === "z" && !event.shiftKey) worker.postMessage({ type: "undo" });
+    else if (key === "y" || (key === "z" && event.shiftKey)) worker.postMessage({ type: "redo" });
+    else return;
+    event.preventDefault();
+});
+
+$("download").addEventListener("click", async () => {
+    const bytes = await new Promise((resolve) => {
+        pngWaiting = resolve;
+        worker.postMessage({ type: "png" });
+    });
+    const url = URL.createObjectURL(new Blob([bytes], { type: "image/png" }));
+    const link = document.createElement("a");
+    link.href = url;
+    link.download = pictureName.replace(/\.[^.]*$/, "") + "-filled.png";
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 10000);
+});
+
+worker.addEventListener("message", (event) => explorer.handle(event.data));

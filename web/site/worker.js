@@ -1,0 +1,129 @@
+// worker.js - runs the plug-in off the page's thread, so that the page repaints while a fill
+// runs. It owns the picture; the page shows what this worker posts.
+//
+// Messages from the page:
+//   {type: "load", width, height, pixels}    pixels: an ArrayBuffer of RGBA, taken over
+//   {type: "fill", x, y, step, seed, paint}  one click of the tool; paint is 0xRRGGBB
+//   {type: "undo"} / {type: "redo"}
+//   {type: "png"}                            the picture as a PNG file, alpha kept
+// Messages to the page:
+//   {type: "ready"} / {type: "failed", text}
+//   {type: "loaded", width, height}
+//   {type: "pixels", left, top, width, height, pixels}   a rectangle's new RGBA bytes
+//   {type: "cursor", cursor}                  "wait" or "default"
+//   {type: "message", caption, text}          the plug-in's message box
+//   {type: "filled", x, y, painted, refreshes, milliseconds, overflow, ...history}
+//   {type: "history", canUndo, canRedo}
+//   {type: "png", bytes}
+import { PluginHost } from "./plugin-host.js";
+import { encodePng } from "./png-encode.js";
+
+let host = null;
+const undoStack = [];
+const redoStack = [];
+
+function postRectangle(left, top, right, bottom) {
+    const width = right - left + 1;
+    const height = bottom - top + 1;
+    const rowBytes = width * 4;
+    const pixels = new Uint8ClampedArray(rowBytes * height);
+    const source = host.rgba;
+    for (let row = 0; row < height; ++row) {
+        const start = ((top + row) * host.width + left) * 4;
+        pixels.set(source.subarray(start, start + rowBytes), row * rowBytes);
+    }
+    postMessage({ type: "pixels", left, top, width, height, pixels: pixels.buffer }, [pixels.buffer]);
+}
+
+const events = {
+    refresh: postRectangle,
+    cursor: (cursor) => postMessage({ type: "cursor", cursor }),
+    message: (caption, text) => postMessage({ type: "message", caption, text }),
+};
+
+function history() {
+    return { canUndo: undoStack.length > 0, canRedo: redoStack.length > 0 };
+}
+
+// Puts a record's pixels back to their colours before (undo) or after (redo) its click, and
+// shows the rectangle around them.
+function applyRecord(record, restoreBefore) {
+    const { indices, before, after } = record;
+    if (indices.length === 0) return;
+    let left = host.width, top = host.height, right = -1, bottom = -1;
+    for (let i = 0; i < indices.length; ++i) {
+        const index = indices[i];
+        host.setPixel(index, restoreBefore ? before[i] : after);
+        const x = index % host.width, y = (index - x) / host.width;
+        if (x < left) left = x;
+        if (x > right) right = x;
+        if (y < top) top = y;
+        if (y > bottom) bottom = y;
+    }
+    postRectangle(left, top, right, bottom);
+}
+
+async function handle(message) {
+    switch (message.type) {
+    case "load":
+        host.loadPicture(message.width, message.height, message.pixels);
+        undoStack.length = 0;
+        redoStack.length = 0;
+        postMessage({ type: "loaded", width: message.width, height: message.height });
+        postMessage({ type: "history", ...history() });
+        break;
+    case "fill": {
+        const report = host.click(message.x, message.y, message.step, message.seed, message.paint);
+        if (report.record.indices.length > 0) {
+            undoStack.push(report.record);
+            redoStack.length = 0;
+        }
+        const { record, ...summary } = report;
+        postMessage({ type: "filled", ...summary, ...history() });
+        break;
+    }
+    case "undo":
+        if (undoStack.length > 0) {
+            const record = undoStack.pop();
+            applyRecord(record, true);
+            redoStack.push(record);
+        }
+        postMessage({ type: "history", ...history() });
+        break;
+    case "redo":
+        if (redoStack.length > 0) {
+            const record = redoStack.pop();
+            applyRecord(record, false);
+            undoStack.push(record);
+        }
+        postMessage({ type: "history", ...history() });
+        break;
+    case "png": {
+        const bytes = await encodePng(host.width, host.height, host.rgba);
+        postMessage({ type: "png", bytes: bytes.buffer }, [bytes.buffer]);
+        break;
+    }
+    }
+}
+
+// The plug-in is loaded first; messages wait for it, then are handled one at a time, in order,
+// even while a PNG is being compressed.
+const loading = fetch("paint.wasm")
+    .then((response) => {
+        if (!response.ok) throw new Error(`paint.wasm: ${response.status} ${response.statusText}`);
+        return response.arrayBuffer();
+    })
+    .then((bytes) => PluginHost.create(bytes, events))
+    .then((created) => {
+        host = created;
+        postMessage({ type: "ready" });
+    });
+loading.catch((error) =>
+    postMessage({ type: "failed", text: `the plug-in did not load: ${error.message}` }));
+
+let queue = loading;
+onmessage = (event) => {
+    queue = queue.then(() => handle(event.data)).catch((error) => {
+        postMessage({ type: "failed", text: String((error && error.message) || error) });
+    });
+};
