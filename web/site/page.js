@@ -5,10 +5,11 @@
 // drawn at the display's pace, all that arrived since the last frame at once.
 import { Explorer } from "./explorer-panel.js";
 import { decodePng } from "./png-decode.js";
+import { PictureDisplay } from "./picture-display.js";
 
 const $ = (id) => document.getElementById(id);
 const view = $("view");
-const viewContext = view.getContext("2d");
+const display = new PictureDisplay(view);
 const status = $("status");
 const stepField = $("step");
 const seedField = $("seed-tolerance");
@@ -19,20 +20,6 @@ let pictureLoaded = false;
 
 function say(text) {
     status.textContent = text;
-}
-
-// ---- Pixels from the worker, drawn once per display frame ----------------------------------------
-
-let rectanglesToDraw = [];
-function drawRectangles() {
-    const rectangles = rectanglesToDraw;
-    rectanglesToDraw = [];
-    for (const r of rectangles)
-        viewContext.putImageData(new ImageData(new Uint8ClampedArray(r.pixels), r.width, r.height), r.left, r.top);
-}
-function queueRectangle(rectangle) {
-    if (rectanglesToDraw.length === 0) requestAnimationFrame(drawRectangles);
-    rectanglesToDraw.push(rectangle);
 }
 
 // ---- The message box --------------------------------------------------------------------------------
@@ -81,7 +68,10 @@ worker.onmessage = (event) => {
         say(`${pictureName}, ${message.width} × ${message.height}: click the picture to fill there`);
         break;
     case "pixels":
-        queueRectangle(message);
+        display.showRectangle(message.left, message.top, message.width, message.height, new Uint8ClampedArray(message.pixels));
+        break;
+    case "painted":
+        display.showPixels(new Uint32Array(message.pairs));
         break;
     case "cursor":
         view.classList.toggle("wait", message.cursor === "wait");
@@ -137,14 +127,12 @@ async function loadPicture(blob, name) {
     pictureName = name;
     pictureLoaded = false;
     explorer.close();
-    view.width = image.width;
-    view.height = image.height;
+    // The worker takes the decoded pixels over; the display keeps a copy.
+    const pixels = image.data.buffer.slice(0);
+    display.load(image);
     $("outline").width = image.width;
     $("outline").height = image.height;
-    rectanglesToDraw = [];
-    viewContext.putImageData(image, 0, 0);
     applyZoom();
-    const pixels = image.data.buffer;
     worker.postMessage({ type: "load", width: image.width, height: image.height, pixels }, [pixels]);
 }
 

@@ -10,9 +10,11 @@
 //   const report = host.click(x, y, stepText, seedText, 0xRRGGBB);
 //
 // `events` receives what a window would show while the fill runs:
-//   events.refresh(left, top, right, bottom)  the union of requested rectangles, clipped to the
-//                                              picture, at most once per display frame and once
-//                                              more at the end; read the pixels from `host.rgba`
+//   events.painted(indices)                    the pixels (indices y * width + x) painted since
+//                                              the last call and covered by a refresh request
+//                                              since: what the requested rectangles show anew.
+//                                              At most once per display frame, and at the end.
+//                                              Read their colours from `host.rgba`.
 //   events.cursor(name)                        "wait" or "default"
 //   events.message(caption, text)              the plug-in's message box; the fill has ended
 //
@@ -43,23 +45,39 @@ export class PluginHost {
 
     constructor(events) {
         this.events = events;
-        this.width = 0;
-        this.height = 0;
-        this.rgba = null; // Uint8ClampedArray, 4 bytes a pixel, what the page shows
-        this.rgbaWords = null; // the same bytes as little-endian words, for single stores
-        this.packed = null; // Uint32Array of 0xRRGGBB, what colour reads answer
-        this.mask = null; // Uint8Array, DrawnBit and PaintedBit
-        this.paintRgbaWord = 0;
+        // What the services touch, in one object of a fixed shape (see imports()).
+        this.view = {
+            width: 0,
+            height: 0,
+            rgba: new Uint8ClampedArray(0), // 4 bytes a pixel, what the page shows
+            rgbaWords: new Uint32Array(0), // the same bytes as little-endian words
+            packed: new Uint32Array(0), // 0xRRGGBB a pixel, what colour reads answer
+            mask: new Uint8Array(0), // DrawnBit and PaintedBit
+            words: new Uint32Array(0), // the module's memory
+            paintRgbaWord: 0,
+            paintPacked: 0,
+        };
         this.cursor = ArrowCursorHandle;
+        this.undoLog = new UndoLog();
         this.resetClickState();
+    }
+
+    get width() {
+        return this.view.width;
+    }
+    get height() {
+        return this.view.height;
+    }
+    get rgba() {
+        return this.view.rgba;
     }
 
     resetClickState() {
         this.refreshCount = 0;
-        this.paintedCount = 0;
         this.messages = [];
-        this.pendingRefresh = null; // [left, top, right, bottom] not yet shown
-        this.lastRefreshPost = 0;
+        this.lastRefreshPost = performance.now();
+        this.paintedRequested = 0; // undo log entries covered by a refresh request
+        this.paintedShown = 0; // undo log entries handed to events.painted
     }
 
     // ---- The module and its memory ------------------------------------------------------------
@@ -75,15 +93,16 @@ export class PluginHost {
         this.textBase = this.cdibAddress + 8;
         this.textLimit = this.scratchBase + 65536;
         this.refreshViews();
-        this.words[(this.viewAddress + OwnerWindowOffset) >> 2] = OwnerWindowHandle;
-        this.words[(this.viewAddress + CdibOffset) >> 2] = this.cdibAddress;
+        const words = this.view.words;
+        words[(this.viewAddress + OwnerWindowOffset) >> 2] = OwnerWindowHandle;
+        words[(this.viewAddress + CdibOffset) >> 2] = this.cdibAddress;
         this.stepTextAddress = 0;
         this.seedTextAddress = 0;
     }
 
     refreshViews() {
         this.bytes = new Uint8Array(this.memory.buffer);
-        this.words = new Uint32Array(this.memory.buffer);
+        this.view.words = new Uint32Array(this.memory.buffer);
     }
 
     // Writes a NUL-terminated text into our page; a text too long for it is cut at the page.
@@ -107,26 +126,26 @@ export class PluginHost {
     loadPicture(width, height, rgbaBuffer) {
         if (!(width > 0 && height > 0) || rgbaBuffer.byteLength !== width * height * 4)
             throw new Error(`a ${width} x ${height} picture needs ${width * height * 4} bytes`);
-        this.width = width;
-        this.height = height;
-        this.rgba = new Uint8ClampedArray(rgbaBuffer);
-        this.rgbaWords = new Uint32Array(rgbaBuffer);
-        this.packed = new Uint32Array(width * height);
-        const rgba = this.rgba;
-        for (let i = 0, p = 0; i < this.packed.length; ++i, p += 4)
-            this.packed[i] = (rgba[p] << 16) | (rgba[p + 1] << 8) | rgba[p + 2];
-        this.mask = new Uint8Array(width * height);
+        const v = this.view;
+        v.width = width;
+        v.height = height;
+        v.rgba = new Uint8ClampedArray(rgbaBuffer);
+        v.rgbaWords = new Uint32Array(rgbaBuffer);
+        v.packed = new Uint32Array(width * height);
+        const rgba = v.rgba;
+        for (let i = 0, p = 0; i < v.packed.length; ++i, p += 4)
+            v.packed[i] = (rgba[p] << 16) | (rgba[p + 1] << 8) | rgba[p + 2];
+        v.mask = new Uint8Array(width * height);
         this.undoLog = new UndoLog();
         // The CDIB's two handle words, as the host would hand them back in colour reads.
-        this.words[this.cdibAddress >> 2] = width;
-        this.words[(this.cdibAddress >> 2) + 1] = height;
+        v.words[this.cdibAddress >> 2] = width;
+        v.words[(this.cdibAddress >> 2) + 1] = height;
     }
 
     // Sets one pixel to an RGBA word (little-endian: red in the low byte) and its packed colour.
     setPixel(index, rgbaWord) {
-        this.rgbaWords[index] = rgbaWord;
-        this.packed[index] =
-            ((rgbaWord & 0xff) << 16) | (rgbaWord & 0xff00) | ((rgbaWord >>> 16) & 0xff);
+        this.view.rgbaWords[index] = rgbaWord;
+        this.view.packed[index] = packedOf(rgbaWord);
     }
 
     // ---- One click --------------------------------------------------------------------------------
@@ -134,15 +153,15 @@ export class PluginHost {
     // Runs the tool at (x, y) as the editor does: the tolerance texts exactly as typed, the drawn
     // flags clear. Returns what a status line reports, and the undo record of the click.
     click(x, y, stepText, seedText, paintRgb) {
+        const v = this.view;
         this.resetClickState();
-        this.mask.fill(0);
-        const seedAddress = this.writeText(this.textBase, stepText);
+        v.mask.fill(0);
         this.stepTextAddress = this.textBase;
-        this.seedTextAddress = seedAddress;
-        this.writeText(seedAddress, seedText);
-        this.paintRgbaWord =
-            (0xff000000 | ((paintRgb & 0xff) << 16) | (paintRgb & 0xff00) | ((paintRgb >>> 16) & 0xff)) >>> 0;
-        this.undoLog.begin(this.paintRgbaWord);
+        this.seedTextAddress = this.writeText(this.textBase, stepText);
+        this.writeText(this.seedTextAddress, seedText);
+        v.paintRgbaWord = (0xff000000 | ((paintRgb & 0xff) << 16) | (paintRgb & 0xff00) | ((paintRgb >>> 16) & 0xff)) >>> 0;
+        v.paintPacked = paintRgb & 0xffffff;
+        this.undoLog.begin(v.paintRgbaWord);
 
         const start = performance.now();
         this.exports.VXcDrawIt(this.viewAddress, x, y, 0);
@@ -153,30 +172,23 @@ export class PluginHost {
         for (const m of this.messages) this.events.message(m.caption, m.text);
         return {
             x, y, milliseconds, overflow,
-            painted: this.paintedCount,
+            painted: this.undoLog.length, // one entry a distinct pixel
             refreshes: this.refreshCount,
             record: this.undoLog.finish(),
         };
     }
 
-    // ---- Refresh requests, coalesced to the display's pace --------------------------------------
+    // ---- Refresh requests, shown at the display's pace ------------------------------------------
 
-    requestRefresh(left, top, right, bottom) {
+    // Only the host's PSet changes pixels during a fill, and every painted pixel lies in the
+    // rectangle of the next refresh request. So what the requested rectangles show anew is
+    // exactly the pixels painted before the latest request: the undo log up to where it stood
+    // then. Those are handed over at most once a display frame. Sending the rectangles' pixels
+    // instead would cost far more: a breadth-first fill's 200 pixels between two requests lie
+    // scattered round its front, and their rectangle is on average hundreds of times larger.
+    requestRefresh() {
         ++this.refreshCount;
-        // Clipped to the picture; (-1, -1, -1, -1) and other empty boxes show nothing.
-        if (left < 0) left = 0;
-        if (top < 0) top = 0;
-        if (right >= this.width) right = this.width - 1;
-        if (bottom >= this.height) bottom = this.height - 1;
-        if (left > right || top > bottom) return;
-        const pending = this.pendingRefresh;
-        if (pending === null) this.pendingRefresh = [left, top, right, bottom];
-        else {
-            if (left < pending[0]) pending[0] = left;
-            if (top < pending[1]) pending[1] = top;
-            if (right > pending[2]) pending[2] = right;
-            if (bottom > pending[3]) pending[3] = bottom;
-        }
+        this.paintedRequested = this.undoLog.length;
         const now = performance.now();
         if (now - this.lastRefreshPost >= RefreshPeriodMs) {
             this.lastRefreshPost = now;
@@ -185,17 +197,18 @@ export class PluginHost {
     }
 
     flushRefresh() {
-        const pending = this.pendingRefresh;
-        if (pending === null) return;
-        this.pendingRefresh = null;
-        this.events.refresh(pending[0], pending[1], pending[2], pending[3]);
+        if (this.paintedRequested === this.paintedShown) return;
+        this.events.painted(this.undoLog.indices.subarray(this.paintedShown, this.paintedRequested));
+        this.paintedShown = this.paintedRequested;
     }
 
-    // ---- The imports ------------------------------------------------------------------------------
-
     imports() {
-        // Plain closures over `host`: each service reads the current views off the host.
+        // Each service reads the picture through the host's typed-array views; `host.view` holds
+        // them in one object whose shape never changes, so that every access is a plain load.
+        // Every function declares exactly the arguments the module passes: a call whose count
+        // differs from the function's goes through a slower adapter.
         const host = this;
+        const v = this.view;
         return {
             _VXsGetParameter(group, index) {
                 if (group !== 2) return 0;
@@ -204,41 +217,40 @@ export class PluginHost {
                 return 0; // a missing entry
             },
             _VXsGetCDIBinfo(dib, info0, info1, info2) {
-                if (host.memory.buffer !== host.words.buffer) host.refreshViews();
-                const words = host.words;
-                words[info0 >> 2] = host.width;
-                words[info1 >> 2] = host.height;
-                words[info2 >> 2] = 32; // bits per pixel
+                if (host.memory.buffer !== v.words.buffer) host.refreshViews();
+                v.words[info0 >> 2] = v.width;
+                v.words[info1 >> 2] = v.height;
+                v.words[info2 >> 2] = 32; // bits per pixel
             },
-            _VXsStartOnImage() {},
+            _VXsStartOnImage(dib) {},
             _VXsGetColorOnImage(word0, word1, x, y, colourAddress) {
                 // Unsigned comparisons turn negative coordinates into large ones.
-                if (x >>> 0 >= host.width || y >>> 0 >= host.height) return 0;
-                host.words[colourAddress >> 2] = host.packed[y * host.width + x];
+                if (x >>> 0 >= v.width || y >>> 0 >= v.height) return 0;
+                v.words[colourAddress >> 2] = v.packed[y * v.width + x];
                 return 1;
             },
             _VXsGetMask(view, x, y) {
-                if (x >>> 0 >= host.width || y >>> 0 >= host.height) return 0;
-                return host.mask[y * host.width + x];
+                if (x >>> 0 >= v.width || y >>> 0 >= v.height) return 0;
+                return v.mask[y * v.width + x];
             },
-            _VXsStartPset() {},
-            _VXsPSet(view, x, y) {
-                if (x >>> 0 >= host.width || y >>> 0 >= host.height) return;
-                const index = y * host.width + x;
-                const mask = host.mask;
+            _VXsStartPset(view, x, y) {},
+            _VXsPSet(view, x, y, zero) {
+                if (x >>> 0 >= v.width || y >>> 0 >= v.height) return;
+                const index = y * v.width + x;
+                const mask = v.mask;
                 if ((mask[index] & PaintedBit) === 0) {
                     mask[index] |= PaintedBit;
-                    host.undoLog.add(index, host.rgbaWords[index]);
-                    ++host.paintedCount;
+                    host.undoLog.add(index, v.rgbaWords[index]);
                 }
-                host.setPixel(index, host.paintRgbaWord);
+                v.rgbaWords[index] = v.paintRgbaWord;
+                v.packed[index] = v.paintPacked;
             },
-            _VXsSetDrawFlag(view, x, y) {
-                if (x >>> 0 >= host.width || y >>> 0 >= host.height) return;
-                host.mask[y * host.width + x] |= DrawnBit;
+            _VXsSetDrawFlag(view, x, y, one) {
+                if (x >>> 0 >= v.width || y >>> 0 >= v.height) return;
+                v.mask[y * v.width + x] |= DrawnBit;
             },
             _VXsUpdateImageWindow(view, left, top, right, bottom) {
-                host.requestRefresh(left, top, right, bottom);
+                host.requestRefresh();
             },
             LoadCursorA(module, name) {
                 return module === 0 && name === IdcWait ? WaitCursorHandle : 0;
@@ -250,7 +262,7 @@ export class PluginHost {
                     host.events.cursor(cursor === WaitCursorHandle ? "wait" : "default");
                 return previous;
             },
-            MessageBoxA(owner, text, caption) {
+            MessageBoxA(owner, text, caption, type) {
                 // The box is shown once the fill has returned; the plug-in calls it last.
                 host.flushRefresh();
                 host.messages.push({ text: host.readText(text), caption: host.readText(caption) });
@@ -258,6 +270,10 @@ export class PluginHost {
             },
         };
     }
+}
+
+function packedOf(rgbaWord) {
+    return ((rgbaWord & 0xff) << 16) | (rgbaWord & 0xff00) | ((rgbaWord >>> 16) & 0xff);
 }
 
 // The pixels one click painted and their colours before it, for undo and redo. Two typed

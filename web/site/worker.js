@@ -10,6 +10,7 @@
 //   {type: "ready"} / {type: "failed", text}
 //   {type: "loaded", width, height}
 //   {type: "pixels", left, top, width, height, pixels}   a rectangle's new RGBA bytes
+//   {type: "painted", pairs}                  pixels painted and refreshed: (index, RGBA word)
 //   {type: "cursor", cursor}                  "wait" or "default"
 //   {type: "message", caption, text}          the plug-in's message box
 //   {type: "filled", x, y, painted, refreshes, milliseconds, overflow, ...history}
@@ -35,8 +36,19 @@ function postRectangle(left, top, right, bottom) {
     postMessage({ type: "pixels", left, top, width, height, pixels: pixels.buffer }, [pixels.buffer]);
 }
 
+// Each painted pixel with its colour now, as (index, RGBA word) pairs.
+function postPainted(indices) {
+    const pairs = new Uint32Array(indices.length * 2);
+    const words = new Uint32Array(host.rgba.buffer);
+    for (let i = 0; i < indices.length; ++i) {
+        pairs[2 * i] = indices[i];
+        pairs[2 * i + 1] = words[indices[i]];
+    }
+    postMessage({ type: "painted", pairs: pairs.buffer }, [pairs.buffer]);
+}
+
 const events = {
-    refresh: postRectangle,
+    painted: postPainted,
     cursor: (cursor) => postMessage({ type: "cursor", cursor }),
     message: (caption, text) => postMessage({ type: "message", caption, text }),
 };
