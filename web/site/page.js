@@ -227,18 +227,29 @@ view.addEventListener("click", (event) => {
     const point = pictureAt(event);
     if (point === null) return;
     if (event.shiftKey) explorer.open(point.x, point.y);
-    else fillAt(point.x, point.y);
+    else {
+        explorer.close(); // the fill changes the picture the map was made from
+        fillAt(point.x, point.y);
+    }
 });
 
 // ---- Undo, redo, download ----------------------------------------------------------------------------
 
-$("undo").addEventListener("click", () => worker.postMessage({ type: "undo" }));
-$("redo").addEventListener("click", () => worker.postMessage({ type: "redo" }));
+function undo() {
+    explorer.close();
+    worker.postMessage({ type: "undo" });
+}
+function redo() {
+    explorer.close();
+    worker.postMessage({ type: "redo" });
+}
+$("undo").addEventListener("click", undo);
+$("redo").addEventListener("click", redo);
 document.addEventListener("keydown", (event) => {
     if (!(event.ctrlKey || event.metaKey) || messageBox.open) return;
     const key = event.key.toLowerCase();
-    if (key === "z" && !event.shiftKey) worker.postMessage({ type: "undo" });
-    else if (key === "y" || (key === "z" && event.shiftKey)) worker.postMessage({ type: "redo" });
+    if (key === "z" && !event.shiftKey) undo();
+    else if (key === "y" || (key === "z" && event.shiftKey)) redo();
     else return;
     event.preventDefault();
 });

@@ -6,6 +6,7 @@
 //   {type: "fill", x, y, step, seed, paint}  one click of the tool; paint is 0xRRGGBB
 //   {type: "undo"} / {type: "redo"}
 //   {type: "png"}                            the picture as a PNG file, alpha kept
+//   {type: "explore", x, y, seed}            the join tolerance map for a click there
 // Messages to the page:
 //   {type: "ready"} / {type: "failed", text}
 //   {type: "loaded", width, height}
@@ -16,10 +17,13 @@
 //   {type: "filled", x, y, painted, refreshes, milliseconds, overflow, ...history}
 //   {type: "history", canUndo, canRedo}
 //   {type: "png", bytes}
+//   {type: "explored", x, y, seed, status, map, curve}   status 0: done, 2: seed outside
 import { PluginHost } from "./plugin-host.js";
 import { encodePng } from "./png-encode.js";
+import { ExplorerModule } from "./explorer-module.js";
 
 let host = null;
+let explorer = null;
 const undoStack = [];
 const redoStack = [];
 
@@ -110,6 +114,13 @@ async function handle(message) {
         }
         postMessage({ type: "history", ...history() });
         break;
+    case "explore": {
+        const { x, y, seed } = message;
+        const result = explorer.compute(host.width, host.height, host.view.packed, x, y, seed);
+        const transfer = result.status === 0 ? [result.map.buffer, result.curve.buffer] : [];
+        postMessage({ type: "explored", x, y, seed, ...result }, transfer);
+        break;
+    }
     case "png": {
         const bytes = await encodePng(host.width, host.height, host.rgba);
         postMessage({ type: "png", bytes: bytes.buffer }, [bytes.buffer]);
@@ -120,18 +131,21 @@ async function handle(message) {
 
 // The plug-in is loaded first; messages wait for it, then are handled one at a time, in order,
 // even while a PNG is being compressed.
-const loading = fetch("paint.wasm")
-    .then((response) => {
-        if (!response.ok) throw new Error(`paint.wasm: ${response.status} ${response.statusText}`);
-        return response.arrayBuffer();
-    })
-    .then((bytes) => PluginHost.create(bytes, events))
-    .then((created) => {
-        host = created;
-        postMessage({ type: "ready" });
-    });
+async function fetchBytes(name) {
+    const response = await fetch(name);
+    if (!response.ok) throw new Error(`${name}: ${response.status} ${response.statusText}`);
+    return response.arrayBuffer();
+}
+const loading = Promise.all([
+    fetchBytes("paint.wasm").then((bytes) => PluginHost.create(bytes, events)),
+    fetchBytes("explorer.wasm").then((bytes) => ExplorerModule.load(bytes)),
+]).then(([createdHost, createdExplorer]) => {
+    host = createdHost;
+    explorer = createdExplorer;
+    postMessage({ type: "ready" });
+});
 loading.catch((error) =>
-    postMessage({ type: "failed", text: `the plug-in did not load: ${error.message}` }));
+    postMessage({ type: "failed", text: `the tool did not load: ${error.message}` }));
 
 let queue = loading;
 onmessage = (event) => {
