@@ -142,7 +142,7 @@ export class Explorer {
     drawCurve(step, facts) {
         const canvas = this.curveCanvas;
         const g = canvas.getContext("2d");
-        const left = 46, right = canvas.width - 8, top = 10, bottom = canvas.height - 30;
+        const left = 46, right = canvas.width - 14, top = 10, bottom = canvas.height - 30;
         const most = Math.max(2, this.curve[255]);
         const xOf = (s) => left + ((right - left) * s) / 255;
         const yOf = (pixels) => bottom - ((bottom - top) * Math.log10(Math.max(1, pixels))) / Math.log10(most);

@@ -59,7 +59,14 @@ test("the page after the demo's clicks, with the growth curve of one more point"
     await explore({ x: 150, y: 200 });
     const summary = await page.locator("#explorer-summary").textContent();
     assert.match(summary, /^Step 6 paints \d+ pixels\. /);
-    if (process.env.VX_SCREENSHOT) await page.screenshot({ path: process.env.VX_SCREENSHOT });
+    if (process.env.VX_SCREENSHOT) {
+        // The page's content, without the empty window around it.
+        const clip = await page.evaluate(() => {
+            const parts = ["status", "explorer", "viewport"].map((id) => document.getElementById(id).getBoundingClientRect());
+            return { x: 0, y: 0, width: Math.max(...parts.map((r) => r.right)) + 12, height: Math.max(...parts.map((r) => r.bottom)) + 10 };
+        });
+        await page.screenshot({ path: process.env.VX_SCREENSHOT, clip });
+    }
     await page.click("#explorer-close");
     for (let i = 0; i < clicks.length / 2; ++i) await page.click("#undo");
     await page.waitForSelector("#undo:disabled");
