@@ -60,6 +60,7 @@ worker.onmessage = (event) => {
         loadSample();
         break;
     case "failed":
+        view.classList.remove("wait");
         say(`Error: ${message.text}`);
         break;
     case "loaded":
@@ -100,13 +101,32 @@ worker.onmessage = (event) => {
 // colour management, so the pixels are the file's own, as the native tool reads them. The
 // browser's decoders multiply colours by alpha: under a partly transparent pixel of a picture
 // that is not a PNG file, a colour may come back rounded.
+// About 21 bytes a pixel live in the page and its worker (two copies, colour words, the mask,
+// the undo record); beyond this a tab could run out of memory.
+const MostPixels = 64 * 1024 * 1024;
+function checkSize(width, height) {
+    if (width * height > MostPixels)
+        throw new Error(`${width} × ${height} is too large for the page (at most ${MostPixels} pixels)`);
+}
+
 async function decodePicture(blob) {
+    const header = new Uint8Array(await blob.slice(0, 24).arrayBuffer());
+    if (header.length === 24 && header[12] === 0x49 && header[13] === 0x48 && header[14] === 0x44 && header[15] === 0x52) {
+        const size = new DataView(header.buffer);
+        checkSize(size.getUint32(16), size.getUint32(20)); // a PNG file's IHDR, before decoding
+    }
     const exact = await decodePng(new Uint8Array(await blob.arrayBuffer())).catch(() => null);
     if (exact !== null) return new ImageData(exact.data, exact.width, exact.height);
     const bitmap = await createImageBitmap(blob, {
         premultiplyAlpha: "none",
         colorSpaceConversion: "none",
     });
+    try {
+        checkSize(bitmap.width, bitmap.height);
+    } catch (error) {
+        bitmap.close();
+        throw error;
+    }
     const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
     const context = canvas.getContext("2d", { willReadFrequently: true });
     context.drawImage(bitmap, 0, 0);
@@ -120,8 +140,8 @@ async function loadPicture(blob, name) {
     let image;
     try {
         image = await decodePicture(blob);
-    } catch {
-        say(`Error: ${name} is not a picture this browser can read`);
+    } catch (error) {
+        say(/too large/.test(error.message) ? `Error: ${name}: ${error.message}` : `Error: ${name} is not a picture this browser can read`);
         return;
     }
     pictureName = name;

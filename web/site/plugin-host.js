@@ -38,8 +38,8 @@ const RefreshPeriodMs = 16; // one display frame
 export class PluginHost {
     static async create(wasmBytes, events) {
         const host = new PluginHost(events);
-        const { instance } = await WebAssembly.instantiate(wasmBytes, { env: host.imports() });
-        host.attach(instance);
+        host.module = await WebAssembly.compile(wasmBytes);
+        host.attach(await WebAssembly.instantiate(host.module, { env: host.imports() }));
         return host;
     }
 
@@ -137,9 +137,14 @@ export class PluginHost {
             v.packed[i] = (rgba[p] << 16) | (rgba[p + 1] << 8) | rgba[p + 2];
         v.mask = new Uint8Array(width * height);
         this.undoLog = new UndoLog();
-        // The CDIB's two handle words, as the host would hand them back in colour reads.
-        v.words[this.cdibAddress >> 2] = width;
-        v.words[(this.cdibAddress >> 2) + 1] = height;
+        this.setTextsAndHandles();
+    }
+
+    // The CDIB's two handle words, as the host would hand them back in colour reads.
+    setTextsAndHandles() {
+        const v = this.view;
+        v.words[this.cdibAddress >> 2] = v.width;
+        v.words[(this.cdibAddress >> 2) + 1] = v.height;
     }
 
     // Sets one pixel to an RGBA word (little-endian: red in the low byte) and its packed colour.
@@ -164,7 +169,18 @@ export class PluginHost {
         this.undoLog.begin(v.paintRgbaWord);
 
         const start = performance.now();
-        this.exports.VXcDrawIt(this.viewAddress, x, y, 0);
+        try {
+            this.exports.VXcDrawIt(this.viewAddress, x, y, 0);
+        } catch (error) {
+            // A fill cut short by an exception leaves the plug-in's static state behind (its
+            // one-fill-at-a-time flag set), and every later fill would silently do nothing: a
+            // fresh instance of the module starts clean. The picture lives here and stays.
+            this.cursor = ArrowCursorHandle;
+            this.events.cursor("default");
+            this.attach(new WebAssembly.Instance(this.module, { env: this.imports() }));
+            this.setTextsAndHandles();
+            throw new Error(`the fill at ${x} ${y} stopped: ${error.message}`);
+        }
         const milliseconds = performance.now() - start;
 
         this.flushRefresh();

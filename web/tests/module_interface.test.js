@@ -45,3 +45,31 @@ test("the constant entry points answer the protocol's codes and call no host ser
     assert.strictEqual(exports.VXcDrawIt(0, 3, 4, 0), 4);
     assert.deepStrictEqual(calls, []);
 });
+
+test("the JavaScript host: a fill cut short by an exception leaves later fills working", async () => {
+    const { PluginHost } = await import(path.join(__dirname, "..", "site", "plugin-host.js"));
+    let failNextWait = true;
+    const cursors = [];
+    const host = await PluginHost.create(bytes, {
+        painted() {},
+        message() {},
+        cursor(name) {
+            cursors.push(name);
+            if (name === "wait" && failNextWait) {
+                failNextWait = false;
+                throw new Error("the window went away");
+            }
+        },
+    });
+    const side = 8;
+    host.loadPicture(side, side, new Uint8Array(side * side * 4).fill(200).buffer);
+    assert.throws(() => host.click(1, 1, "0", "0", 0x00ff00), /stopped: the window went away/);
+    assert.deepStrictEqual(cursors, ["wait", "default"], "the wait cursor is taken back");
+    // The plug-in's own fill-running flag stayed set in the old instance; the new one fills.
+    const report = host.click(1, 1, "255", "255", 0x00ff00);
+    assert.strictEqual(report.painted, side * side);
+    assert.strictEqual(report.refreshes, 1);
+    // Outside the picture the fill paints nothing and asks for no refresh.
+    assert.strictEqual(host.click(-1, 3, "0", "0", 0).painted, 0);
+    assert.strictEqual(host.click(3, side, "0", "0", 0).refreshes, 0);
+});
