@@ -160,6 +160,31 @@ test("an overflowing fill shows the Err box with one OK button, and the page goe
     assert.strictEqual(await page.locator("#message").evaluate((d) => d.open), false);
 });
 
+test("a dropped picture opens, and at 400 % a click fills the pixel under the pointer", async () => {
+    // Four quadrants of different colours: a fill from one paints exactly its quadrant.
+    const side = 24;
+    const picture = pictures.uniform(side, side, [0, 0, 0]);
+    for (let y = 0; y < side; ++y)
+        for (let x = 0; x < side; ++x) picture.rgba.set([x < side / 2 ? 40 : 200, y < side / 2 ? 40 : 200, 90], (y * side + x) * 4);
+    const { encodePng } = require("../scripts/png-file.js");
+    const bytes = [...encodePng(side, side, picture.rgba)];
+    const dataTransfer = await page.evaluateHandle((bytes) => {
+        const transfer = new DataTransfer();
+        transfer.items.add(new File([new Uint8Array(bytes)], "quadrants.png", { type: "image/png" }));
+        return transfer;
+    }, bytes);
+    await page.dispatchEvent("#viewport", "drop", { dataTransfer });
+    await web.waitForStatus(page, /^quadrants\.png, 24 × 24: click/);
+    await page.selectOption("#zoom", "4");
+    await web.setTolerances(page, 0, 0);
+    const fill = await web.clickPicture(page, side / 2, side / 2 - 1); // the top right quadrant's corner
+    assert.strictEqual(fill.painted, (side / 2) * (side / 2));
+    const shown = await web.canvasPixels(page);
+    const paintedAt = (x, y) => shown[(y * side + x) * 4] === 255 && shown[(y * side + x) * 4 + 1] === 0;
+    assert.ok(paintedAt(side - 1, 0) && !paintedAt(side / 2 - 1, side / 2 - 1) && !paintedAt(side / 2, side / 2));
+    await page.selectOption("#zoom", "1");
+});
+
 test("nothing went wrong on the console", () => {
     assert.deepStrictEqual(session.problems, []);
 });
