@@ -8,6 +8,7 @@
 //   const host = await PluginHost.create(wasmBytes, events);
 //   host.loadPicture(width, height, rgbaBytes);   // takes over the buffer
 //   const report = host.click(x, y, stepText, seedText, 0xRRGGBB);
+//   // {x, y, painted, refreshes, milliseconds, overflow, error (null or a text), record}
 //
 // `events` receives what a window would show while the fill runs:
 //   events.painted(indices)                    the pixels (indices y * width + x) painted since
@@ -169,17 +170,20 @@ export class PluginHost {
         this.undoLog.begin(v.paintRgbaWord);
 
         const start = performance.now();
+        let error = null;
         try {
             this.exports.VXcDrawIt(this.viewAddress, x, y, 0);
-        } catch (error) {
+        } catch (thrown) {
             // A fill cut short by an exception leaves the plug-in's static state behind (its
             // one-fill-at-a-time flag set), and every later fill would silently do nothing: a
-            // fresh instance of the module starts clean. The picture lives here and stays.
+            // fresh instance of the module starts clean. The picture lives here and stays, and
+            // what the fill painted is shown and can be undone like any fill's.
+            error = `the fill at ${x} ${y} stopped: ${(thrown && thrown.message) || thrown}`;
             this.cursor = ArrowCursorHandle;
             this.events.cursor("default");
             this.attach(new WebAssembly.Instance(this.module, { env: this.imports() }));
             this.setTextsAndHandles();
-            throw new Error(`the fill at ${x} ${y} stopped: ${error.message}`);
+            this.paintedRequested = this.undoLog.length;
         }
         const milliseconds = performance.now() - start;
 
@@ -187,7 +191,7 @@ export class PluginHost {
         const overflow = this.messages.some((m) => m.text === "Buffer over");
         for (const m of this.messages) this.events.message(m.caption, m.text);
         return {
-            x, y, milliseconds, overflow,
+            x, y, milliseconds, overflow, error,
             painted: this.undoLog.length, // one entry a distinct pixel
             refreshes: this.refreshCount,
             record: this.undoLog.finish(),

@@ -94,8 +94,9 @@ async function handle(message) {
             undoStack.push(report.record);
             redoStack.length = 0;
         }
-        const { record, ...summary } = report;
+        const { record, error, ...summary } = report;
         postMessage({ type: "filled", ...summary, ...history() });
+        if (error !== null) postMessage({ type: "failed", text: error });
         break;
     }
     case "undo":

@@ -63,8 +63,10 @@ test("the JavaScript host: a fill cut short by an exception leaves later fills w
     });
     const side = 8;
     host.loadPicture(side, side, new Uint8Array(side * side * 4).fill(200).buffer);
-    assert.throws(() => host.click(1, 1, "0", "0", 0x00ff00), /stopped: the window went away/);
+    const failed = host.click(1, 1, "0", "0", 0x00ff00);
+    assert.match(failed.error, /stopped: the window went away/);
     assert.deepStrictEqual(cursors, ["wait", "default"], "the wait cursor is taken back");
+    assert.strictEqual(failed.record.indices.length, 1, "the seed it painted can be undone");
     // The plug-in's own fill-running flag stayed set in the old instance; the new one fills.
     const report = host.click(1, 1, "255", "255", 0x00ff00);
     assert.strictEqual(report.painted, side * side);
