@@ -102,11 +102,14 @@ worker.onmessage = (event) => {
 // browser's decoders multiply colours by alpha: under a partly transparent pixel of a picture
 // that is not a PNG file, a colour may come back rounded.
 // About 21 bytes a pixel live in the page and its worker (two copies, colour words, the mask,
-// the undo record); beyond this a tab could run out of memory.
+// the undo record); beyond this a tab could run out of memory. A canvas side is at most 32767
+// pixels in common browsers.
 const MostPixels = 64 * 1024 * 1024;
+const LongestSide = 32767;
 function checkSize(width, height) {
-    if (width * height > MostPixels)
-        throw new Error(`${width} × ${height} is too large for the page (at most ${MostPixels} pixels)`);
+    if (width * height > MostPixels || width > LongestSide || height > LongestSide)
+        throw new Error(`${width} × ${height} is too large for the page (at most ${MostPixels} pixels, ` +
+            `${LongestSide} a side)`);
 }
 
 async function decodePicture(blob) {
