@@ -185,6 +185,16 @@ test("a dropped picture opens, and at 400 % a click fills the pixel under the po
     await page.selectOption("#zoom", "1");
 });
 
+test("a picture wider than a canvas can be is refused, and the one shown stays", async () => {
+    const before = await page.locator("#view").evaluate((c) => [c.width, c.height]);
+    const file = path.join(web.workDir, "wide.png");
+    const wide = pictures.uniform(40000, 1, [1, 2, 3]);
+    writePng(file, wide.width, wide.height, wide.rgba);
+    await page.setInputFiles("#picture-file", file);
+    await web.waitForStatus(page, /^Error: wide\.png: 40000 × 1 is too large/);
+    assert.deepStrictEqual(await page.locator("#view").evaluate((c) => [c.width, c.height]), before);
+});
+
 test("nothing went wrong on the console", () => {
     assert.deepStrictEqual(session.problems, []);
 });
