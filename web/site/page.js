@@ -1,8 +1,8 @@
 // page.js - the page: the picture, the tool's settings, and what the plug-in's worker posts.
 //
 // The worker (worker.js) owns the picture and runs the plug-in; this thread only shows what
-// it sends, so the page keeps repainting while a fill runs. Rectangles of new pixels are
-// drawn at the display's pace, all that arrived since the last frame at once.
+// it sends, so the page keeps repainting while a fill runs. New pixels are drawn at the
+// display's pace (picture-display.js), all that arrived since the last frame at once.
 import { Explorer } from "./explorer-panel.js";
 import { decodePng } from "./png-decode.js";
 import { PictureDisplay } from "./picture-display.js";
@@ -35,7 +35,7 @@ function showNextMessage() {
 }
 messageBox.addEventListener("close", () => {
     showNextMessage();
-    if (!messageBox.open) view.parentElement.parentElement.focus();
+    if (!messageBox.open) $("viewport").focus();
 });
 
 // ---- Messages from the worker ------------------------------------------------------------------------
