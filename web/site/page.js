@@ -149,6 +149,7 @@ async function loadPicture(blob, name) {
     }
     pictureName = name;
     pictureLoaded = false;
+    keyPoint.x = keyPoint.y = 0;
     explorer.close();
     // The worker takes the decoded pixels over; the display keeps a copy.
     const pixels = image.data.buffer.slice(0);
@@ -199,6 +200,7 @@ function applyZoom() {
         canvas.style.width = `${view.width * zoom()}px`;
         canvas.style.height = `${view.height * zoom()}px`;
     }
+    if (!$("key-point").hidden) showKeyPoint(false);
 }
 $("zoom").addEventListener("change", applyZoom);
 
@@ -255,6 +257,42 @@ view.addEventListener("click", (event) => {
         fillAt(point.x, point.y);
     }
 });
+
+// ---- The keyboard: a point moved with the arrow keys, Enter fills there ------------------------
+
+const keyPoint = { x: 0, y: 0 };
+function showKeyPoint(scroll) {
+    const marker = $("key-point");
+    const size = Math.max(zoom(), 6);
+    marker.style.left = `${(keyPoint.x + 0.5) * zoom() - size / 2}px`;
+    marker.style.top = `${(keyPoint.y + 0.5) * zoom() - size / 2}px`;
+    marker.style.width = marker.style.height = `${size}px`;
+    marker.hidden = false;
+    if (scroll) marker.scrollIntoView({ block: "nearest", inline: "nearest" });
+}
+viewport.addEventListener("keydown", (event) => {
+    const steps = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1] };
+    if (event.key in steps) {
+        const distance = event.ctrlKey ? 10 : 1;
+        keyPoint.x = Math.min(view.width - 1, Math.max(0, keyPoint.x + steps[event.key][0] * distance));
+        keyPoint.y = Math.min(view.height - 1, Math.max(0, keyPoint.y + steps[event.key][1] * distance));
+        showKeyPoint(true);
+        say(`Point ${keyPoint.x} ${keyPoint.y}: Enter fills here, Shift+Enter explores`);
+    } else if (event.key === "Enter") {
+        if (event.shiftKey) explorer.open(keyPoint.x, keyPoint.y);
+        else {
+            explorer.close();
+            fillAt(keyPoint.x, keyPoint.y);
+        }
+    } else return;
+    event.preventDefault();
+});
+// Shown when the keyboard brings the focus here, not when a click does: the picture must not
+// move between a button's press and its release.
+viewport.addEventListener("focus", () => {
+    if (pictureLoaded && viewport.matches(":focus-visible")) showKeyPoint(false);
+});
+viewport.addEventListener("blur", () => { $("key-point").hidden = true; });
 
 // ---- Undo, redo, download ----------------------------------------------------------------------------
 

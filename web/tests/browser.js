@@ -112,7 +112,10 @@ async function clickPicture(page, x, y, modifiers = []) {
     const scale = box.width / (await page.locator("#view").evaluate((canvas) => canvas.width));
     await page.evaluate(() => { document.getElementById("status").textContent = ""; });
     for (const key of modifiers) await page.keyboard.down(key);
-    await page.mouse.click(box.x + (x + 0.5) * scale, box.y + (y + 0.5) * scale);
+    // Pointer events carry whole CSS pixels, and the canvas may sit at a fractional offset:
+    // aim at a whole coordinate inside the picture pixel's span.
+    const inside = (start) => (Math.ceil(start + 0.01) < start + scale ? Math.ceil(start + 0.01) : start + scale / 2);
+    await page.mouse.click(inside(box.x + x * scale), inside(box.y + y * scale));
     for (const key of modifiers) await page.keyboard.up(key);
     if (modifiers.length > 0) return null;
     const text = await waitForStatus(page, new RegExp(`^RegionGrowing at ${x} ${y}: `));

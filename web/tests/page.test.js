@@ -183,6 +183,15 @@ test("a dropped picture opens, and at 400 % a click fills the pixel under the po
     const paintedAt = (x, y) => shown[(y * side + x) * 4] === 255 && shown[(y * side + x) * 4 + 1] === 0;
     assert.ok(paintedAt(side - 1, 0) && !paintedAt(side / 2 - 1, side / 2 - 1) && !paintedAt(side / 2, side / 2));
     await page.selectOption("#zoom", "1");
+
+    // From the keyboard: the point starts at 0 0; Ctrl+arrows move 10 pixels, arrows one.
+    await page.focus("#viewport");
+    for (const key of ["ArrowRight", "ArrowRight", "ArrowRight", "Control+ArrowDown", "ArrowDown", "ArrowUp", "ArrowLeft"])
+        await page.keyboard.press(key);
+    await web.waitForStatus(page, /^Point 2 10: Enter fills here/);
+    await page.keyboard.press("Enter");
+    const byKey = await web.waitForStatus(page, /^RegionGrowing at 2 10: /);
+    assert.match(byKey, /: 144 pixels painted/);
 });
 
 test("a picture wider than a canvas can be is refused, and the one shown stays", async () => {
