@@ -3,16 +3,24 @@
 //
 // The page keeps its own copy of the picture's pixels. Updates write into the copy and mark
 // the tiles they touch; once per display frame the marked tiles are drawn, each run of
-// neighbouring marked tiles in a row as one rectangle, so that a frame costs about the area
+// neighbouring marked tiles in a row as one rectangle, so that drawing costs about the area
 // that changed, however the changes are spread.
+//
+// Showing a changed canvas costs the browser more per frame the larger the canvas is: drawn
+// in software, about a millisecond a megapixel, for a copy of the whole canvas. Large pictures
+// are therefore drawn at most every DrawGapPerMegapixelMs a megapixel (a 3000 x 3000 picture
+// about 28 times a second), which keeps the page's share of the processor small while a fill
+// runs in the worker; pictures of up to 4 Mpx are drawn at every frame.
 
 const TileSide = 64;
+const DrawGapPerMegapixelMs = 4;
 
 export class PictureDisplay {
     constructor(canvas) {
         this.canvas = canvas;
         this.context = canvas.getContext("2d");
         this.frameRequested = false;
+        this.lastDraw = 0;
         this.load(new ImageData(1, 1));
     }
 
@@ -25,6 +33,7 @@ export class PictureDisplay {
         this.rows = Math.ceil(image.height / TileSide);
         this.marked = new Uint8Array(this.columns * this.rows);
         this.anyMarked = false;
+        this.drawGapMs = (DrawGapPerMegapixelMs * image.width * image.height) / 1e6;
         this.canvas.width = image.width;
         this.canvas.height = image.height;
         this.context.putImageData(image, 0, 0);
@@ -57,11 +66,14 @@ export class PictureDisplay {
         this.anyMarked = true;
         if (this.frameRequested) return;
         this.frameRequested = true;
-        requestAnimationFrame(() => this.draw());
+        const wait = this.lastDraw + this.drawGapMs - performance.now();
+        if (wait > 0) setTimeout(() => requestAnimationFrame(() => this.draw()), wait);
+        else requestAnimationFrame(() => this.draw());
     }
 
     draw() {
         this.frameRequested = false;
+        this.lastDraw = performance.now();
         if (!this.anyMarked) return;
         this.anyMarked = false;
         for (let row = 0; row < this.rows; ++row) {
