@@ -2,7 +2,8 @@
 JOBS ?= 2
 FUZZ_SECONDS ?= 30
 
-.PHONY: deps build test test-native test-asan test-win32 demo bench fuzz dist try-windows clean
+.PHONY: deps build test test-native test-asan test-win32 test-web playground bench-web demo bench fuzz dist \
+	try-windows clean
 
 deps:
 	scripts/install-deps.sh
@@ -24,8 +25,30 @@ test-win32: deps
 	cmake --build --preset win32 -j $(JOBS)
 	ctest --preset win32
 
-# Every suite: native, sanitizers, a short run of each fuzzer, and the real DLL under Wine.
-test: test-native test-asan fuzz test-win32
+# The plug-in compiled to WebAssembly, its page, and the browser tests in headless chromium.
+test-web: deps
+	cmake --preset web
+	cmake --build --preset web -j $(JOBS)
+	ctest --preset web
+
+# Every suite: native, sanitizers, a short run of each fuzzer, the real DLL under Wine, and the
+# page in a browser.
+test: test-native test-asan fuzz test-win32 test-web
+
+# The page on this machine: builds the site and serves it to this machine only.
+PORT ?= 8000
+playground: deps
+	cmake --preset web
+	cmake --build --preset web -j $(JOBS) --target web_site
+	@echo "playground: open http://127.0.0.1:$(PORT)/ (Ctrl+C stops it)"
+	python3 -m http.server $(PORT) --bind 127.0.0.1 --directory build/web/site
+
+# The page's fill time per pixel against the native tool's, on a 3000 x 3000 picture.
+bench-web: deps
+	cmake --preset web
+	cmake --build --preset web -j $(JOBS)
+	VX_SITE_DIR=$(CURDIR)/build/web/site VX_REGION_GROW=$(CURDIR)/build/web/tools/region_grow \
+	    node web/scripts/speed.js
 
 # Each fuzzer for FUZZ_SECONDS, growing a scratch corpus under build/ (kept out of git).
 FUZZERS = fuzz_tolerance_text fuzz_fill fuzz_picture
@@ -79,8 +102,10 @@ bench: deps
 # The release for the host's users: PAINT.DLL, its SHA-256 and the install note, zipped, from
 # a build that has passed the Windows checks. The zip is the same to the byte for the same
 # commit: entries in this order, dated with the DLL's own time stamp, mode 0644.
+# Beside it, dist/playground.zip: the page's static site, from a build that has passed the
+# browser tests, made the same way and dated with the last commit's time.
 DIST_FILES = PAINT.DLL PAINT.DLL.sha256 INSTALL.txt
-dist: test-win32
+dist: test-win32 test-web
 	rm -rf dist/paint-dll dist/paint-dll.zip
 	mkdir -p dist/paint-dll
 	cp build/win32/bin/PAINT.DLL packaging/INSTALL.txt dist/paint-dll/
@@ -88,6 +113,9 @@ dist: test-win32
 	python3 packaging/reproducible_zip.py dist/paint-dll.zip dist/paint-dll \
 	    "$$(cat build/win32/paint-time-stamp)" $(DIST_FILES)
 	@echo "dist: dist/paint-dll.zip ($(DIST_FILES))"
+	python3 packaging/reproducible_zip.py dist/playground.zip build/web/site \
+	    "$$(git log -1 --format=%ct 2>/dev/null || echo 0)" $$(cat build/web/site-files)
+	@echo "dist: dist/playground.zip (the page; any static file server can host it)"
 
 # The editor stand-in with PAINT.DLL under Wine, on the sample photograph, in this session's
 # display. Its Wine prefix is its own, inside the build tree.

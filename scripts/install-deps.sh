@@ -53,7 +53,18 @@ need xauth /usr/bin/xauth
 need xdotool /usr/bin/xdotool
 need imagemagick /usr/bin/import
 # make demo renders the explorer's growth curve (SVG) to PNG with headless Chromium.
+# The plug-in compiled to WebAssembly (clang and wasm-ld with the wasm32-wasi libraries), and
+# the page's tests in a real browser, driven from node.
+need clang-14 /usr/bin/clang++-14
+need lld-14 /usr/bin/wasm-ld-14
+need wasi-libc /usr/lib/wasm32-wasi/libc.a
+need libc++-14-dev-wasm32
+need libc++abi-14-dev-wasm32
+need libclang-rt-14-dev-wasm32
 need chromium /usr/bin/chromium
+need chromium-driver /usr/bin/chromedriver
+need nodejs /usr/bin/node
+need npm /usr/bin/npm
 
 updated=no
 if [ ${#missing[@]} -gt 0 ]; then
@@ -61,6 +72,16 @@ if [ ${#missing[@]} -gt 0 ]; then
     update_package_lists
     updated=yes
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The browser tests' driver, playwright-core, at the version web/package-lock.json pins. It
+# drives Debian's chromium and never downloads a browser of its own.
+web_dir="$(cd "$(dirname "$0")/../web" && pwd)"
+wanted=$(node -p "require('$web_dir/package-lock.json').packages['node_modules/playwright-core'].version")
+have=$(node -p "require('$web_dir/node_modules/playwright-core/package.json').version" 2>/dev/null || true)
+if [ "$have" != "$wanted" ]; then
+    echo "install-deps: installing the browser tests' driver, playwright-core $wanted (npm ci in web/)"
+    (cd "$web_dir" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent)
 fi
 
 # Wine runs the 32-bit DLL: it needs the i386 architecture and wine32.

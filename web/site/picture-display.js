@@ -1,0 +1,92 @@
+// picture-display.js - the picture on the page's canvas, updated from the worker's messages
+// and drawn at the display's pace.
+//
+// The page keeps its own copy of the picture's pixels. Updates write into the copy and mark
+// the tiles they touch; once per display frame the marked tiles are drawn, each run of
+// neighbouring marked tiles in a row as one rectangle, so that drawing costs about the area
+// that changed, however the changes are spread.
+//
+// Showing a changed canvas costs the browser more per frame the larger the canvas is: drawn
+// in software, about a millisecond a megapixel, for a copy of the whole canvas. Large pictures
+// are therefore drawn at most every DrawGapPerMegapixelMs a megapixel (a 3000 x 3000 picture
+// about 28 times a second), which keeps the page's share of the processor small while a fill
+// runs in the worker; pictures of up to 4 Mpx are drawn at every frame.
+
+const TileSide = 64;
+const DrawGapPerMegapixelMs = 4;
+
+export class PictureDisplay {
+    constructor(canvas) {
+        this.canvas = canvas;
+        this.context = canvas.getContext("2d");
+        this.frameRequested = false;
+        this.lastDraw = 0;
+        this.load(new ImageData(1, 1));
+    }
+
+    // Shows `image` (an ImageData, which the display keeps) in full.
+    load(image) {
+        this.image = image;
+        this.words = new Uint32Array(image.data.buffer);
+        this.width = image.width;
+        this.columns = Math.ceil(image.width / TileSide);
+        this.rows = Math.ceil(image.height / TileSide);
+        this.marked = new Uint8Array(this.columns * this.rows);
+        this.anyMarked = false;
+        this.drawGapMs = (DrawGapPerMegapixelMs * image.width * image.height) / 1e6;
+        this.canvas.width = image.width;
+        this.canvas.height = image.height;
+        this.context.putImageData(image, 0, 0);
+    }
+
+    // Pairs of (pixel index, RGBA word) in one Uint32Array.
+    showPixels(pairs) {
+        const width = this.width;
+        for (let i = 0; i < pairs.length; i += 2) {
+            const index = pairs[i];
+            this.words[index] = pairs[i + 1];
+            const x = index % width;
+            this.marked[(((index - x) / width / TileSide) | 0) * this.columns + ((x / TileSide) | 0)] = 1;
+        }
+        this.scheduleFrame();
+    }
+
+    // A rectangle's RGBA bytes, rows top to bottom.
+    showRectangle(left, top, width, height, bytes) {
+        const target = this.image.data;
+        for (let row = 0; row < height; ++row)
+            target.set(bytes.subarray(row * width * 4, (row + 1) * width * 4), ((top + row) * this.width + left) * 4);
+        const firstColumn = (left / TileSide) | 0, lastColumn = ((left + width - 1) / TileSide) | 0;
+        for (let row = (top / TileSide) | 0; row <= ((top + height - 1) / TileSide | 0); ++row)
+            this.marked.fill(1, row * this.columns + firstColumn, row * this.columns + lastColumn + 1);
+        this.scheduleFrame();
+    }
+
+    scheduleFrame() {
+        this.anyMarked = true;
+        if (this.frameRequested) return;
+        this.frameRequested = true;
+        const wait = this.lastDraw + this.drawGapMs - performance.now();
+        if (wait > 0) setTimeout(() => requestAnimationFrame(() => this.draw()), wait);
+        else requestAnimationFrame(() => this.draw());
+    }
+
+    draw() {
+        this.frameRequested = false;
+        this.lastDraw = performance.now();
+        if (!this.anyMarked) return;
+        this.anyMarked = false;
+        for (let row = 0; row < this.rows; ++row) {
+            const base = row * this.columns;
+            for (let column = 0; column < this.columns; ++column) {
+                if (this.marked[base + column] === 0) continue;
+                let end = column;
+                while (end + 1 < this.columns && this.marked[base + end + 1] !== 0) ++end;
+                this.marked.fill(0, base + column, base + end + 1);
+                const x = column * TileSide, y = row * TileSide;
+                this.context.putImageData(this.image, 0, 0, x, y, (end + 1) * TileSide - x, TileSide);
+                column = end;
+            }
+        }
+    }
+}
