@@ -276,6 +276,8 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsUpdateImageWindow(ImageView* view, int32_t 
     SimulatedHost* host = Current;
     host->refreshes.push_back({left, top, right, bottom});
     VX_NOTE(host, HostCallKind::UpdateImageWindow, view, {left, top, right, bottom});
+    if (host->onRefresh != nullptr)
+        host->onRefresh(host->onRefreshContext, host->refreshes.back());
 }
 }
 
