@@ -30,6 +30,21 @@ static std::string Grouped(int64_t value) {
     return text;
 }
 
+// A path in a message: in double quotes, exactly as the user typed it.
+static std::string Shown(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+// A message from the shared picture code names the path in its own quoting, which escapes
+// backslashes: shown here as typed instead.
+static std::string AsTyped(std::string message, const std::string& path) {
+    const std::string quoted = Quoted(path);
+    for (size_t at = message.find(quoted); at != std::string::npos;
+         at = message.find(quoted, at + 1))
+        message.replace(at, quoted.size(), Shown(path));
+    return message;
+}
+
 static std::string FileNameOf(const std::string& path) {
     size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -53,14 +68,14 @@ static std::string ExtensionOf(const std::string& path) {
 static bool FitsFromHeader(const std::string& path, std::string* error) {
     FILE* file = _wfopen(WideFromUtf8(path).c_str(), L"rb");
     if (file == nullptr) {
-        *error = "cannot read " + Quoted(path) + ": " + strerror(errno);
+        *error = "cannot read " + Shown(path) + ": " + strerror(errno);
         return false;
     }
     int width = 0, height = 0, channels = 0;
     bool known = stbi_info_from_file(file, &width, &height, &channels) != 0;
     fclose(file);
     if (known && int64_t(width) * int64_t(height) > EditorMaxPixels) {
-        *error = "cannot open " + Quoted(path) + ": it is " + Grouped(width) + " x " +
+        *error = "cannot open " + Shown(path) + ": it is " + Grouped(width) + " x " +
                  Grouped(height) + " pixels (" + Grouped(int64_t(width) * height) +
                  "), and this 32-bit editor takes pictures of at most " + Grouped(EditorMaxPixels) +
                  " pixels (for example 8,192 x 4,096)";
@@ -76,14 +91,16 @@ bool OpenPicture(const std::string& path, std::string* error) {
     std::vector<uint32_t> before;
     std::vector<uint8_t> mask, bits;
     try {
-        if (!ReadPicture(path, &picture, error, EditorMaxPixels))
+        if (!ReadPicture(path, &picture, error, EditorMaxPixels)) {
+            *error = AsTyped(*error, path);
             return false;
+        }
         // Everything the picture needs exists before the open one is let go.
         before = picture.pixels;
         mask.assign(picture.pixels.size(), 0);
         bits.assign((picture.pixels.size() + 7) / 8, 0);
     } catch (const std::bad_alloc&) {
-        *error = "cannot open " + Quoted(path) + ": not enough memory for its " +
+        *error = "cannot open " + Shown(path) + ": not enough memory for its " +
                  Grouped(picture.width) + " x " + Grouped(picture.height) + " pixels";
         return false;
     }
@@ -121,7 +138,7 @@ bool OpenPicture(const std::string& path, std::string* error) {
 bool SavePicture(const std::string& path, std::string* error) {
     std::string extension = ExtensionOf(path);
     if (!extension.empty() && extension != ".png") {
-        *error = "cannot save " + Quoted(path) + ": this editor writes PNG pictures only; " +
+        *error = "cannot save " + Shown(path) + ": this editor writes PNG pictures only; " +
                  "name the file with .png";
         return false;
     }
@@ -131,10 +148,12 @@ bool SavePicture(const std::string& path, std::string* error) {
         picture.height = TheEditor.host.height;
         picture.hasAlpha = TheEditor.hasAlpha;
         picture.pixels = TheEditor.host.pixels;
-        if (!SavePng(path, picture, error))
+        if (!SavePng(path, picture, error)) {
+            *error = AsTyped(*error, path);
             return false;
+        }
     } catch (const std::bad_alloc&) {
-        *error = "cannot save " + Quoted(path) +
+        *error = "cannot save " + Shown(path) +
                  ": not enough memory to encode the picture; the picture is still open";
         return false;
     }
@@ -181,7 +200,7 @@ bool MayDiscardPicture() {
         ShowMessage(error, MB_ICONERROR);
         return false;
     }
-    SetStatusText("saved " + Quoted(path));
+    SetStatusText("saved " + Shown(path));
     return true;
 }
 

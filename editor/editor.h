@@ -44,10 +44,10 @@ struct FillOutcome {
     bool faulted = false;
     std::string faultText; // what the fault was and what the editor did about it
     std::string undoNote;  // set when the fill could not be kept for Undo
-    // The cursor before the call and after it; at repaints during the fill, how often it was
-    // the wait cursor.
+    // The cursor before the call and after it; how often it was looked at during the fill (at
+    // repaints, or with --check-repaints at every refresh request) and found the wait cursor.
     HCURSOR cursorBefore = nullptr, cursorAfter = nullptr;
-    uint64_t repaintsUnderWaitCursor = 0;
+    uint64_t cursorLooks = 0, cursorLooksWait = 0;
     // With --check-repaints: repaints after which a pixel of the newest requested rectangle
     // that the fill painted, if one was in view, was read back from the window, and how many
     // of those showed its new colour.

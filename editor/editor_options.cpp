@@ -2,13 +2,14 @@
 
 const char EditorUsage[] =
     "usage: vexra [PICTURE] [--step T] [--seed-tolerance T] [--tool NAME] [--click X Y]...\n"
-    "             [--save OUT.png] [--screenshot SHOT.png] [--close-messages] [--answer BUTTON]\n"
-    "             [--close-window] [--quit]\n"
+    "             [--undo N] [--redo N] [--save OUT.png] [--screenshot SHOT.png]\n"
+    "             [--close-messages] [--answer BUTTON] [--close-window] [--quit]\n"
     "Opens PICTURE (PNG, JPEG or BMP) in the editor with the drawing tools found in plugins\\.\n"
     "  --step T             text of the Step tolerance field (default 12)\n"
     "  --seed-tolerance T   text of the Seed tolerance field (default 40)\n"
     "  --tool NAME          the tool the clicks use (default RegionGrowing)\n"
     "  --click X Y          with the tool, click picture pixel X Y; one line each\n"
+    "  --undo N, --redo N   choose Edit > Undo, then Edit > Redo, N times after the clicks\n"
     "  --save OUT.png       save the picture as PNG after the clicks\n"
     "  --screenshot SHOT    capture the editor's window as PNG after the clicks\n"
     "  --close-messages     press OK in each message box, after printing it\n"
@@ -55,6 +56,15 @@ bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* opt
         } else if (arg == "--answer") {
             if (!value(&options->answer))
                 return false;
+        } else if (arg == "--undo" || arg == "--redo") {
+            std::string count;
+            int32_t* times = arg == "--undo" ? &options->undos : &options->redos;
+            if (!value(&count))
+                return false;
+            if (!ParseInt32(count, times) || *times < 0) {
+                *error = arg + " needs a count of 0 or more, not " + count;
+                return false;
+            }
         } else if (arg == "--close-window") {
             options->closeWindow = true;
         } else if (arg == "--check-repaints") {

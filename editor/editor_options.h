@@ -1,14 +1,16 @@
 // editor_options.h - the editor's command line.
 //
 //   vexra.exe [PICTURE] [--step T] [--seed-tolerance T] [--tool NAME] [--click X Y]...
-//             [--save OUT.png] [--screenshot SHOT.png] [--close-messages] [--answer BUTTON]
+//             [--undo N] [--redo N] [--save OUT.png] [--screenshot SHOT.png] [--close-messages]
+//             [--answer BUTTON]
 //             [--close-window] [--quit]
 //
 // With no option but PICTURE the editor opens it and waits for the user. The other options
 // make a script, run once the window is up, in this order: the two tolerance fields get their
 // texts, the tool (RegionGrowing unless --tool names another) is selected through its toolbar
-// button, each click is delivered to the view as mouse messages and reported on one line, the
-// picture is saved, the window is captured, the window is closed as by its close box
+// button, each click is delivered to the view as mouse messages and reported on one line,
+// Edit > Undo is chosen --undo N times and then Edit > Redo --redo N times, the picture is saved,
+// the window is captured, the window is closed as by its close box
 // (--close-window, which asks about unsaved changes); --quit then ends the editor with status 0
 // instead of leaving it open.
 //   --close-messages  closes each message box that appears by pressing its OK button (or, in a
@@ -41,6 +43,7 @@ struct EditorOptions {
     std::vector<Click> clicks;
     std::string savePath, screenshotPath;
     std::string answer = "Cancel";
+    int32_t undos = 0, redos = 0; // Edit > Undo, then Edit > Redo, so many times after the clicks
     bool closeMessages = false, closeWindow = false, quit = false;
     bool forgetDrawn = false, reportLayout = false, checkRepaints = false, inputDuringFill = false;
     bool help = false;
@@ -48,7 +51,7 @@ struct EditorOptions {
     // Whether anything is to be done once the window is up.
     bool HasScript() const {
         return !clicks.empty() || !savePath.empty() || !screenshotPath.empty() || closeWindow ||
-               quit;
+               undos > 0 || redos > 0 || quit;
     }
 };
 

@@ -77,8 +77,6 @@ void Repaint() {
         SetRectEmpty(&Fill.pending);
         UpdateWindow(TheEditor.view);
         ++Fill.outcome->repaints;
-        if (GetCursor() == Fill.waitCursor)
-            ++Fill.outcome->repaintsUnderWaitCursor;
         if (TheEditor.checkRepaints)
             CheckRepaint();
     }
@@ -106,7 +104,15 @@ void OnRefresh(void*, const RefreshRect& rect) {
         UnionRect(&Fill.pending, &Fill.pending, &part);
     if (TheEditor.inputDuringFill && !Fill.inputPosted)
         PostInputDuringFill();
-    if (Clock::now() - Fill.lastRepaint >= RepaintInterval)
+    // The cursor the plug-in set, looked at while it is busy: at every request when a test asks
+    // (a call into the window system each time), else once a repaint is due.
+    const bool due = Clock::now() - Fill.lastRepaint >= RepaintInterval;
+    if (TheEditor.checkRepaints || due) {
+        ++Fill.outcome->cursorLooks;
+        if (GetCursor() == Fill.waitCursor)
+            ++Fill.outcome->cursorLooksWait;
+    }
+    if (due)
         Repaint();
 }
 

@@ -117,12 +117,12 @@ static const char* CursorName(HCURSOR cursor) {
 }
 
 static std::string CursorReport(const FillOutcome& fill) {
-    std::string during = fill.repaints == 0 ? "not seen"
-                         : fill.repaintsUnderWaitCursor == fill.repaints
+    std::string during = fill.cursorLooks == 0 ? "not seen"
+                         : fill.cursorLooksWait == fill.cursorLooks
                              ? "wait"
                              : "not wait at " +
-                                   std::to_string(fill.repaints - fill.repaintsUnderWaitCursor) +
-                                   " repaints";
+                                   std::to_string(fill.cursorLooks - fill.cursorLooksWait) +
+                                   " of " + std::to_string(fill.cursorLooks) + " looks";
     std::string after = fill.cursorAfter == fill.cursorBefore
                             ? std::string("as before (") + CursorName(fill.cursorBefore) + ")"
                             : std::string(CursorName(fill.cursorAfter)) + ", before " +
@@ -265,6 +265,20 @@ int RunScript(const EditorOptions& options) {
     if (!options.clicks.empty())
         printf("fills %u\n", TheEditor.fillNumber - fillsBefore);
     printf("step field \"%s\"\n", WindowText(TheEditor.stepField).c_str());
+    for (int32_t i = 0; i < options.undos + options.redos; ++i) {
+        // Chosen as from the menu, which the editor keeps enabled only when it applies.
+        UINT command = i < options.undos ? CommandUndo : CommandRedo;
+        UINT state = GetMenuState(GetMenu(TheEditor.main), command, MF_BYCOMMAND);
+        SendMessageW(TheEditor.main, WM_COMMAND, command, 0);
+        printf("%s (menu item %s): %s\n", command == CommandUndo ? "undo" : "redo",
+               state & MF_GRAYED ? "disabled" : "enabled", StatusText().c_str());
+    }
+    if (TheEditor.havePicture) {
+        UINT undo = GetMenuState(GetMenu(TheEditor.main), CommandUndo, MF_BYCOMMAND);
+        UINT redo = GetMenuState(GetMenu(TheEditor.main), CommandRedo, MF_BYCOMMAND);
+        printf("menu: undo %s, redo %s; title \"%s\"\n", undo & MF_GRAYED ? "off" : "on",
+               redo & MF_GRAYED ? "off" : "on", WindowText(TheEditor.main).c_str());
+    }
 
     std::string error;
     if (!options.savePath.empty()) {
