@@ -19,8 +19,9 @@
 // Test options, for the tests only (they change what is measured, or do what no user does):
 //   --forget-drawn       the host's mask ignores the drawn flag, so that a fill overflows its
 //                        queue even on a tiny picture
-//   --report-layout      prints where the tool buttons and the picture are on the screen, and
-//                        one line per fill, also for fills the user makes
+//   --report-layout      prints where the tool buttons and the picture are on the screen, one
+//                        line per fill, also for fills the user makes, and at exit the fields,
+//                        the scroll position and the title
 //   --check-repaints     after each repaint during a fill, reads a painted pixel back from the
 //                        window (slow: a round trip to the display each time)
 //   --input-during-fill  posts a click on the view and a key into the step field from inside

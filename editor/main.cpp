@@ -168,6 +168,13 @@ static LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, 
             DestroyWindow(window);
         return 0;
     case WM_DESTROY:
+        if (TheEditor.reportFills) { // --report-layout: the state the user left, for the tests
+            printf("at exit: step \"%s\", seed \"%s\", scroll %d %d, title \"%s\", status \"%s\"\n",
+                   WindowText(TheEditor.stepField).c_str(), WindowText(TheEditor.seedField).c_str(),
+                   int(TheEditor.scrollX), int(TheEditor.scrollY), WindowText(window).c_str(),
+                   StatusText().c_str());
+            fflush(stdout);
+        }
         PostQuitMessage(0);
         return 0;
     }

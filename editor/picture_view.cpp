@@ -4,6 +4,8 @@
 // The view paints the host's picture as it is. During a fill the window repaints only what the
 // fill asks for (fill.cpp), so a pixel shows its paint once a refresh request has covered it;
 // a repaint for any other reason shows the picture as it is, as any editor's window does.
+#include <stdio.h>
+
 #include "editor.h"
 
 static const wchar_t ViewClassName[] = L"VexraPictureView";
@@ -65,6 +67,10 @@ static void ScrollTo(int bar, int position) {
     GetScrollInfo(TheEditor.view, bar, &info); // clamped to the range
     (bar == SB_HORZ ? TheEditor.scrollX : TheEditor.scrollY) = info.nPos;
     InvalidateRect(TheEditor.view, nullptr, FALSE);
+    if (TheEditor.reportFills) { // --report-layout
+        printf("scroll %d %d\n", int(TheEditor.scrollX), int(TheEditor.scrollY));
+        fflush(stdout);
+    }
 }
 
 static int ScrollPosition(int bar) {

@@ -4,7 +4,7 @@
 #   editor_tests.sh TEST WORK_DIR
 #
 # TEST is one of: clicks, screenshot, overflow, start-up, pointer, repaints, faults, data,
-# names, messages (each described at its function below). The paths it needs come from the environment, set by editor/tests/CMakeLists:
+# names, messages, dialogs (each described at its function below). The paths it needs come from the environment, set by editor/tests/CMakeLists:
 #   EDITOR_DIR      build/win32/editor: vexra.exe and plugins\PAINT.DLL
 #   NATIVE_TOOL     the native region_grow, for what the same clicks must paint
 #   PICTURE_CHECK   the build machine's picture_check
@@ -37,7 +37,7 @@ if [ "${EDITOR_TEST_INSIDE:-}" != 1 ]; then
         command -v $tool >/dev/null 2>&1 ||
             skip "$tool is missing (scripts/install-deps.sh installs xvfb and xauth)"
     done
-    if [ "$test_name" = pointer ]; then
+    if [ "$test_name" = pointer ] || [ "$test_name" = dialogs ]; then
         command -v xdotool >/dev/null 2>&1 || skip "xdotool is missing (scripts/install-deps.sh)"
         command -v import >/dev/null 2>&1 || skip "import is missing (imagemagick)"
     fi
@@ -252,11 +252,108 @@ test_pointer() {
     xdotool mousemove $((px + 20)) $((py + 20)) click 1
     display_shows native.png "$px" "$py" || fail "the display never showed the painted picture"
     cat check.txt
-    # Ctrl+Z, typed on the keyboard, takes the fill back.
+    # Ctrl+Z, typed on the keyboard, takes the fill back; Ctrl+Y brings it back.
     xdotool key ctrl+z
     display_shows picture.png "$px" "$py" || fail "Ctrl+Z did not undo the fill"
     echo "after Ctrl+Z: $(cat check.txt)"
+    xdotool key ctrl+y
+    display_shows native.png "$px" "$py" || fail "Ctrl+Y did not redo the fill"
+    # Shift+Tab from the view reaches the seed field, whose text is selected: typing replaces
+    # it, and Ctrl+Z there undoes the typing, not the fill. Shift+Tab again: the step field.
+    xdotool key shift+Tab
+    sleep 0.3
+    xdotool type 5
+    xdotool key ctrl+z
+    sleep 0.3
+    xdotool key shift+Tab
+    sleep 0.3
+    xdotool type 7
+    sleep 0.3
+    display_shows native.png "$px" "$py" || fail "Ctrl+Z in a field undid the fill"
+    # Closing asks about the unsaved fill: Don't Save, with its mnemonic.
+    xdotool key alt+F4
+    sleep 1
+    xdotool key alt+n
+    local waited=0
+    until grep -q '^at exit:' editor.out; do
+        sleep 0.2
+        waited=$((waited + 1))
+        [ $waited -lt 50 ] || { cat editor.out; fail "the editor did not close within 10 s"; }
+    done
+    tr -d '\r' <editor.out | grep '^at exit:'
+    grep -q '^at exit: step "7", seed "30", scroll 0 0, title "\*picture.png - vexra"' \
+        <(tr -d '\r' <editor.out) || fail "the fields or the title are not as typed"
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+    wait $runner 2>/dev/null
+    return 0
+}
+
+# The common dialogs in a prefix where they work (the one make try-windows uses, set up once):
+# Ctrl+S opens the real Save As dialog, a name typed there is saved, Ctrl+O opens that file
+# through the real Open dialog. The picture is larger than the screen: the mouse wheel scrolls
+# it down, Shift+wheel across.
+test_dialogs() {
+    local dialog_prefix
+    dialog_prefix=$("$SOURCE_DIR/editor/wine_prefix.sh" "$SOURCE_DIR/build/win32/try-windows-prefix") ||
+        skip "no Wine prefix with the common dialogs: $dialog_prefix"
+    convert picture.png -scale 400% -depth 8 PNG24:big.png
+    VX_WINE_STARTED_LINE="" "$WINE_RUNNER" "$dialog_prefix" "$work/app/vexra.exe" big.png \
+        --report-layout >editor.out 2>&1 &
+    local runner=$! waited=0
+    until grep -q '^picture ' editor.out; do
+        sleep 0.2
+        waited=$((waited + 1))
+        [ $waited -lt 150 ] || fail "the editor did not report its layout within 30 s"
+    done
+    local px py
+    read -r _ px py <<<"$(grep '^picture ' editor.out | tr -d '\r')"
+    sleep 0.5
+    xdotool mousemove $((px + 200)) $((py + 200))
+    xdotool click 5 click 5                   # wheel down twice
+    xdotool keydown shift click 5 keyup shift # Shift+wheel: across
+    sleep 0.5
+    grep -q '^scroll 0 [1-9]' editor.out || { cat editor.out; fail "the wheel did not scroll down"; }
+    grep -q '^scroll [1-9][0-9]* [1-9]' editor.out ||
+        { cat editor.out; fail "Shift+wheel did not scroll across"; }
+
+    xdotool key ctrl+s
+    local dialog="" 
+    for ((waited = 0; waited < 50; waited++)); do
+        dialog=$(xdotool search --onlyvisible --name '^Save As$' 2>/dev/null | head -1)
+        [ -n "$dialog" ] && break
+        sleep 0.2
+    done
+    [ -n "$dialog" ] || fail "Ctrl+S did not open the Save As dialog"
+    local saved="Z:${work//\//\\}\\saved.png"
+    xdotool type --delay 20 "$saved"
+    xdotool key Return
+    for ((waited = 0; waited < 50; waited++)); do
+        [ -s saved.png ] && break
+        sleep 0.2
+    done
+    [ -s saved.png ] || fail "nothing was saved through the Save As dialog"
+    "$PICTURE_CHECK" saved.png big.png --at 0 0 >/dev/null || fail "saved.png is not the picture"
+
+    xdotool key ctrl+o
+    for ((waited = 0; waited < 50; waited++)); do
+        dialog=$(xdotool search --onlyvisible --name '^Open$' 2>/dev/null | head -1)
+        [ -n "$dialog" ] && break
+        sleep 0.2
+    done
+    [ -n "$dialog" ] || fail "Ctrl+O did not open the Open dialog"
+    xdotool type --delay 20 "$saved"
+    xdotool key Return
+    sleep 1
+    xdotool key alt+F4
+    for ((waited = 0; waited < 50; waited++)); do
+        grep -q '^at exit:' editor.out && break
+        sleep 0.2
+    done
+    tr -d '\r' <editor.out | grep '^at exit:' || fail "the editor did not close"
+    # Opened: its title names the saved file, unchanged, and so does the status bar.
+    grep -qF "at exit: step \"12\", seed \"40\", scroll 0 0, title \"saved.png - vexra\", status \"opened \"$saved\"\"" \
+        <(tr -d '\r' <editor.out) || fail "the saved file was not opened"
+    WINEPREFIX=$dialog_prefix wineserver -k >/dev/null 2>&1
     wait $runner 2>/dev/null
     return 0
 }
@@ -426,6 +523,7 @@ faults) test_faults ;;
 data) test_data ;;
 names) test_names ;;
 messages) test_messages ;;
+dialogs) test_dialogs ;;
 *) fail "unknown test $test_name" ;;
 esac
 echo "passed: $test_name"
