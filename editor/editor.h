@@ -48,9 +48,8 @@ struct FillOutcome {
     // repaints, or with --check-repaints at every refresh request) and found the wait cursor.
     HCURSOR cursorBefore = nullptr, cursorAfter = nullptr;
     uint64_t cursorLooks = 0, cursorLooksWait = 0;
-    // With --check-repaints: repaints after which a pixel of the newest requested rectangle
-    // that the fill painted, if one was in view, was read back from the window, and how many
-    // of those showed its new colour.
+    // With --check-repaints: repaints after which a pixel the fill painted inside the area
+    // repainted was read back from the window, and how many of those showed its new colour.
     uint64_t repaintsLookedAt = 0, repaintsShownRight = 0;
 };
 

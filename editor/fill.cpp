@@ -25,7 +25,6 @@ struct FillState {
     HCURSOR waitCursor = nullptr;
     RECT pending = {0, 0, 0, 0}; // the invalid area not yet repainted, in view coordinates
     Clock::time_point lastRepaint;
-    RefreshRect newest = {-1, -1, -1, -1}; // the latest request, for --check-repaints
     bool inputPosted = false;
     // Message boxes: when the open one appeared.
     HWND box = nullptr;
@@ -48,15 +47,12 @@ bool VisiblePart(const RefreshRect& rect, RECT* part) {
     return IntersectRect(part, &picture, &client) != 0;
 }
 
-// --check-repaints: reads back from the window a pixel of the newest request that the fill
-// painted, if one is in view, and counts whether the window shows its colour.
-void CheckRepaint() {
-    RECT part;
-    if (!VisiblePart(Fill.newest, &part))
-        return;
+// --check-repaints: reads back from the window a pixel the fill has painted inside the area
+// just repainted (view coordinates), and counts whether the window shows its colour.
+void CheckRepaint(const RECT& repainted) {
     const SimulatedHost& host = TheEditor.host;
-    for (LONG y = part.bottom - 1; y >= part.top; --y)
-        for (LONG x = part.right - 1; x >= part.left; --x) {
+    for (LONG y = repainted.bottom - 1; y >= repainted.top; --y)
+        for (LONG x = repainted.right - 1; x >= repainted.left; --x) {
             size_t index = host.IndexOf(x + TheEditor.scrollX, y + TheEditor.scrollY);
             if ((TheEditor.paintedBits[index >> 3] >> (index & 7) & 1) == 0)
                 continue;
@@ -73,12 +69,13 @@ void CheckRepaint() {
 
 void Repaint() {
     if (!IsRectEmpty(&Fill.pending)) {
-        InvalidateRect(TheEditor.view, &Fill.pending, FALSE);
+        const RECT repainted = Fill.pending;
+        InvalidateRect(TheEditor.view, &repainted, FALSE);
         SetRectEmpty(&Fill.pending);
         UpdateWindow(TheEditor.view);
         ++Fill.outcome->repaints;
         if (TheEditor.checkRepaints)
-            CheckRepaint();
+            CheckRepaint(repainted);
     }
     Fill.lastRepaint = Clock::now();
 }
@@ -98,7 +95,6 @@ void PostInputDuringFill() {
 // A refresh request: its rectangle joins the invalid area; a repaint comes when it is due.
 void OnRefresh(void*, const RefreshRect& rect) {
     ++Fill.outcome->refreshRequests;
-    Fill.newest = rect;
     RECT part;
     if (VisiblePart(rect, &part))
         UnionRect(&Fill.pending, &Fill.pending, &part);
@@ -116,6 +112,19 @@ void OnRefresh(void*, const RefreshRect& rect) {
         Repaint();
 }
 
+// The text of a message box: its one static control with text.
+BOOL CALLBACK FindBoxText(HWND control, LPARAM parameter) {
+    wchar_t className[16] = {};
+    GetClassNameW(control, className, 16);
+    LONG style = GetWindowLongW(control, GWL_STYLE);
+    std::string text = WindowText(control);
+    if (_wcsicmp(className, L"Static") == 0 && (style & SS_TYPEMASK) != SS_ICON && !text.empty()) {
+        *reinterpret_cast<std::string*>(parameter) = text;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // Message boxes the fill shows, seen as dialog windows appearing on this thread: counted, the
 // first one's text kept, and the time each stays open left out of the fill's time.
 LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
@@ -130,8 +139,8 @@ LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
                 Fill.boxOpened = Clock::now();
             } else if (code == HCBT_ACTIVATE && window == Fill.box &&
                        Fill.outcome->firstMessage.empty() && Fill.outcome->messagesShown == 1) {
-                HWND text = GetDlgItem(window, 0xFFFF); // a message box's text control
-                Fill.outcome->firstMessage = text != nullptr ? WindowText(text) : "?";
+                EnumChildWindows(window, FindBoxText,
+                                 reinterpret_cast<LPARAM>(&Fill.outcome->firstMessage));
             } else if (code == HCBT_DESTROYWND && window == Fill.box) {
                 Fill.outcome->boxMilliseconds +=
                     std::chrono::duration<double, std::milli>(Clock::now() - Fill.boxOpened)

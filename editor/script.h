@@ -17,9 +17,10 @@
 //   window closed | window still open      (after --close-window)
 // (the click line is one line; a message line comes before the line of its click). The cursor
 // is named wait, cross, arrow, none or other; "wait" during the fill means it was the wait
-// cursor at every repaint. "Shown at repaints" (with --check-repaints): after a repaint, the
-// window, read back, showed a pixel the fill painted in the newest requested rectangle in its
-// new colour; L counts the repaints with such a pixel in view. Returns the exit status.
+// cursor whenever it was looked at (at every refresh request with --check-repaints, else at
+// repaints). "Shown at repaints" (with --check-repaints): after a repaint, the window, read
+// back, showed a pixel the fill painted inside the repainted area in its new colour; L counts
+// the repaints that had such a pixel. Returns the exit status.
 #ifndef EDITOR_SCRIPT_H
 #define EDITOR_SCRIPT_H
 
