@@ -308,7 +308,9 @@ test_dialogs() {
     local px py
     read -r _ px py <<<"$(grep '^picture ' editor.out | tr -d '\r')"
     sleep 0.5
-    xdotool mousemove $((px + 200)) $((py + 200))
+    # A click with no tool selected paints nothing; it gives the view the keyboard and the wheel.
+    xdotool mousemove $((px + 200)) $((py + 200)) click 1
+    sleep 0.3
     xdotool click 5 click 5                   # wheel down twice
     xdotool keydown shift click 5 keyup shift # Shift+wheel: across
     sleep 0.5
