@@ -103,9 +103,10 @@ __attribute__((noinline)) bool CallGuarded(void (*call)(void*), void* context, H
     void* volatile chain = head; // kept in memory across the jump back
     TheGuard.thread = GetCurrentThreadId();
     ModuleRange(module, &TheGuard.moduleStart, &TheGuard.moduleEnd);
-    // Well below this frame, in stack the call itself has used; 16-byte aligned.
+    // Below this frame (whose locals take far less than 512 bytes), in stack the call has used or
+    // that the thread touched before, 16-byte aligned.
     TheGuard.landingStack =
-        reinterpret_cast<char*>((uintptr_t(__builtin_frame_address(0)) - 2048) & ~uintptr_t(15));
+        reinterpret_cast<char*>((uintptr_t(__builtin_frame_address(0)) - 512) & ~uintptr_t(15));
     TheGuard.fault = fault;
     *fault = PluginFault();
     if (__builtin_setjmp(TheGuard.jump) == 0) {
