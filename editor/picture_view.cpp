@@ -6,6 +6,8 @@
 // a repaint for any other reason shows the picture as it is, as any editor's window does.
 #include <stdio.h>
 
+#include <algorithm>
+
 #include "editor.h"
 
 static const wchar_t ViewClassName[] = L"VexraPictureView";
@@ -38,11 +40,15 @@ static void Paint(HWND window) {
             info.bmiHeader.biPlanes = 1;
             info.bmiHeader.biBitCount = 32;
             info.bmiHeader.biCompression = BI_RGB;
-            std::vector<uint32_t> rows(size_t(w) * size_t(h));
+            // A row at a time: repaints during a fill come every 16 ms and may cover the view.
+            // (The alpha byte is ignored by a 32-bit BI_RGB DIB.) Kept between repaints.
+            static std::vector<uint32_t> rows;
+            rows.resize(size_t(w) * size_t(h));
             int x0 = part.left + TheEditor.scrollX, y0 = part.top + TheEditor.scrollY;
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    rows[size_t(y) * w + x] = host.pixels[host.IndexOf(x0 + x, y0 + y)];
+            for (int y = 0; y < h; ++y) {
+                const uint32_t* row = &host.pixels[host.IndexOf(x0, y0 + y)];
+                std::copy(row, row + w, &rows[size_t(y) * size_t(w)]);
+            }
             SetDIBitsToDevice(dc, part.left, part.top, w, h, 0, 0, 0, h, rows.data(), &info,
                               DIB_RGB_COLORS);
         }
