@@ -7,6 +7,7 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <new>
 
 #include "editor.h"
 
@@ -43,7 +44,12 @@ static void Paint(HWND window) {
             // A row at a time: repaints during a fill come every 16 ms and may cover the view.
             // (The alpha byte is ignored by a 32-bit BI_RGB DIB.) Kept between repaints.
             static std::vector<uint32_t> rows;
-            rows.resize(size_t(w) * size_t(h));
+            try {
+                rows.resize(size_t(w) * size_t(h));
+            } catch (const std::bad_alloc&) {
+                rows.clear(); // nothing shown this time; the status bar is not the place
+                w = h = 0;
+            }
             int x0 = part.left + TheEditor.scrollX, y0 = part.top + TheEditor.scrollY;
             for (int y = 0; y < h; ++y) {
                 const uint32_t* row = &host.pixels[host.IndexOf(x0, y0 + y)];
