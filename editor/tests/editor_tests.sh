@@ -512,6 +512,18 @@ test_messages() {
     cat editor.out
     [ $status = 1 ] && grep -q '^vexra: cannot open "huge.png": it is 6,000 x 6,000 pixels (36,000,000), and this 32-bit editor takes pictures of at most 33,554,432 pixels' editor.out ||
         fail "a picture too large was not refused from its header"
+
+    # A picture of exactly the limit fits in this 32-bit process: it opens, is filled whole
+    # twice, both fills are undone, and it is saved as it was.
+    convert -size 8192x4096 xc:'#204060' -depth 8 PNG24:limit.png ||
+        fail "ImageMagick could not make the picture"
+    editor limit.png --click 0 0 --click 9 9 --undo 2 --save limit-out.png --quit ||
+        { cat editor.out; fail "the editor failed on a picture of the limit's size"; }
+    cat editor.out
+    [ "$(grep -c '^click [09] [09]: 33554432 pixels painted' editor.out)" = 2 ] ||
+        fail "the fills of the limit-sized picture did not cover it"
+    "$PICTURE_CHECK" limit-out.png limit.png --at 0 0 >/dev/null ||
+        fail "undoing both fills did not give back the limit-sized picture"
 }
 
 case $test_name in
