@@ -100,9 +100,12 @@ void OnRefresh(void*, const RefreshRect& rect) {
         UnionRect(&Fill.pending, &Fill.pending, &part);
     if (TheEditor.inputDuringFill && !Fill.inputPosted)
         PostInputDuringFill();
+    // The clock is read at every 8th request only (each covers 200 pixels, a few microseconds
+    // of fill): reading it may be a system call, and a fill makes tens of thousands of requests.
+    const bool due = Fill.outcome->refreshRequests % 8 == 0 &&
+                     Clock::now() - Fill.lastRepaint >= RepaintInterval;
     // The cursor the plug-in set, looked at while it is busy: at every request when a test asks
     // (a call into the window system each time), else once a repaint is due.
-    const bool due = Clock::now() - Fill.lastRepaint >= RepaintInterval;
     if (TheEditor.checkRepaints || due) {
         ++Fill.outcome->cursorLooks;
         if (GetCursor() == Fill.waitCursor)
