@@ -24,6 +24,7 @@ struct FillState {
     FillOutcome* outcome = nullptr;
     HCURSOR waitCursor = nullptr;
     RECT pending = {0, 0, 0, 0}; // the invalid area not yet repainted, in view coordinates
+    RECT client = {0, 0, 0, 0};  // the view's, which does not change while the fill holds it
     Clock::time_point lastRepaint;
     bool inputPosted = false;
     // Message boxes: when the open one appeared.
@@ -42,9 +43,7 @@ bool VisiblePart(const RefreshRect& rect, RECT* part) {
     if (picture.left >= picture.right || picture.top >= picture.bottom)
         return false;
     OffsetRect(&picture, -TheEditor.scrollX, -TheEditor.scrollY);
-    RECT client;
-    GetClientRect(TheEditor.view, &client);
-    return IntersectRect(part, &picture, &client) != 0;
+    return IntersectRect(part, &picture, &Fill.client) != 0;
 }
 
 // --check-repaints: reads back from the window a pixel the fill has painted inside the area
@@ -246,6 +245,7 @@ void ApplyTool(int32_t x, int32_t y) {
     Fill.outcome = &outcome;
     Fill.waitCursor = LoadCursorA(nullptr, IDC_WAIT);
     SetRectEmpty(&Fill.pending);
+    GetClientRect(TheEditor.view, &Fill.client);
     HHOOK hook = SetWindowsHookExW(WH_CBT, WatchBoxes, nullptr, GetCurrentThreadId());
 
     // The tool's cursor is up when the user clicks; the fill replaces it and must put it back.
