@@ -127,9 +127,11 @@ try-windows: deps
 	fi
 	cmake --preset win32
 	cmake --build --preset win32 -j $(JOBS) --target vexra_editor
+	@# A prefix set up once by wineboot, kept under build/: its Open and Save As dialogs work.
+	prefix=$$(editor/wine_prefix.sh $(CURDIR)/build/win32/try-windows-prefix) || \
+	    { echo "try-windows: $$prefix"; exit 1; }; \
 	VX_WINE_STARTED_LINE="" VX_WINE_TIME_LIMIT=86400 windows_host/run_under_wine.sh \
-	    $(CURDIR)/build/win32/try-windows-prefix build/win32/editor/vexra.exe \
-	    examples/chelsea.png --step 6 --seed-tolerance 30
+	    "$$prefix" build/win32/editor/vexra.exe examples/chelsea.png --step 6 --seed-tolerance 30
 
 clean:
 	rm -rf build dist

@@ -4,11 +4,13 @@
 //
 // The window: a toolbar strip with one button per tool (its bitmap 102, its string 100 as
 // tooltip) and the two tolerance fields, the picture 1:1 in a scrollable view, and a status
-// bar. The nine host services are the simulated host's, over the picture in memory; the
-// editor reacts to each refresh request by copying the requested rectangle to what the view
-// shows and repainting it at once, so a fill is seen growing although it runs no message
-// loop. LoadCursorA, SetCursor and MessageBoxA reach user32 untouched.
+// bar. The nine host services are the simulated host's, over the picture in memory, on their
+// fast path. A refresh request adds its rectangle to the view's invalid area, and the view is
+// repainted when about 16 ms of fill time have passed since the last repaint, and once at the
+// end of the fill: the fill is seen growing at the display's pace, although it holds the thread
+// and runs no message loop. LoadCursorA, SetCursor and MessageBoxA reach user32 untouched.
 //
+// Texts are UTF-8 inside; the editor meets Windows through its wide-character API (wide_text.h).
 // One editor per process; its state is the single Editor below.
 #ifndef EDITOR_EDITOR_H
 #define EDITOR_EDITOR_H
@@ -18,14 +20,14 @@
 #include <string>
 #include <vector>
 
+#include "editor/undo_history.h"
 #include "simulated_host/plugin_loader.h"
 #include "simulated_host/simulated_host.h"
-#include "tools/image_files.h"
 
 // A plug-in that answered 2 to VXcGetDrawInterface.
 struct EditorTool {
-    std::string fileName, name;
-    LoadedPlugin plugin;
+    std::string fileName, path, name; // path: the DLL's full path
+    LoadedPlugin plugin;              // library null when it could not be loaded again
     HBITMAP bitmap = nullptr;
     HWND button = nullptr;
 };
@@ -34,16 +36,28 @@ struct EditorTool {
 struct FillOutcome {
     int32_t x = 0, y = 0;
     uint64_t pixelsPainted = 0; // distinct pixels
-    uint64_t refreshRequests = 0;
+    uint64_t refreshRequests = 0, repaints = 0;
     int32_t messagesShown = 0;
-    double milliseconds = 0;
-    // The cursor: before the call, at every refresh request (all wait?), after the call.
+    std::string firstMessage; // the text of the first message box the fill showed
+    double milliseconds = 0;  // in the plug-in, without the time its message boxes were open
+    double boxMilliseconds = 0;
+    bool faulted = false;
+    std::string faultText; // what the fault was and what the editor did about it
+    std::string undoNote;  // set when the fill could not be kept for Undo
+    // The cursor before the call and after it; how often it was looked at during the fill (at
+    // repaints, or with --check-repaints at every refresh request) and found the wait cursor.
     HCURSOR cursorBefore = nullptr, cursorAfter = nullptr;
-    uint64_t refreshesUnderWaitCursor = 0;
-    // Refresh requests after which the last pixel painted, if in view, was looked at on the
-    // window, and how many of those showed its new colour at once, before the fill went on.
-    uint64_t refreshesLookedAt = 0, refreshesShownAtOnce = 0;
+    uint64_t cursorLooks = 0, cursorLooksWait = 0;
+    // With --check-repaints: repaints after which a pixel the fill painted inside the area
+    // repainted was read back from the window, and how many of those showed its new colour.
+    uint64_t repaintsLookedAt = 0, repaintsShownRight = 0;
 };
+
+// The most pixels a picture may have: what this 32-bit editor can hold with room to spare. A
+// picture takes about 9 bytes a pixel while open (the picture, the picture before the next
+// fill, the drawn flags), saving about 12 more for a while, and undo levels up to their budget.
+const int64_t EditorMaxPixels = int64_t(1) << 25; // 33,554,432
+const size_t UndoBudgetBytes = size_t(192) << 20;
 
 struct Editor {
     HINSTANCE instance = nullptr;
@@ -53,18 +67,21 @@ struct Editor {
     int selectedTool = -1;
     std::vector<std::string> skippedPlugins; // one line per DLL that did not become a tool
 
-    SimulatedHost host; // the picture, its mask, the parameter store
-    bool havePicture = false;
-    std::string picturePath;
-    std::vector<uint32_t> shown; // what the view shows: the picture as of its last refresh
-    std::vector<PackedColour> undoPixels;
-    bool canUndo = false;
+    SimulatedHost host; // the picture, its drawn flags, the parameter store
+    bool havePicture = false, hasAlpha = false;
+    std::string picturePath;      // UTF-8, as opened or last saved
+    std::vector<uint32_t> before; // the picture before the next fill: what a fault restores
+    std::vector<uint8_t> paintedBits;
+    UndoHistory history{UndoBudgetBytes};
+    uint64_t savedState = 0; // history.StateId() when the picture was opened or saved
     int32_t scrollX = 0, scrollY = 0;
 
     bool filling = false;
     FillOutcome last;
-    std::vector<uint32_t> paintStamp; // per pixel: the fill that last painted it
-    uint32_t fillNumber = 0;
+    uint32_t fillNumber = 0; // fills started, for the script
+
+    // Test options (editor_options.h).
+    bool checkRepaints = false, inputDuringFill = false, reportFills = false;
 };
 
 extern Editor TheEditor;
@@ -72,8 +89,17 @@ extern Editor TheEditor;
 // Heights of the strips above and below the view, in pixels.
 enum { ToolbarHeight = 34, ToolButtonSize = 28 };
 
-// Command identifiers of the tool buttons: the first tool's, then one more for each.
-enum : unsigned { FirstToolCommand = 2000 };
+// Command identifiers: the menu's, then the tool buttons' (the first tool's, then one more for
+// each).
+enum : UINT {
+    CommandOpen = 1001,
+    CommandSaveAs,
+    CommandExit,
+    CommandUndo,
+    CommandRedo,
+    CommandSkipped,
+    FirstToolCommand = 2000
+};
 
 // plugins.cpp: loads every *.DLL in `folder`, keeps the drawing tools, makes their buttons.
 void LoadTools(const std::string& folder);
@@ -82,20 +108,39 @@ int ToolButtonsWidth();
 int FindTool(const std::string& name);
 void SelectTool(int index);
 std::string TooltipTextOf(int index); // as the tooltip control holds it
+// After a fault: unloads the tool's DLL and loads it again. False (and the tool's button
+// disabled) when it cannot be loaded again.
+bool ReloadTool(int index, std::string* error);
+std::string SkippedPluginsText(); // every skipped DLL with the system's reason, in full
 
-// picture_view.cpp: the view and what a click on it does.
+// fill.cpp: a click with the selected tool.
+void ApplyTool(int32_t x, int32_t y);
+
+// picture_view.cpp: the view.
 bool RegisterViewClass(HINSTANCE instance);
 HWND CreatePictureView(HWND parent);
-bool OpenPicture(const std::string& path, std::string* error);
-bool SavePicture(const std::string& path, std::string* error);
-void UndoLastFill();
 void ScrollToShow(int32_t x, int32_t y);
 void UpdateViewScrollBars();
 POINT PictureToView(int32_t x, int32_t y);
+void ShowWholePicture(); // invalidates the whole view
+
+// document.cpp: the picture as a document: opening, saving, undo, the title and the menu.
+// Messages name paths as the user typed them, in quotes.
+bool OpenPicture(const std::string& path, std::string* error);
+bool SavePicture(const std::string& path, std::string* error);
+bool HasUnsavedChanges();
+// Asks Save / Don't Save / Cancel when there are unsaved changes; false means Cancel (or a
+// save that failed): the caller must not discard the picture.
+bool MayDiscardPicture();
+void UndoFill();
+void RedoFill();
+void UpdateTitleAndMenu();
+std::string AskForFile(bool save); // the common Open or Save As dialog; "" when cancelled
 
 // main.cpp
 void SetStatusText(const std::string& text);
-std::string FieldText(HWND field);
-void PumpMessages(); // handles every message waiting now, without blocking
+std::string StatusText();
+void ShowMessage(const std::string& text, UINT icon); // a box owned by the main window
+void PumpMessages();                                  // every message waiting now, no blocking
 
 #endif

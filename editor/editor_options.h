@@ -1,19 +1,31 @@
 // editor_options.h - the editor's command line.
 //
-//   vexra.exe [PICTURE] [--step T] [--seed-tolerance T] [--click X Y]... [--save OUT.png]
-//             [--screenshot SHOT.png] [--close-messages] [--quit]
+//   vexra.exe [PICTURE] [--step T] [--seed-tolerance T] [--tool NAME] [--click X Y]...
+//             [--undo N] [--redo N] [--save OUT.png] [--screenshot SHOT.png] [--close-messages]
+//             [--answer BUTTON]
+//             [--close-window] [--quit]
 //
 // With no option but PICTURE the editor opens it and waits for the user. The other options
 // make a script, run once the window is up, in this order: the two tolerance fields get their
-// texts, the RegionGrowing tool is selected through its toolbar button, each click is delivered
-// to the view as mouse messages and reported on one line, the picture is saved, the window is
-// captured; --quit then ends the editor with status 0 instead of leaving it open.
-//   --close-messages  closes each message box a fill shows by pressing its OK button, after
+// texts, the tool (RegionGrowing unless --tool names another) is selected through its toolbar
+// button, each click is delivered to the view as mouse messages and reported on one line,
+// Edit > Undo is chosen --undo N times and then Edit > Redo --redo N times, the picture is saved,
+// the window is captured, the window is closed as by its close box
+// (--close-window, which asks about unsaved changes); --quit then ends the editor with status 0
+// instead of leaving it open.
+//   --close-messages  closes each message box that appears by pressing its OK button (or, in a
+//                     box without one, the button --answer names; default Cancel), after
 //                     printing its caption, text, buttons, icon and owner
-// Test options, for the tests only:
-//   --forget-drawn    the host's mask ignores the drawn flag, so that a fill overflows its
-//                     queue even on a tiny picture
-//   --report-layout   prints where the tool buttons and the picture are on the screen
+// Test options, for the tests only (they change what is measured, or do what no user does):
+//   --forget-drawn       the host's mask ignores the drawn flag, so that a fill overflows its
+//                        queue even on a tiny picture
+//   --report-layout      prints where the tool buttons and the picture are on the screen, one
+//                        line per fill, also for fills the user makes, and at exit the fields,
+//                        the scroll position and the title
+//   --check-repaints     after each repaint during a fill, reads a painted pixel back from the
+//                        window (slow: a round trip to the display each time)
+//   --input-during-fill  posts a click on the view and a key into the step field from inside
+//                        each fill, as input arriving while it runs
 //
 // Errors give one line on stderr and exit status 2 (command line, a click outside the picture)
 // or 1 (a file, no RegionGrowing tool), as region_grow does.
@@ -28,15 +40,19 @@
 struct EditorOptions {
     std::string picturePath;
     std::string stepText = "12", seedText = "40";
+    std::string toolName = "RegionGrowing";
     std::vector<Click> clicks;
     std::string savePath, screenshotPath;
-    bool closeMessages = false, quit = false;
-    bool forgetDrawn = false, reportLayout = false;
+    std::string answer = "Cancel";
+    int32_t undos = 0, redos = 0; // Edit > Undo, then Edit > Redo, so many times after the clicks
+    bool closeMessages = false, closeWindow = false, quit = false;
+    bool forgetDrawn = false, reportLayout = false, checkRepaints = false, inputDuringFill = false;
     bool help = false;
 
     // Whether anything is to be done once the window is up.
     bool HasScript() const {
-        return !clicks.empty() || !savePath.empty() || !screenshotPath.empty() || quit;
+        return !clicks.empty() || !savePath.empty() || !screenshotPath.empty() || closeWindow ||
+               undos > 0 || redos > 0 || quit;
     }
 };
 

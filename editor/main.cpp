@@ -2,59 +2,69 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <commdlg.h>
+#include <shellapi.h>
 #include <stdio.h>
+
+#include <algorithm>
+#include <new>
 
 #include "editor.h"
 #include "editor_options.h"
 #include "script.h"
+#include "wide_text.h"
 
 Editor TheEditor;
 
-static const char MainClassName[] = "VexraEditor";
-static const char WindowTitle[] = "vexra";
-
-enum : UINT { CommandOpen = 1001, CommandSave, CommandExit, CommandUndo };
+static const wchar_t MainClassName[] = L"VexraEditor";
+enum { EditorIconResource = 1 };
 
 static HWND StepLabel, SeedLabel;
 
 void SetStatusText(const std::string& text) {
     if (TheEditor.status != nullptr)
-        SendMessageA(TheEditor.status, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageW(TheEditor.status, SB_SETTEXTW, 0,
+                     reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
 }
 
-std::string FieldText(HWND field) {
-    int length = GetWindowTextLengthA(field);
-    std::string text(size_t(length) + 1, '\0');
-    length = GetWindowTextA(field, &text[0], length + 1);
-    text.resize(size_t(length > 0 ? length : 0));
-    return text;
+std::string StatusText() {
+    if (TheEditor.status == nullptr)
+        return "";
+    int length = LOWORD(SendMessageW(TheEditor.status, SB_GETTEXTLENGTHW, 0, 0));
+    std::wstring text(size_t(length) + 1, L'\0');
+    SendMessageW(TheEditor.status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(&text[0]));
+    return Utf8FromWide(text.c_str());
+}
+
+void ShowMessage(const std::string& text, UINT icon) {
+    MessageBoxW(TheEditor.main, WideFromUtf8(text).c_str(), L"vexra", MB_OK | icon);
 }
 
 void PumpMessages() {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }
 
-static HWND Child(const char* className, const char* text, DWORD style, DWORD exStyle = 0) {
-    HWND window = CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0,
-                                  0, TheEditor.main, nullptr, TheEditor.instance, nullptr);
-    SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+static HWND Child(const wchar_t* className, const std::string& text, DWORD style,
+                  DWORD exStyle = 0) {
+    HWND window = CreateWindowExW(exStyle, className, WideFromUtf8(text).c_str(),
+                                  WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, TheEditor.main,
+                                  nullptr, TheEditor.instance, nullptr);
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                  TRUE);
     return window;
 }
 
 // The width of a label's text in its font.
 static int TextWidth(HWND label) {
-    std::string text = FieldText(label);
+    std::wstring text = WideFromUtf8(WindowText(label));
     HDC dc = GetDC(label);
     HGDIOBJ previous =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
     SIZE size = {};
-    GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &size);
+    GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
     SelectObject(dc, previous);
     ReleaseDC(label, dc);
     return size.cx + 4;
@@ -67,7 +77,7 @@ static void LayOut() {
         return; // not all made yet
     RECT client;
     GetClientRect(TheEditor.main, &client);
-    SendMessageA(TheEditor.status, WM_SIZE, 0, 0);
+    SendMessageW(TheEditor.status, WM_SIZE, 0, 0);
     RECT statusRect;
     GetWindowRect(TheEditor.status, &statusRect);
     int statusHeight = statusRect.bottom - statusRect.top;
@@ -83,52 +93,59 @@ static void LayOut() {
                client.bottom - ToolbarHeight - statusHeight, TRUE);
 }
 
-static std::string AskForFile(bool save) {
-    char path[MAX_PATH] = {};
-    OPENFILENAMEA dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = TheEditor.main;
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = sizeof path;
-    if (save) {
-        dialog.lpstrFilter = "PNG picture (*.png)\0*.png\0";
-        dialog.lpstrDefExt = "png";
-        dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
-        return GetSaveFileNameA(&dialog) ? path : "";
+static void OpenFromDialog() {
+    if (!MayDiscardPicture())
+        return;
+    std::string path = AskForFile(false), error;
+    if (path.empty())
+        return;
+    if (OpenPicture(path, &error)) {
+        SetStatusText("opened \"" + path + "\"");
+    } else {
+        SetStatusText(error);
+        ShowMessage(error, MB_ICONERROR);
     }
-    dialog.lpstrFilter = "Pictures (*.png;*.jpg;*.jpeg;*.bmp)\0*.png;*.jpg;*.jpeg;*.bmp\0"
-                         "All files\0*.*\0";
-    dialog.Flags = OFN_FILEMUSTEXIST;
-    return GetOpenFileNameA(&dialog) ? path : "";
+}
+
+static void SaveFromDialog() {
+    if (!TheEditor.havePicture || TheEditor.filling)
+        return;
+    std::string path = AskForFile(true), error;
+    if (path.empty())
+        return;
+    if (SavePicture(path, &error)) {
+        SetStatusText("saved \"" + path + "\"");
+    } else {
+        SetStatusText(error);
+        ShowMessage(error, MB_ICONERROR);
+    }
 }
 
 static void Command(UINT id, UINT notification) {
-    std::string error;
     if (id >= FirstToolCommand && id < FirstToolCommand + TheEditor.tools.size()) {
         if (notification == BN_CLICKED)
             SelectTool(int(id - FirstToolCommand));
         return;
     }
     switch (id) {
-    case CommandOpen: {
-        std::string path = AskForFile(false);
-        if (!path.empty())
-            SetStatusText(OpenPicture(path, &error) ? "opened " + path : error);
+    case CommandOpen:
+        OpenFromDialog();
         break;
-    }
-    case CommandSave: {
-        if (!TheEditor.havePicture)
-            break;
-        std::string path = AskForFile(true);
-        if (!path.empty())
-            SetStatusText(SavePicture(path, &error) ? "saved " + path : error);
+    case CommandSaveAs:
+        SaveFromDialog();
         break;
-    }
     case CommandUndo:
-        UndoLastFill();
+        UndoFill();
+        break;
+    case CommandRedo:
+        RedoFill();
+        break;
+    case CommandSkipped:
+        if (!TheEditor.skippedPlugins.empty())
+            ShowMessage(SkippedPluginsText(), MB_ICONINFORMATION);
         break;
     case CommandExit:
-        DestroyWindow(TheEditor.main);
+        PostMessageW(TheEditor.main, WM_CLOSE, 0, 0);
         break;
     }
 }
@@ -141,36 +158,56 @@ static LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, 
     case WM_COMMAND:
         Command(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_MOUSEWHEEL: // from a field under the focus: the wheel scrolls the picture
+    case WM_MOUSEHWHEEL:
+        if (TheEditor.view != nullptr)
+            return SendMessageW(TheEditor.view, message, wParam, lParam);
+        return 0;
+    case WM_CLOSE:
+        if (!TheEditor.filling && MayDiscardPicture())
+            DestroyWindow(window);
+        return 0;
     case WM_DESTROY:
+        if (TheEditor.reportFills) { // --report-layout: the state the user left, for the tests
+            printf("at exit: step \"%s\", seed \"%s\", scroll %d %d, title \"%s\", status \"%s\"\n",
+                   WindowText(TheEditor.stepField).c_str(), WindowText(TheEditor.seedField).c_str(),
+                   int(TheEditor.scrollX), int(TheEditor.scrollY), WindowText(window).c_str(),
+                   StatusText().c_str());
+            fflush(stdout);
+        }
         PostQuitMessage(0);
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 static HMENU MakeMenu() {
     HMENU file = CreatePopupMenu();
-    AppendMenuA(file, MF_STRING, CommandOpen, "&Open...");
-    AppendMenuA(file, MF_STRING, CommandSave, "Save &As PNG...\tCtrl+S");
-    AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(file, MF_STRING, CommandExit, "E&xit");
+    AppendMenuW(file, MF_STRING, CommandOpen, L"&Open...\tCtrl+O");
+    AppendMenuW(file, MF_STRING, CommandSaveAs, L"Save &As PNG...\tCtrl+S");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, CommandExit, L"E&xit\tAlt+F4");
     HMENU edit = CreatePopupMenu();
-    AppendMenuA(edit, MF_STRING, CommandUndo, "&Undo fill\tCtrl+Z");
+    AppendMenuW(edit, MF_STRING, CommandUndo, L"&Undo fill\tCtrl+Z");
+    AppendMenuW(edit, MF_STRING, CommandRedo, L"&Redo fill\tCtrl+Y");
+    HMENU tools = CreatePopupMenu();
+    AppendMenuW(tools, MF_STRING, CommandSkipped, L"&Skipped plug-ins...");
     HMENU bar = CreateMenu();
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "&File");
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), "&Edit");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), L"&Edit");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), L"&Tools");
     return bar;
 }
 
 static std::string ExecutableFolder() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder(path, length);
+    std::wstring path(32768, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
+    std::string folder = Utf8FromWide(path.c_str(), int(length));
     size_t slash = folder.find_last_of("\\/");
     return slash == std::string::npos ? "." : folder.substr(0, slash);
 }
 
-// A window large enough for the picture, within the screen.
+// A window large enough for the picture, within the screen's work area.
 static SIZE InitialWindowSize() {
     int width = 640, height = 480;
     if (TheEditor.havePicture) {
@@ -187,34 +224,41 @@ static SIZE InitialWindowSize() {
 }
 
 static bool CreateMainWindow(const EditorOptions& options) {
-    WNDCLASSA mainClass = {};
+    WNDCLASSEXW mainClass = {};
+    mainClass.cbSize = sizeof mainClass;
     mainClass.lpfnWndProc = MainProcedure;
     mainClass.hInstance = TheEditor.instance;
+    mainClass.hIcon = LoadIconW(TheEditor.instance, MAKEINTRESOURCEW(EditorIconResource));
+    mainClass.hIconSm = static_cast<HICON>(
+        LoadImageW(TheEditor.instance, MAKEINTRESOURCEW(EditorIconResource), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     mainClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     mainClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     mainClass.lpszClassName = MainClassName;
-    if (!RegisterClassA(&mainClass) || !RegisterViewClass(TheEditor.instance))
+    if (!RegisterClassExW(&mainClass) || !RegisterViewClass(TheEditor.instance))
         return false;
-    TheEditor.main =
-        CreateWindowExA(0, MainClassName, WindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
-                        640, 480, nullptr, MakeMenu(), TheEditor.instance, nullptr);
+    // Where the system puts a new window; the size follows once the picture is known.
+    TheEditor.main = CreateWindowExW(
+        WS_EX_CONTROLPARENT, MainClassName, L"vexra", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+        CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, MakeMenu(), TheEditor.instance, nullptr);
     if (TheEditor.main == nullptr)
         return false;
     CreateToolButtons(TheEditor.main, 6, (ToolbarHeight - ToolButtonSize) / 2);
-    StepLabel = Child("STATIC", "Step tolerance", SS_RIGHT);
+    StepLabel = Child(L"STATIC", "Step tolerance", SS_RIGHT);
     TheEditor.stepField =
-        Child("EDIT", options.stepText.c_str(), ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
-    SeedLabel = Child("STATIC", "Seed tolerance", SS_RIGHT);
+        Child(L"EDIT", options.stepText, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+    SeedLabel = Child(L"STATIC", "Seed tolerance", SS_RIGHT);
     TheEditor.seedField =
-        Child("EDIT", options.seedText.c_str(), ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+        Child(L"EDIT", options.seedText, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
     TheEditor.view = CreatePictureView(TheEditor.main);
-    TheEditor.status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+    TheEditor.status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                        TheEditor.main, nullptr, TheEditor.instance, nullptr);
     return TheEditor.view != nullptr && TheEditor.status != nullptr;
 }
 
 static int Fail(int code, const std::string& message) {
     fprintf(stderr, "vexra: %s\n", message.c_str());
+    fflush(stderr);
     return code;
 }
 
@@ -229,60 +273,115 @@ static void ConnectOutput() {
     }
 }
 
-int main(int argc, char** argv) {
+// The command line as the system holds it, in UTF-8, without the program's name.
+static std::vector<std::string> Arguments() {
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; wide != nullptr && i < count; ++i)
+        args.push_back(Utf8FromWide(wide[i]));
+    if (wide != nullptr)
+        LocalFree(wide);
+    return args;
+}
+
+// The start-up's line in the status bar: how to begin, or which plug-ins were skipped.
+static std::string StartStatus() {
+    if (!TheEditor.skippedPlugins.empty()) {
+        std::string names;
+        for (const std::string& line : TheEditor.skippedPlugins) {
+            std::string file = line.substr(8, line.find(':') - 8); // "skipped FILE: ..."
+            names += (names.empty() ? "" : ", ") + file;
+        }
+        return "skipped " + std::to_string(TheEditor.skippedPlugins.size()) + " plug-in" +
+               (TheEditor.skippedPlugins.size() == 1 ? "" : "s") + ": " + names +
+               " (Tools > Skipped plug-ins gives the reasons)";
+    }
+    return TheEditor.tools.empty() ? "no drawing tools in plugins\\"
+                                   : "select a tool, then click on the picture";
+}
+
+// Ctrl+Z and Ctrl+Y belong to a field while it has the focus: they undo its typing there.
+static bool KeyBelongsToField(const MSG& message) {
+    if (message.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0 ||
+        (message.wParam != 'Z' && message.wParam != 'Y'))
+        return false;
+    HWND focus = GetFocus();
+    return focus == TheEditor.stepField || focus == TheEditor.seedField;
+}
+
+static int Run(const EditorOptions& options) {
+    TheEditor.instance = GetModuleHandleW(nullptr);
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    TheEditor.checkRepaints = options.checkRepaints;
+    TheEditor.inputDuringFill = options.inputDuringFill;
+    TheEditor.reportFills = options.reportLayout;
+
+    LoadTools(ExecutableFolder() + "\\plugins");
+    if (!CreateMainWindow(options))
+        return Fail(1, "cannot create the main window: " + SystemMessage(GetLastError()));
+    std::string openError;
+    if (!options.picturePath.empty() && !OpenPicture(options.picturePath, &openError)) {
+        fprintf(stderr, "vexra: %s\n", openError.c_str());
+        fflush(stderr);
+        if (options.HasScript())
+            return 1;
+    }
+    TheEditor.host.honourDrawFlag = !options.forgetDrawn;
+    SIZE size = InitialWindowSize();
+    SetWindowPos(TheEditor.main, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOMOVE);
+    UpdateTitleAndMenu();
+    ShowWindow(TheEditor.main, SW_SHOW);
+    UpdateWindow(TheEditor.main);
+    SetFocus(TheEditor.view);
+    SetStatusText(openError.empty() ? StartStatus() : openError);
+
+    if (options.reportLayout)
+        ReportLayout();
+    if (options.closeMessages)
+        StartClosingMessages(options.answer);
+    if (!openError.empty())
+        ShowMessage(openError, MB_ICONERROR); // the status bar keeps it after the box
+    if (options.HasScript()) {
+        int status = RunScript(options);
+        if (status != 0 || options.quit || !IsWindow(TheEditor.main))
+            return status;
+    }
+
+    ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'Z', CommandUndo},
+                    {FCONTROL | FVIRTKEY, 'Y', CommandRedo},
+                    {FCONTROL | FVIRTKEY, 'S', CommandSaveAs},
+                    {FCONTROL | FVIRTKEY, 'O', CommandOpen}};
+    HACCEL accelerators = CreateAcceleratorTableW(keys, 4);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!KeyBelongsToField(message) &&
+            TranslateAcceleratorW(TheEditor.main, accelerators, &message))
+            continue;
+        // Tab and Shift+Tab move between the tool buttons, the fields and the view.
+        if (IsDialogMessageW(TheEditor.main, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return int(message.wParam);
+}
+
+int main() {
     ConnectOutput();
     EditorOptions options;
     std::string error;
-    if (!ParseEditorOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error))
+    if (!ParseEditorOptions(Arguments(), &options, &error))
         return Fail(2, error + " (see --help)");
     if (options.help) {
         fputs(EditorUsage, stdout);
         return 0;
     }
-    TheEditor.instance = GetModuleHandleA(nullptr);
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
-
-    LoadTools(ExecutableFolder() + "\\plugins");
-    if (!CreateMainWindow(options))
-        return Fail(1, "cannot create the main window: error " + std::to_string(GetLastError()));
-    if (!options.picturePath.empty() && !OpenPicture(options.picturePath, &error)) {
-        if (options.HasScript())
-            return Fail(1, error);
-        SetStatusText(error);
+    try {
+        return Run(options);
+    } catch (const std::bad_alloc&) {
+        // Opening, filling, undoing and saving catch their own; this is the last line.
+        return Fail(1, "not enough memory");
     }
-    TheEditor.host.honourDrawFlag = !options.forgetDrawn;
-    SIZE size = InitialWindowSize();
-    SetWindowPos(TheEditor.main, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOMOVE);
-    ShowWindow(TheEditor.main, SW_SHOW);
-    UpdateWindow(TheEditor.main);
-    std::string skipped;
-    for (const std::string& line : TheEditor.skippedPlugins)
-        skipped += (skipped.empty() ? "" : "; ") + line;
-    if (!skipped.empty())
-        SetStatusText(skipped);
-    else
-        SetStatusText(TheEditor.tools.empty() ? "no drawing tools in plugins\\"
-                                              : "select a tool, then click on the picture");
-
-    if (options.reportLayout)
-        ReportLayout();
-    if (options.HasScript()) {
-        int status = RunScript(options);
-        if (status != 0 || options.quit)
-            return status;
-    }
-
-    ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'Z', CommandUndo},
-                    {FCONTROL | FVIRTKEY, 'S', CommandSave},
-                    {FCONTROL | FVIRTKEY, 'O', CommandOpen}};
-    HACCEL accelerators = CreateAcceleratorTableA(keys, 3);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (TranslateAcceleratorA(TheEditor.main, accelerators, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return int(message.wParam);
 }

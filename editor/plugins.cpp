@@ -1,7 +1,9 @@
 // The tools: every *.DLL in plugins\ is loaded as the editor loads its plug-ins, and those that
 // say they are drawing tools get a toolbar button with their bitmap and a tooltip with their
-// name. Anything else is skipped with a line for the status bar; nothing here may bring the
-// editor down.
+// name. Anything else is skipped with the system's own reason; a DLL that faults while it is
+// loaded or asked its codes is skipped too (fault_guard.h). Nothing here may bring the editor
+// down. Names go through the wide-character API, so that the editor's folder may be named in
+// any script.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -9,24 +11,88 @@
 #include <algorithm>
 
 #include "editor.h"
+#include "fault_guard.h"
+#include "wide_text.h"
 
 enum { ToolNameString = 100, ToolButtonBitmap = 102 };
 
 static std::string ToolNameOf(HMODULE module) {
-    char name[256] = {};
-    int length = LoadStringA(module, ToolNameString, name, sizeof name);
-    return std::string(name, length > 0 ? length : 0);
+    wchar_t name[256] = {};
+    int length = LoadStringW(module, ToolNameString, name, 256);
+    return Utf8FromWide(name, length > 0 ? length : 0);
+}
+
+template <typename Fn> static bool Bind(HMODULE module, const char* name, Fn* entry) {
+    *entry = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return *entry != nullptr;
+}
+
+namespace {
+struct LoadCall {
+    std::wstring path;
+    HMODULE module = nullptr;
+    DWORD error = 0;
+};
+struct CodesCall {
+    const LoadedPlugin* plugin;
+    int32_t interfaceCode = 0, infoCode = 0;
+};
+} // namespace
+
+// Loads the DLL and binds its six entry points; false with the reason.
+static bool LoadToolLibrary(const std::string& path, LoadedPlugin* plugin, std::string* error) {
+    *plugin = LoadedPlugin();
+    LoadCall load;
+    load.path = WideFromUtf8(path);
+    PluginFault fault;
+    bool returned = CallGuarded(
+        [](void* context) {
+            LoadCall* call = static_cast<LoadCall*>(context);
+            call->module = LoadLibraryW(call->path.c_str());
+            call->error = call->module == nullptr ? GetLastError() : 0;
+        },
+        &load, nullptr, &fault);
+    if (!returned) {
+        *error = "it failed while it was being loaded, with " + DescribeFault(fault);
+        return false;
+    }
+    if (load.module == nullptr) {
+        *error = "cannot load it: " + SystemMessage(load.error);
+        return false;
+    }
+    LoadedPlugin loaded;
+    loaded.library = load.module;
+    const char* missing = nullptr;
+    if (!Bind(load.module, "VXcGetDrawInterface", &loaded.getDrawInterface))
+        missing = "VXcGetDrawInterface";
+    else if (!Bind(load.module, "VXcGetDrawInfo", &loaded.getDrawInfo))
+        missing = "VXcGetDrawInfo";
+    else if (!Bind(load.module, "VXcSetPoint", &loaded.setPoint))
+        missing = "VXcSetPoint";
+    else if (!Bind(load.module, "VXcDrawGuideLine", &loaded.drawGuideLine))
+        missing = "VXcDrawGuideLine";
+    else if (!Bind(load.module, "VXcDrawIt", &loaded.drawIt))
+        missing = "VXcDrawIt";
+    else if (!Bind(load.module, "VXcCancelOne", &loaded.cancelOne))
+        missing = "VXcCancelOne";
+    if (missing != nullptr) {
+        *error = std::string("plug-in lacks the export ") + missing;
+        FreeLibrary(load.module);
+        return false;
+    }
+    *plugin = loaded;
+    return true;
 }
 
 void LoadTools(const std::string& folder) {
     std::vector<std::string> files;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*.DLL").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(WideFromUtf8(folder + "\\*.DLL").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                files.push_back(found.cFileName);
-        } while (FindNextFileA(search, &found));
+                files.push_back(Utf8FromWide(found.cFileName));
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
     std::sort(files.begin(), files.end()); // the same toolbar order on every file system
@@ -36,16 +102,33 @@ void LoadTools(const std::string& folder) {
     for (const std::string& file : files) {
         EditorTool tool;
         tool.fileName = file;
+        tool.path = folder + "\\" + file;
         std::string error;
-        if (!LoadPlugin(folder + "\\" + file, &tool.plugin, &error)) {
+        if (!LoadToolLibrary(tool.path, &tool.plugin, &error)) {
             TheEditor.skippedPlugins.push_back("skipped " + file + ": " + error);
             continue;
         }
         HMODULE module = static_cast<HMODULE>(tool.plugin.library);
-        int32_t interfaceCode = tool.plugin.getDrawInterface();
-        if (interfaceCode != ToolInterfaceCode) {
+        CodesCall codes;
+        codes.plugin = &tool.plugin;
+        PluginFault fault;
+        if (!CallGuarded(
+                [](void* context) {
+                    CodesCall* call = static_cast<CodesCall*>(context);
+                    call->interfaceCode = call->plugin->getDrawInterface();
+                    if (call->interfaceCode == ToolInterfaceCode)
+                        call->infoCode = call->plugin->getDrawInfo();
+                },
+                &codes, module, &fault)) {
+            TheEditor.skippedPlugins.push_back("skipped " + file +
+                                               ": it failed when asked its codes, with " +
+                                               DescribeFault(fault));
+            UnloadPlugin(&tool.plugin);
+            continue;
+        }
+        if (codes.interfaceCode != ToolInterfaceCode) {
             TheEditor.skippedPlugins.push_back("skipped " + file + ": interface " +
-                                               std::to_string(interfaceCode) +
+                                               std::to_string(codes.interfaceCode) +
                                                ", not a drawing tool");
             UnloadPlugin(&tool.plugin);
             continue;
@@ -53,10 +136,27 @@ void LoadTools(const std::string& folder) {
         tool.name = ToolNameOf(module);
         if (tool.name.empty())
             tool.name = file;
-        tool.bitmap = LoadBitmapA(module, MAKEINTRESOURCEA(ToolButtonBitmap));
+        tool.bitmap = LoadBitmapW(module, MAKEINTRESOURCEW(ToolButtonBitmap));
         TheEditor.tools.push_back(tool);
     }
     SetErrorMode(previousMode);
+}
+
+bool ReloadTool(int index, std::string* error) {
+    EditorTool& tool = TheEditor.tools[index];
+    UnloadPlugin(&tool.plugin);
+    if (LoadToolLibrary(tool.path, &tool.plugin, error))
+        return true;
+    if (tool.button != nullptr)
+        EnableWindow(tool.button, FALSE);
+    return false;
+}
+
+std::string SkippedPluginsText() {
+    std::string text;
+    for (const std::string& line : TheEditor.skippedPlugins)
+        text += (text.empty() ? "" : "\n\n") + line;
+    return text;
 }
 
 int ToolButtonsWidth() {
@@ -65,31 +165,32 @@ int ToolButtonsWidth() {
 
 void CreateToolButtons(HWND parent, int left, int top) {
     TheEditor.tooltip =
-        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
                         0, parent, nullptr, TheEditor.instance, nullptr);
     for (size_t i = 0; i < TheEditor.tools.size(); ++i) {
         EditorTool& tool = TheEditor.tools[i];
         // A push-like radio button: it stays down while its tool is the selected one.
-        DWORD style = WS_CHILD | WS_VISIBLE | BS_PUSHLIKE | BS_AUTORADIOBUTTON;
+        DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHLIKE | BS_AUTORADIOBUTTON;
         style |= tool.bitmap != nullptr ? BS_BITMAP : 0;
         if (i == 0)
             style |= WS_GROUP;
-        tool.button = CreateWindowExA(
-            0, "BUTTON", tool.name.c_str(), style, left + int(i) * (ToolButtonSize + 2), top,
+        std::wstring name = WideFromUtf8(tool.name);
+        tool.button = CreateWindowExW(
+            0, L"BUTTON", name.c_str(), style, left + int(i) * (ToolButtonSize + 2), top,
             ToolButtonSize, ToolButtonSize, parent,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(FirstToolCommand + int(i))),
             TheEditor.instance, nullptr);
         if (tool.bitmap != nullptr)
-            SendMessageA(tool.button, BM_SETIMAGE, IMAGE_BITMAP,
+            SendMessageW(tool.button, BM_SETIMAGE, IMAGE_BITMAP,
                          reinterpret_cast<LPARAM>(tool.bitmap));
         if (TheEditor.tooltip != nullptr) {
-            TOOLINFOA info = {};
+            TOOLINFOW info = {};
             info.cbSize = sizeof info;
             info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
             info.hwnd = parent;
             info.uId = reinterpret_cast<UINT_PTR>(tool.button);
-            info.lpszText = const_cast<char*>(tool.name.c_str());
-            SendMessageA(TheEditor.tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+            info.lpszText = &name[0];
+            SendMessageW(TheEditor.tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
         }
     }
 }
@@ -113,12 +214,12 @@ void SelectTool(int index) {
 std::string TooltipTextOf(int index) {
     if (TheEditor.tooltip == nullptr || index < 0 || index >= int(TheEditor.tools.size()))
         return "";
-    char text[256] = {};
-    TOOLINFOA info = {};
+    wchar_t text[256] = {};
+    TOOLINFOW info = {};
     info.cbSize = sizeof info;
     info.hwnd = TheEditor.main;
     info.uId = reinterpret_cast<UINT_PTR>(TheEditor.tools[index].button);
     info.lpszText = text;
-    SendMessageA(TheEditor.tooltip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&info));
-    return text;
+    SendMessageW(TheEditor.tooltip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&info));
+    return Utf8FromWide(text);
 }

@@ -6,8 +6,7 @@
 #include <set>
 
 #include "editor.h"
-
-static const char ScriptedTool[] = "RegionGrowing";
+#include "wide_text.h"
 
 // The timer that looks for message boxes to close, and how often it looks.
 enum { MessageCloseTimer = 77, MessageCloseMilliseconds = 50 };
@@ -19,20 +18,21 @@ static int Fail(int code, const std::string& message) {
 }
 
 static std::string TextOf(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    return WindowText(window);
 }
 
 // ---- Message boxes ------------------------------------------------------------------------------
 
 static std::set<HWND> ClosedBoxes;
+static std::string AnswerButton = "Cancel"; // pressed in a box without OK
 
 struct BoxContents {
     std::string text, buttons;
-    HWND ok = nullptr;
+    HWND ok = nullptr, answer = nullptr;
     bool icon = false;
 };
+
+static std::string WithoutMnemonics(std::string text);
 
 static BOOL CALLBACK ReadBoxControl(HWND control, LPARAM parameter) {
     BoxContents* box = reinterpret_cast<BoxContents*>(parameter);
@@ -45,6 +45,8 @@ static BOOL CALLBACK ReadBoxControl(HWND control, LPARAM parameter) {
         box->buttons += (box->buttons.empty() ? "" : ",") + TextOf(control);
         if (GetDlgCtrlID(control) == IDOK)
             box->ok = control;
+        if (WithoutMnemonics(TextOf(control)) == AnswerButton)
+            box->answer = control;
     } else if (strcmp(className, "Static") == 0) {
         if ((style & SS_TYPEMASK) == SS_ICON)
             box->icon = box->icon || SendMessageA(control, STM_GETICON, 0, 0) != 0;
@@ -80,17 +82,24 @@ static BOOL CALLBACK CloseIfMessageBox(HWND window, LPARAM) {
            : owner == nullptr      ? "none"
                                    : "another window");
     fflush(stdout);
-    // Pressed as a user presses it; a box without OK is told to close as by its OK.
-    if (box.ok != nullptr)
-        SendMessageA(box.ok, BM_CLICK, 0, 0);
+    // Pressed as a user presses it: OK, or else the answer asked for; a box with neither is
+    // told to close as by its Cancel.
+    HWND button = box.ok != nullptr ? box.ok : box.answer;
+    if (button != nullptr)
+        PostMessageW(button, BM_CLICK, 0, 0);
     else
-        PostMessageA(window, WM_COMMAND, IDOK, 0);
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
     return TRUE;
 }
 
 // Runs from the modal loop of a message box, which dispatches the editor's timer messages.
 static void CALLBACK CloseMessageBoxes(HWND, UINT, UINT_PTR, DWORD) {
     EnumThreadWindows(GetCurrentThreadId(), CloseIfMessageBox, 0);
+}
+
+void StartClosingMessages(const std::string& answer) {
+    AnswerButton = answer;
+    SetTimer(TheEditor.main, MessageCloseTimer, MessageCloseMilliseconds, CloseMessageBoxes);
 }
 
 // ---- Clicks ------------------------------------------------------------------------------------
@@ -108,18 +117,30 @@ static const char* CursorName(HCURSOR cursor) {
 }
 
 static std::string CursorReport(const FillOutcome& fill) {
-    std::string during =
-        fill.refreshRequests == 0 ? "not seen"
-        : fill.refreshesUnderWaitCursor == fill.refreshRequests
-            ? "wait"
-            : "not wait at " +
-                  std::to_string(fill.refreshRequests - fill.refreshesUnderWaitCursor) +
-                  " refresh requests";
+    std::string during = fill.cursorLooks == 0 ? "not seen"
+                         : fill.cursorLooksWait == fill.cursorLooks
+                             ? "wait"
+                             : "not wait at " +
+                                   std::to_string(fill.cursorLooks - fill.cursorLooksWait) +
+                                   " of " + std::to_string(fill.cursorLooks) + " looks";
     std::string after = fill.cursorAfter == fill.cursorBefore
                             ? std::string("as before (") + CursorName(fill.cursorBefore) + ")"
                             : std::string(CursorName(fill.cursorAfter)) + ", before " +
                                   CursorName(fill.cursorBefore);
     return "cursor during the fill: " + during + ", after: " + after;
+}
+
+std::string FillReportLine(const FillOutcome& fill) {
+    char line[512];
+    snprintf(line, sizeof line,
+             "click %d %d: %llu pixels painted, %llu refresh requests, %d messages, %.1f ms; "
+             "repaints %llu; %s; shown at repaints: %llu of %llu looked at",
+             fill.x, fill.y, (unsigned long long)fill.pixelsPainted,
+             (unsigned long long)fill.refreshRequests, fill.messagesShown, fill.milliseconds,
+             (unsigned long long)fill.repaints, CursorReport(fill).c_str(),
+             (unsigned long long)fill.repaintsShownRight,
+             (unsigned long long)fill.repaintsLookedAt);
+    return line;
 }
 
 // Posts the mouse messages of a click at picture pixel (x, y) and handles them: the fill runs,
@@ -211,37 +232,53 @@ int RunScript(const EditorOptions& options) {
                                std::to_string(TheEditor.host.height) + " picture");
     for (const std::string& line : TheEditor.skippedPlugins)
         printf("%s\n", line.c_str());
-    int tool = FindTool(ScriptedTool);
-    if (tool < 0)
-        return Fail(1, std::string("no ") + ScriptedTool + " tool in plugins\\");
-    // Typed into the fields, as the user would; the fill reads them back from there.
-    SetWindowTextA(TheEditor.stepField, options.stepText.c_str());
-    SetWindowTextA(TheEditor.seedField, options.seedText.c_str());
-    SendMessageA(TheEditor.tools[tool].button, BM_CLICK, 0, 0);
-    PumpMessages();
-    if (TheEditor.selectedTool != tool)
-        return Fail(1, "pressing the " + std::string(ScriptedTool) + " button did not select it");
-    printf("tool %s from %s, tooltip \"%s\"\n", ScriptedTool,
-           TheEditor.tools[tool].fileName.c_str(), TooltipTextOf(tool).c_str());
     fflush(stdout);
-
-    if (options.closeMessages)
-        SetTimer(TheEditor.main, MessageCloseTimer, MessageCloseMilliseconds, CloseMessageBoxes);
+    if (!options.clicks.empty()) {
+        int tool = FindTool(options.toolName);
+        if (tool < 0)
+            return Fail(1, "no " + options.toolName + " tool in plugins\\");
+        // Typed into the fields, as the user would; the fill reads them back from there.
+        SetWindowTextUtf8(TheEditor.stepField, options.stepText);
+        SetWindowTextUtf8(TheEditor.seedField, options.seedText);
+        SendMessageW(TheEditor.tools[tool].button, BM_CLICK, 0, 0);
+        PumpMessages();
+        if (TheEditor.selectedTool != tool)
+            return Fail(1, "pressing the " + options.toolName + " button did not select it");
+        printf("tool %s from %s, tooltip \"%s\"\n", options.toolName.c_str(),
+               TheEditor.tools[tool].fileName.c_str(), TooltipTextOf(tool).c_str());
+        fflush(stdout);
+    }
+    const uint32_t fillsBefore = TheEditor.fillNumber;
     for (const Click& click : options.clicks) {
         if (!ClickAt(click.x, click.y))
             return Fail(1, "the click at " + std::to_string(click.x) + " " +
                                std::to_string(click.y) + " did not reach the tool");
+        PumpMessages(); // the input a fill threw away must not come back now
         const FillOutcome& fill = TheEditor.last;
-        printf("click %d %d: %llu pixels painted, %llu refresh requests, %d messages; %s; "
-               "shown at once: %llu of %llu looked at\n",
-               fill.x, fill.y, (unsigned long long)fill.pixelsPainted,
-               (unsigned long long)fill.refreshRequests, fill.messagesShown,
-               CursorReport(fill).c_str(), (unsigned long long)fill.refreshesShownAtOnce,
-               (unsigned long long)fill.refreshesLookedAt);
+        if (!TheEditor.reportFills) // else ApplyTool printed it
+            printf("%s\n", FillReportLine(fill).c_str());
+        if (fill.faulted)
+            printf("fault: %s\n", fill.faultText.c_str());
+        printf("status: %s\n", StatusText().c_str());
         fflush(stdout);
     }
-    if (options.closeMessages)
-        KillTimer(TheEditor.main, MessageCloseTimer);
+    if (!options.clicks.empty())
+        printf("fills %u\n", TheEditor.fillNumber - fillsBefore);
+    printf("step field \"%s\"\n", WindowText(TheEditor.stepField).c_str());
+    for (int32_t i = 0; i < options.undos + options.redos; ++i) {
+        // Chosen as from the menu, which the editor keeps enabled only when it applies.
+        UINT command = i < options.undos ? CommandUndo : CommandRedo;
+        UINT state = GetMenuState(GetMenu(TheEditor.main), command, MF_BYCOMMAND);
+        SendMessageW(TheEditor.main, WM_COMMAND, command, 0);
+        printf("%s (menu item %s): %s\n", command == CommandUndo ? "undo" : "redo",
+               state & MF_GRAYED ? "disabled" : "enabled", StatusText().c_str());
+    }
+    if (TheEditor.havePicture) {
+        UINT undo = GetMenuState(GetMenu(TheEditor.main), CommandUndo, MF_BYCOMMAND);
+        UINT redo = GetMenuState(GetMenu(TheEditor.main), CommandRedo, MF_BYCOMMAND);
+        printf("menu: undo %s, redo %s; title \"%s\"\n", undo & MF_GRAYED ? "off" : "on",
+               redo & MF_GRAYED ? "off" : "on", WindowText(TheEditor.main).c_str());
+    }
 
     std::string error;
     if (!options.savePath.empty()) {
@@ -253,6 +290,17 @@ int RunScript(const EditorOptions& options) {
         if (!Screenshot(options.screenshotPath, &error))
             return Fail(1, error);
         printf("screenshot %s\n", options.screenshotPath.c_str());
+    }
+    if (options.closeWindow) {
+        printf("title \"%s\"\n", WindowText(TheEditor.main).c_str());
+        fflush(stdout);
+        SendMessageW(TheEditor.main, WM_CLOSE, 0, 0);
+        PumpMessages();
+        printf("window %s\n", IsWindow(TheEditor.main) ? "still open" : "closed");
+        if (!IsWindow(TheEditor.main)) {
+            fflush(stdout);
+            return 0;
+        }
     }
     fflush(stdout);
     return 0;

@@ -287,6 +287,8 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsUpdateImageWindow(ImageView* view, int32_t 
     if (host->keepRefreshes)
         host->refreshes.push_back({left, top, right, bottom});
     VX_NOTE(host, HostCallKind::UpdateImageWindow, view, {left, top, right, bottom});
+    if (host->onRefresh != nullptr)
+        host->onRefresh(host->onRefreshContext, host->refreshes.back());
 }
 }
 

@@ -106,6 +106,10 @@ struct SimulatedHost {
 
     // Runs after each call has been recorded: lets a test act in the middle of a fill.
     std::function<void(const HostCall&)> afterCall;
+    // Runs at each refresh request on both paths, after it has been counted and added to
+    // `refreshes`: a window that shows the fill as it grows, without leaving the fast path.
+    void (*onRefresh)(void* context, const RefreshRect& rect) = nullptr;
+    void* onRefreshContext = nullptr;
 
     // Since Reset(): every refresh request's rectangle (unless keepRefreshes is false: a host
     // that needs only their number) and every message box, in order; and how many refresh

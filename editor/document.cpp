@@ -1,0 +1,283 @@
+// The picture as the user's document: opening (refused from its header when this editor
+// cannot hold it), saving as PNG with its alpha channel, undo and redo, the title's mark of
+// unsaved changes and the question before they are lost. No allocation failure gets out of
+// here: the open picture stays as it was, and the user is told.
+#include <windows.h>
+
+#include <commdlg.h>
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <new>
+
+#include <stb_image.h>
+
+#include "editor.h"
+#include "tools/image_files.h"
+#include "tools/tool_options.h" // Quoted
+#include "wide_text.h"
+
+// "12,000 x 9,000": a picture's size as people read it.
+static std::string Grouped(int64_t value) {
+    std::string digits = std::to_string(value), text;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            text += ',';
+        text += digits[i];
+    }
+    return text;
+}
+
+// A path in a message: in double quotes, exactly as the user typed it.
+static std::string Shown(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+// A message from the shared picture code names the path in its own quoting, which escapes
+// backslashes: shown here as typed instead.
+static std::string AsTyped(std::string message, const std::string& path) {
+    const std::string quoted = Quoted(path);
+    for (size_t at = message.find(quoted); at != std::string::npos;
+         at = message.find(quoted, at + 1))
+        message.replace(at, quoted.size(), Shown(path));
+    return message;
+}
+
+static std::string FileNameOf(const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The extension in lower case, with its dot; "" when the name has none.
+static std::string ExtensionOf(const std::string& path) {
+    std::string name = FileNameOf(path);
+    size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot == 0)
+        return "";
+    std::string extension = name.substr(dot);
+    for (char& c : extension)
+        c = char(tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
+
+// The header alone, through the wide-character API: false with the message when the picture
+// is larger than this editor takes. A header that cannot be read is left to the decoder, whose
+// message says what is wrong with the file.
+static bool FitsFromHeader(const std::string& path, std::string* error) {
+    FILE* file = _wfopen(WideFromUtf8(path).c_str(), L"rb");
+    if (file == nullptr) {
+        *error = "cannot read " + Shown(path) + ": " + strerror(errno);
+        return false;
+    }
+    int width = 0, height = 0, channels = 0;
+    bool known = stbi_info_from_file(file, &width, &height, &channels) != 0;
+    fclose(file);
+    if (known && int64_t(width) * int64_t(height) > EditorMaxPixels) {
+        *error = "cannot open " + Shown(path) + ": it is " + Grouped(width) + " x " +
+                 Grouped(height) + " pixels (" + Grouped(int64_t(width) * height) +
+                 "), and this 32-bit editor takes pictures of at most " + Grouped(EditorMaxPixels) +
+                 " pixels (for example 8,192 x 4,096)";
+        return false;
+    }
+    return true;
+}
+
+bool OpenPicture(const std::string& path, std::string* error) {
+    if (!FitsFromHeader(path, error))
+        return false;
+    RgbImage picture;
+    std::vector<uint32_t> before;
+    std::vector<uint8_t> mask, bits;
+    try {
+        if (!ReadPicture(path, &picture, error, EditorMaxPixels)) {
+            *error = AsTyped(*error, path);
+            return false;
+        }
+        // Everything the picture needs exists before the open one is let go.
+        before = picture.pixels;
+        mask.assign(picture.pixels.size(), 0);
+        bits.assign((picture.pixels.size() + 7) / 8, 0);
+    } catch (const std::bad_alloc&) {
+        *error = "cannot open " + Shown(path) + ": not enough memory for its " +
+                 Grouped(picture.width) + " x " + Grouped(picture.height) + " pixels";
+        return false;
+    }
+    SimulatedHost& host = TheEditor.host;
+    host.logging = false; // the counts are enough; a big fill must not fill memory
+    host.afterCall = nullptr;
+    host.countPaints = false;
+    host.paintCount.clear();
+    host.paintCount.shrink_to_fit();
+    host.width = picture.width;
+    host.height = picture.height;
+    host.pixels.swap(picture.pixels);
+    host.mask.swap(mask);
+    // The view record names the editor's main window as the owner of the plug-in's boxes.
+    host.ownerWindow = TheEditor.main;
+    host.WriteViewRecord(host.ownerWindow, &host.dib);
+    host.refreshes.clear();
+    host.MakeCurrent();
+    // Painted pixels are opaque in a picture with alpha; the plug-in never looks at alpha.
+    host.paintColour = 0x00FF00FFu | (picture.hasAlpha ? OpaqueAlpha : 0);
+    TheEditor.before.swap(before);
+    TheEditor.paintedBits.swap(bits);
+    TheEditor.hasAlpha = picture.hasAlpha;
+    TheEditor.havePicture = true;
+    TheEditor.picturePath = path;
+    TheEditor.history.Clear();
+    TheEditor.savedState = TheEditor.history.StateId();
+    TheEditor.scrollX = TheEditor.scrollY = 0;
+    UpdateTitleAndMenu();
+    ShowWholePicture();
+    UpdateViewScrollBars();
+    return true;
+}
+
+bool SavePicture(const std::string& path, std::string* error) {
+    std::string extension = ExtensionOf(path);
+    if (!extension.empty() && extension != ".png") {
+        *error = "cannot save " + Shown(path) + ": this editor writes PNG pictures only; " +
+                 "name the file with .png";
+        return false;
+    }
+    try {
+        RgbImage picture;
+        picture.width = TheEditor.host.width;
+        picture.height = TheEditor.host.height;
+        picture.hasAlpha = TheEditor.hasAlpha;
+        picture.pixels = TheEditor.host.pixels;
+        if (!SavePng(path, picture, error)) {
+            *error = AsTyped(*error, path);
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        *error = "cannot save " + Shown(path) +
+                 ": not enough memory to encode the picture; the picture is still open";
+        return false;
+    }
+    TheEditor.picturePath = path;
+    TheEditor.savedState = TheEditor.history.StateId();
+    UpdateTitleAndMenu();
+    return true;
+}
+
+bool HasUnsavedChanges() {
+    return TheEditor.havePicture && TheEditor.history.StateId() != TheEditor.savedState;
+}
+
+// Gives the Yes and No buttons of the question their real names, as the box appears.
+static LRESULT CALLBACK NameSaveButtons(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        SetDlgItemTextW(box, IDYES, L"&Save");
+        SetDlgItemTextW(box, IDNO, L"Do&n't Save");
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool MayDiscardPicture() {
+    if (!HasUnsavedChanges())
+        return true;
+    std::wstring text =
+        WideFromUtf8("Save the changes to " + FileNameOf(TheEditor.picturePath) + "?");
+    HHOOK hook = SetWindowsHookExW(WH_CBT, NameSaveButtons, nullptr, GetCurrentThreadId());
+    int answer = MessageBoxW(TheEditor.main, text.c_str(), L"vexra",
+                             MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON1);
+    if (hook != nullptr)
+        UnhookWindowsHookEx(hook);
+    if (answer == IDNO)
+        return true;
+    if (answer != IDYES)
+        return false;
+    std::string path = AskForFile(true);
+    if (path.empty())
+        return false;
+    std::string error;
+    if (!SavePicture(path, &error)) {
+        SetStatusText(error);
+        ShowMessage(error, MB_ICONERROR);
+        return false;
+    }
+    SetStatusText("saved " + Shown(path));
+    return true;
+}
+
+static void AfterUndoOrRedo(const char* done) {
+    ShowWholePicture();
+    UpdateTitleAndMenu();
+    const UndoHistory& history = TheEditor.history;
+    SetStatusText(std::string(done) + " one fill; " + std::to_string(history.UndoLevels()) +
+                  " to undo, " + std::to_string(history.RedoLevels()) + " to redo");
+}
+
+void UndoFill() {
+    if (TheEditor.filling)
+        return;
+    try {
+        if (TheEditor.history.Undo(TheEditor.host.pixels.data(), TheEditor.before.data()))
+            AfterUndoOrRedo("undone:");
+    } catch (const std::bad_alloc&) {
+        SetStatusText("not enough memory to undo; the picture is unchanged");
+    }
+}
+
+void RedoFill() {
+    if (TheEditor.filling)
+        return;
+    try {
+        if (TheEditor.history.Redo(TheEditor.host.pixels.data(), TheEditor.before.data()))
+            AfterUndoOrRedo("redone:");
+    } catch (const std::bad_alloc&) {
+        SetStatusText("not enough memory to redo; the picture is unchanged");
+    }
+}
+
+void UpdateTitleAndMenu() {
+    std::string title = "vexra";
+    if (TheEditor.havePicture)
+        title = (HasUnsavedChanges() ? "*" : "") + FileNameOf(TheEditor.picturePath) + " - vexra";
+    if (TheEditor.main == nullptr)
+        return;
+    SetWindowTextUtf8(TheEditor.main, title);
+    HMENU menu = GetMenu(TheEditor.main);
+    auto enable = [menu](UINT command, bool on) {
+        EnableMenuItem(menu, command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
+    };
+    const bool idle = !TheEditor.filling;
+    enable(CommandSaveAs, TheEditor.havePicture && idle);
+    enable(CommandUndo, TheEditor.history.CanUndo() && idle);
+    enable(CommandRedo, TheEditor.history.CanRedo() && idle);
+    enable(CommandSkipped, !TheEditor.skippedPlugins.empty());
+    DrawMenuBar(TheEditor.main);
+}
+
+std::string AskForFile(bool save) {
+    std::wstring path(32768, L'\0');
+    if (save && TheEditor.havePicture) {
+        // The picture's own name, as a PNG.
+        std::string name = FileNameOf(TheEditor.picturePath);
+        size_t dot = name.find_last_of('.');
+        std::wstring suggested = WideFromUtf8(name.substr(0, dot) + ".png");
+        std::copy(suggested.begin(), suggested.end(), path.begin());
+    }
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = TheEditor.main;
+    dialog.lpstrFile = &path[0];
+    dialog.nMaxFile = DWORD(path.size());
+    BOOL chosen;
+    if (save) {
+        dialog.lpstrFilter = L"PNG picture (*.png)\0*.png\0";
+        dialog.lpstrDefExt = L"png";
+        dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+        chosen = GetSaveFileNameW(&dialog);
+    } else {
+        dialog.lpstrFilter = L"Pictures (*.png;*.jpg;*.jpeg;*.bmp)\0*.png;*.jpg;*.jpeg;*.bmp\0"
+                             L"All files\0*.*\0";
+        dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+        chosen = GetOpenFileNameW(&dialog);
+    }
+    return chosen ? Utf8FromWide(path.c_str()) : "";
+}

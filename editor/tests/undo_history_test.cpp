@@ -1,0 +1,155 @@
+// The editor's undo levels: what a fill changed comes back exactly, in any order of undo and
+// redo, at a fraction of a picture's size, and within the budget.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "editor/undo_history.h"
+
+namespace {
+
+// A picture and a fill over it: random old colours (a few, so that repeats occur), a random
+// painted set mixing long runs and lone pixels, and one paint colour or several.
+struct Fill {
+    std::vector<uint32_t> before, after;
+    std::vector<uint8_t> bits;
+};
+
+Fill RandomFill(std::mt19937& random, size_t count, int palette, bool onePaint) {
+    Fill fill;
+    fill.before.resize(count);
+    for (uint32_t& pixel : fill.before)
+        pixel = uint32_t(random() % palette) * 0x01030507u;
+    fill.after = fill.before;
+    fill.bits.assign((count + 7) / 8, 0);
+    size_t i = random() % 5;
+    while (i < count) {
+        size_t run = random() % 3 == 0 ? 1 + random() % 40 : 1;
+        for (; run > 0 && i < count; --run, ++i) {
+            fill.bits[i / 8] |= uint8_t(1u << (i % 8));
+            fill.after[i] = onePaint ? 0xFFFF00FFu : uint32_t(random());
+        }
+        i += random() % 7;
+    }
+    return fill;
+}
+
+TEST(PackedWords, ReadsBackEveryMixOfRunsAndLiterals) {
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 200; ++trial) {
+        std::vector<uint32_t> words;
+        size_t length = random() % 300;
+        while (words.size() < length) {
+            uint32_t word = random() % 4, repeat = random() % 2 ? 1 : 1 + random() % 9;
+            words.insert(words.end(), repeat, word);
+        }
+        PackedWords packed;
+        for (uint32_t word : words)
+            packed.Add(word);
+        packed.Finish();
+        PackedWords::Reader reader(packed.Stream());
+        for (size_t i = 0; i < words.size(); ++i)
+            ASSERT_EQ(reader.Next(), words[i]) << "trial " << trial << " word " << i;
+    }
+}
+
+TEST(RecordFill, UndoAndRedoGiveBackBothPicturesAndBeforeFollows) {
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 50; ++trial) {
+        size_t count = 1 + random() % 2000;
+        Fill fill = RandomFill(random, count, 1 + trial % 6, trial % 2 == 0);
+        std::vector<uint32_t> before = fill.before;
+        FillChange change = RecordFill(fill.bits.data(), count, before.data(), fill.after.data());
+        EXPECT_EQ(before, fill.after) << "before must follow the picture";
+        size_t painted = 0;
+        for (size_t i = 0; i < count; ++i)
+            painted += fill.bits[i / 8] >> (i % 8) & 1;
+        EXPECT_EQ(change.pixels, painted);
+
+        std::vector<uint32_t> picture = fill.after;
+        ApplyUndo(change, picture.data());
+        ASSERT_EQ(picture, fill.before) << "trial " << trial;
+        ApplyRedo(change, picture.data());
+        ASSERT_EQ(picture, fill.after) << "trial " << trial;
+    }
+}
+
+TEST(RecordFill, AUniformFillCostsAFewWordsNotAPictureCopy) {
+    const size_t count = 1000 * 1000;
+    std::vector<uint32_t> before(count, 0x00808080u), after(count, 0x00FF00FFu);
+    std::vector<uint8_t> bits(count / 8, 0xFF);
+    FillChange change = RecordFill(bits.data(), count, before.data(), after.data());
+    EXPECT_EQ(change.pixels, count);
+    EXPECT_LT(change.Bytes(), 64u);
+}
+
+TEST(UndoHistory, ManyLevelsInAnyOrderAndANewFillDropsTheRedoLevels) {
+    std::mt19937 random(3);
+    const size_t count = 500;
+    std::vector<uint32_t> picture(count), before;
+    for (uint32_t& pixel : picture)
+        pixel = random() % 3;
+    before = picture;
+    std::vector<std::vector<uint32_t>> states = {picture};
+    std::vector<uint64_t> ids = {0};
+    UndoHistory history(SIZE_MAX);
+    EXPECT_FALSE(history.CanUndo());
+    EXPECT_FALSE(history.Undo(picture.data(), before.data()));
+    for (int level = 0; level < 6; ++level) {
+        Fill fill = RandomFill(random, count, 3, level % 2 == 0);
+        // The fill paints over the current picture.
+        for (size_t i = 0; i < count; ++i)
+            if (fill.bits[i / 8] >> (i % 8) & 1)
+                picture[i] = fill.after[i];
+        history.Push(RecordFill(fill.bits.data(), count, before.data(), picture.data()));
+        states.push_back(picture);
+        ids.push_back(history.StateId());
+    }
+    EXPECT_EQ(history.UndoLevels(), 6u);
+    for (int step = 5; step >= 0; --step) { // all the way back
+        ASSERT_TRUE(history.Undo(picture.data(), before.data()));
+        ASSERT_EQ(picture, states[step]);
+        ASSERT_EQ(before, states[step]);
+        ASSERT_EQ(history.StateId(), ids[step]);
+    }
+    EXPECT_FALSE(history.CanUndo());
+    for (int step = 1; step <= 3; ++step) { // and partly forward again
+        ASSERT_TRUE(history.Redo(picture.data(), before.data()));
+        ASSERT_EQ(picture, states[step]);
+        ASSERT_EQ(history.StateId(), ids[step]);
+    }
+    Fill fill = RandomFill(random, count, 3, true);
+    history.Push(RecordFill(fill.bits.data(), count, before.data(), picture.data()));
+    EXPECT_FALSE(history.CanRedo());
+    EXPECT_EQ(history.UndoLevels(), 4u);
+    EXPECT_NE(history.StateId(), ids[4]) << "a new change never takes an old state's id";
+}
+
+TEST(UndoHistory, KeepsTheNewestLevelsWithinItsBudget) {
+    std::mt19937 random(5);
+    const size_t count = 4000;
+    std::vector<uint32_t> picture(count, 1), before = picture;
+    UndoHistory history(3 * count); // room for about one level of noisy colours
+    for (int level = 0; level < 5; ++level) {
+        Fill fill = RandomFill(random, count, 1, false); // random paint: no repeats
+        for (size_t i = 0; i < count; ++i)
+            if (fill.bits[i / 8] >> (i % 8) & 1)
+                picture[i] = fill.after[i];
+        history.Push(RecordFill(fill.bits.data(), count, before.data(), picture.data()));
+        EXPECT_GE(history.UndoLevels(), 1u) << "the newest level is always kept";
+        EXPECT_TRUE(history.UndoLevels() == 1 || history.Bytes() <= 3 * count);
+    }
+    EXPECT_GT(history.DroppedLevels(), 0u);
+    const uint64_t latest = history.StateId();
+    std::vector<uint32_t> newest = picture;
+    size_t levels = history.UndoLevels();
+    while (history.Undo(picture.data(), before.data()))
+        --levels;
+    EXPECT_EQ(levels, 0u);
+    EXPECT_NE(history.StateId(), latest);
+    EXPECT_NE(history.StateId(), 0u) << "the oldest state kept is not the picture as opened";
+    history.ChangedWithoutUndo();
+    EXPECT_FALSE(history.CanUndo() || history.CanRedo());
+}
+
+} // namespace
