@@ -15,20 +15,10 @@
 #include <stb_image.h>
 
 #include "editor.h"
+#include "tools/explore_outputs.h" // WithThousands
 #include "tools/image_files.h"
 #include "tools/tool_options.h" // Quoted
 #include "wide_text.h"
-
-// "12,000 x 9,000": a picture's size as people read it.
-static std::string Grouped(int64_t value) {
-    std::string digits = std::to_string(value), text;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            text += ',';
-        text += digits[i];
-    }
-    return text;
-}
 
 // A path in a message: in double quotes, exactly as the user typed it.
 static std::string Shown(const std::string& path) {
@@ -75,10 +65,10 @@ static bool FitsFromHeader(const std::string& path, std::string* error) {
     bool known = stbi_info_from_file(file, &width, &height, &channels) != 0;
     fclose(file);
     if (known && int64_t(width) * int64_t(height) > EditorMaxPixels) {
-        *error = "cannot open " + Shown(path) + ": it is " + Grouped(width) + " x " +
-                 Grouped(height) + " pixels (" + Grouped(int64_t(width) * height) +
-                 "), and this 32-bit editor takes pictures of at most " + Grouped(EditorMaxPixels) +
-                 " pixels (for example 8,192 x 4,096)";
+        *error = "cannot open " + Shown(path) + ": it is " + WithThousands(width) + " x " +
+                 WithThousands(height) + " pixels (" + WithThousands(int64_t(width) * height) +
+                 "), and this 32-bit editor takes pictures of at most " +
+                 WithThousands(EditorMaxPixels) + " pixels (for example 8,192 x 4,096)";
         return false;
     }
     return true;
@@ -101,7 +91,7 @@ bool OpenPicture(const std::string& path, std::string* error) {
         bits.assign((picture.pixels.size() + 7) / 8, 0);
     } catch (const std::bad_alloc&) {
         *error = "cannot open " + Shown(path) + ": not enough memory for its " +
-                 Grouped(picture.width) + " x " + Grouped(picture.height) + " pixels";
+                 WithThousands(picture.width) + " x " + WithThousands(picture.height) + " pixels";
         return false;
     }
     SimulatedHost& host = TheEditor.host;
