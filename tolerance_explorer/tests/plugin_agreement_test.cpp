@@ -10,21 +10,11 @@
 
 #include "simulated_host/plugin_loader.h"
 #include "simulated_host/simulated_host.h"
+#include "tests/test_support.h" // Plugin()
 #include "tolerance_explorer/tolerance_explorer.h"
 #include "tools/image_files.h"
 
 namespace {
-
-const LoadedPlugin& Plugin() {
-    static LoadedPlugin plugin = [] {
-        LoadedPlugin loaded;
-        std::string error;
-        if (!LoadPlugin(PLUGIN_PATH, &loaded, &error))
-            ADD_FAILURE() << error;
-        return loaded;
-    }();
-    return plugin;
-}
 
 struct Picture {
     int32_t width = 0, height = 0;
