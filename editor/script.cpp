@@ -6,16 +6,11 @@
 #include <set>
 
 #include "editor.h"
+#include "tools/program_messages.h"
 #include "wide_text.h"
 
 // The timer that looks for message boxes to close, and how often it looks.
 enum { MessageCloseTimer = 77, MessageCloseMilliseconds = 50 };
-
-static int Fail(int code, const std::string& message) {
-    fprintf(stderr, "vexra: %s\n", message.c_str());
-    fflush(stderr);
-    return code;
-}
 
 static std::string TextOf(HWND window) {
     return WindowText(window);
