@@ -5,11 +5,8 @@
 // result, the optional frames and record, and a one-line summary. Usage: region_grow --help
 // (ToolUsage, tool_options.cpp).
 //
-// Exit codes: 0 done, 1 a file or the plug-in could not be read or written (a closed pipe or
-// standard output included), 2 a malformed command line, a click outside the picture or
-// outputs that clash, 3 done but a fill stopped on "Buffer over" (every output is written),
-// 130/143/129 interrupted by SIGINT/SIGTERM/SIGHUP. Every failure prints one line on stderr
-// (when it is open) and leaves every output as it was (output_files.h).
+// Its exit codes are those --help lists. Every failure prints one line on stderr (when it is
+// open) and leaves every output as it was (output_files.h).
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
