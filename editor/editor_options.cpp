@@ -18,6 +18,70 @@ const char EditorUsage[] =
     "  --quit               exit when done instead of staying open\n"
     "Exit status: 0 done, 1 a file or the tool failed, 2 a bad command line or click.\n";
 
+namespace {
+
+// The field an option's text goes into, or null for an option without one.
+std::string* TextOption(const std::string& name, EditorOptions* options) {
+    if (name == "--step")
+        return &options->stepText;
+    if (name == "--seed-tolerance")
+        return &options->seedText;
+    if (name == "--tool")
+        return &options->toolName;
+    if (name == "--answer")
+        return &options->answer;
+    if (name == "--save")
+        return &options->savePath;
+    if (name == "--screenshot")
+        return &options->screenshotPath;
+    return nullptr;
+}
+
+// The switch an option turns on, or null for an option that is not a switch.
+bool* SwitchOption(const std::string& name, EditorOptions* options) {
+    if (name == "-h" || name == "--help")
+        return &options->help;
+    if (name == "--close-window")
+        return &options->closeWindow;
+    if (name == "--check-repaints")
+        return &options->checkRepaints;
+    if (name == "--input-during-fill")
+        return &options->inputDuringFill;
+    if (name == "--close-messages")
+        return &options->closeMessages;
+    if (name == "--quit")
+        return &options->quit;
+    if (name == "--forget-drawn")
+        return &options->forgetDrawn;
+    if (name == "--report-layout")
+        return &options->reportLayout;
+    return nullptr;
+}
+
+bool ReadClick(const std::string& x, const std::string& y, EditorOptions* options,
+               std::string* error) {
+    Click click;
+    if (!ParseInt32(x, &click.x) || !ParseInt32(y, &click.y)) {
+        *error = "--click needs two integers, not " + x + " " + y;
+        return false;
+    }
+    options->clicks.push_back(click);
+    return true;
+}
+
+// --undo N or --redo N.
+bool ReadRepeatCount(const std::string& name, const std::string& count, EditorOptions* options,
+                     std::string* error) {
+    int32_t* times = name == "--undo" ? &options->undos : &options->redos;
+    if (!ParseInt32(count, times) || *times < 0) {
+        *error = name + " needs a count of 0 or more, not " + count;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* options,
                         std::string* error) {
     *options = EditorOptions();
@@ -32,59 +96,18 @@ bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* opt
             *text = args[++i];
             return true;
         };
-        if (arg == "-h" || arg == "--help") {
-            options->help = true;
-        } else if (arg == "--step") {
-            if (!value(&options->stepText))
-                return false;
-        } else if (arg == "--seed-tolerance") {
-            if (!value(&options->seedText))
+        std::string x, y, count;
+        if (bool* on = SwitchOption(arg, options)) {
+            *on = true;
+        } else if (std::string* text = TextOption(arg, options)) {
+            if (!value(text))
                 return false;
         } else if (arg == "--click") {
-            std::string x, y;
-            if (!value(&x) || !value(&y))
-                return false;
-            Click click;
-            if (!ParseInt32(x, &click.x) || !ParseInt32(y, &click.y)) {
-                *error = "--click needs two integers, not " + x + " " + y;
-                return false;
-            }
-            options->clicks.push_back(click);
-        } else if (arg == "--tool") {
-            if (!value(&options->toolName))
-                return false;
-        } else if (arg == "--answer") {
-            if (!value(&options->answer))
+            if (!value(&x) || !value(&y) || !ReadClick(x, y, options, error))
                 return false;
         } else if (arg == "--undo" || arg == "--redo") {
-            std::string count;
-            int32_t* times = arg == "--undo" ? &options->undos : &options->redos;
-            if (!value(&count))
+            if (!value(&count) || !ReadRepeatCount(arg, count, options, error))
                 return false;
-            if (!ParseInt32(count, times) || *times < 0) {
-                *error = arg + " needs a count of 0 or more, not " + count;
-                return false;
-            }
-        } else if (arg == "--close-window") {
-            options->closeWindow = true;
-        } else if (arg == "--check-repaints") {
-            options->checkRepaints = true;
-        } else if (arg == "--input-during-fill") {
-            options->inputDuringFill = true;
-        } else if (arg == "--save") {
-            if (!value(&options->savePath))
-                return false;
-        } else if (arg == "--screenshot") {
-            if (!value(&options->screenshotPath))
-                return false;
-        } else if (arg == "--close-messages") {
-            options->closeMessages = true;
-        } else if (arg == "--quit") {
-            options->quit = true;
-        } else if (arg == "--forget-drawn") {
-            options->forgetDrawn = true;
-        } else if (arg == "--report-layout") {
-            options->reportLayout = true;
         } else if (!arg.empty() && arg[0] == '-') {
             *error = "unknown option " + arg;
             return false;
