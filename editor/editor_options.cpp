@@ -20,41 +20,45 @@ const char EditorUsage[] =
 
 namespace {
 
+// The options that take a text, and the field each text goes into.
+const struct {
+    const char* name;
+    std::string EditorOptions::*field;
+} TextOptions[] = {
+    {"--step", &EditorOptions::stepText}, {"--seed-tolerance", &EditorOptions::seedText},
+    {"--tool", &EditorOptions::toolName}, {"--answer", &EditorOptions::answer},
+    {"--save", &EditorOptions::savePath}, {"--screenshot", &EditorOptions::screenshotPath},
+};
+
+// The options that are switches, and the flag each turns on.
+const struct {
+    const char* name;
+    bool EditorOptions::*flag;
+} SwitchOptions[] = {
+    {"-h", &EditorOptions::help},
+    {"--help", &EditorOptions::help},
+    {"--close-window", &EditorOptions::closeWindow},
+    {"--check-repaints", &EditorOptions::checkRepaints},
+    {"--input-during-fill", &EditorOptions::inputDuringFill},
+    {"--close-messages", &EditorOptions::closeMessages},
+    {"--quit", &EditorOptions::quit},
+    {"--forget-drawn", &EditorOptions::forgetDrawn},
+    {"--report-layout", &EditorOptions::reportLayout},
+};
+
 // The field an option's text goes into, or null for an option without one.
 std::string* TextOption(const std::string& name, EditorOptions* options) {
-    if (name == "--step")
-        return &options->stepText;
-    if (name == "--seed-tolerance")
-        return &options->seedText;
-    if (name == "--tool")
-        return &options->toolName;
-    if (name == "--answer")
-        return &options->answer;
-    if (name == "--save")
-        return &options->savePath;
-    if (name == "--screenshot")
-        return &options->screenshotPath;
+    for (const auto& option : TextOptions)
+        if (name == option.name)
+            return &(options->*option.field);
     return nullptr;
 }
 
-// The switch an option turns on, or null for an option that is not a switch.
+// The flag a switch turns on, or null for an option that is not a switch.
 bool* SwitchOption(const std::string& name, EditorOptions* options) {
-    if (name == "-h" || name == "--help")
-        return &options->help;
-    if (name == "--close-window")
-        return &options->closeWindow;
-    if (name == "--check-repaints")
-        return &options->checkRepaints;
-    if (name == "--input-during-fill")
-        return &options->inputDuringFill;
-    if (name == "--close-messages")
-        return &options->closeMessages;
-    if (name == "--quit")
-        return &options->quit;
-    if (name == "--forget-drawn")
-        return &options->forgetDrawn;
-    if (name == "--report-layout")
-        return &options->reportLayout;
+    for (const auto& option : SwitchOptions)
+        if (name == option.name)
+            return &(options->*option.flag);
     return nullptr;
 }
 

@@ -286,6 +286,27 @@ static bool KeyBelongsToField(const MSG& message) {
     return focus == TheEditor.stepField || focus == TheEditor.seedField;
 }
 
+// The window's messages until it quits, with the menu's keys; the exit status the quit gives.
+static int RunMessageLoop() {
+    ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'Z', CommandUndo},
+                    {FCONTROL | FVIRTKEY, 'Y', CommandRedo},
+                    {FCONTROL | FVIRTKEY, 'S', CommandSaveAs},
+                    {FCONTROL | FVIRTKEY, 'O', CommandOpen}};
+    HACCEL accelerators = CreateAcceleratorTableW(keys, 4);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!KeyBelongsToField(message) &&
+            TranslateAcceleratorW(TheEditor.main, accelerators, &message))
+            continue;
+        // Tab and Shift+Tab move between the tool buttons, the fields and the view.
+        if (IsDialogMessageW(TheEditor.main, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return int(message.wParam);
+}
+
 static int Run(const EditorOptions& options) {
     TheEditor.instance = GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
@@ -324,23 +345,7 @@ static int Run(const EditorOptions& options) {
             return status;
     }
 
-    ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'Z', CommandUndo},
-                    {FCONTROL | FVIRTKEY, 'Y', CommandRedo},
-                    {FCONTROL | FVIRTKEY, 'S', CommandSaveAs},
-                    {FCONTROL | FVIRTKEY, 'O', CommandOpen}};
-    HACCEL accelerators = CreateAcceleratorTableW(keys, 4);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!KeyBelongsToField(message) &&
-            TranslateAcceleratorW(TheEditor.main, accelerators, &message))
-            continue;
-        // Tab and Shift+Tab move between the tool buttons, the fields and the view.
-        if (IsDialogMessageW(TheEditor.main, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return int(message.wParam);
+    return RunMessageLoop();
 }
 
 int main() {
