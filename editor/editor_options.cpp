@@ -18,6 +18,74 @@ const char EditorUsage[] =
     "  --quit               exit when done instead of staying open\n"
     "Exit status: 0 done, 1 a file or the tool failed, 2 a bad command line or click.\n";
 
+namespace {
+
+// The options that take a text, and the field each text goes into.
+const struct {
+    const char* name;
+    std::string EditorOptions::*field;
+} TextOptions[] = {
+    {"--step", &EditorOptions::stepText}, {"--seed-tolerance", &EditorOptions::seedText},
+    {"--tool", &EditorOptions::toolName}, {"--answer", &EditorOptions::answer},
+    {"--save", &EditorOptions::savePath}, {"--screenshot", &EditorOptions::screenshotPath},
+};
+
+// The options that are switches, and the flag each turns on.
+const struct {
+    const char* name;
+    bool EditorOptions::*flag;
+} SwitchOptions[] = {
+    {"-h", &EditorOptions::help},
+    {"--help", &EditorOptions::help},
+    {"--close-window", &EditorOptions::closeWindow},
+    {"--check-repaints", &EditorOptions::checkRepaints},
+    {"--input-during-fill", &EditorOptions::inputDuringFill},
+    {"--close-messages", &EditorOptions::closeMessages},
+    {"--quit", &EditorOptions::quit},
+    {"--forget-drawn", &EditorOptions::forgetDrawn},
+    {"--report-layout", &EditorOptions::reportLayout},
+};
+
+// The field an option's text goes into, or null for an option without one.
+std::string* TextOption(const std::string& name, EditorOptions* options) {
+    for (const auto& option : TextOptions)
+        if (name == option.name)
+            return &(options->*option.field);
+    return nullptr;
+}
+
+// The flag a switch turns on, or null for an option that is not a switch.
+bool* SwitchOption(const std::string& name, EditorOptions* options) {
+    for (const auto& option : SwitchOptions)
+        if (name == option.name)
+            return &(options->*option.flag);
+    return nullptr;
+}
+
+bool ReadClick(const std::string& x, const std::string& y, EditorOptions* options,
+               std::string* error) {
+    Click click;
+    if (!ParseInt32(x, &click.x) || !ParseInt32(y, &click.y)) {
+        *error = "--click needs two integers, not " + x + " " + y;
+        return false;
+    }
+    options->clicks.push_back(click);
+    return true;
+}
+
+// --undo N or --redo N.
+bool ReadRepeatCount(const std::string& name, const std::string& count, EditorOptions* options,
+                     std::string* error) {
+    int32_t* times = name == "--undo" ? &options->undos : &options->redos;
+    if (!ParseInt32(count, times) || *times < 0) {
+        *error = name + " needs a count of 0 or more, not " + count;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* options,
                         std::string* error) {
     *options = EditorOptions();
@@ -32,59 +100,18 @@ bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* opt
             *text = args[++i];
             return true;
         };
-        if (arg == "-h" || arg == "--help") {
-            options->help = true;
-        } else if (arg == "--step") {
-            if (!value(&options->stepText))
-                return false;
-        } else if (arg == "--seed-tolerance") {
-            if (!value(&options->seedText))
+        std::string x, y, count;
+        if (bool* on = SwitchOption(arg, options)) {
+            *on = true;
+        } else if (std::string* text = TextOption(arg, options)) {
+            if (!value(text))
                 return false;
         } else if (arg == "--click") {
-            std::string x, y;
-            if (!value(&x) || !value(&y))
-                return false;
-            Click click;
-            if (!ParseInt32(x, &click.x) || !ParseInt32(y, &click.y)) {
-                *error = "--click needs two integers, not " + x + " " + y;
-                return false;
-            }
-            options->clicks.push_back(click);
-        } else if (arg == "--tool") {
-            if (!value(&options->toolName))
-                return false;
-        } else if (arg == "--answer") {
-            if (!value(&options->answer))
+            if (!value(&x) || !value(&y) || !ReadClick(x, y, options, error))
                 return false;
         } else if (arg == "--undo" || arg == "--redo") {
-            std::string count;
-            int32_t* times = arg == "--undo" ? &options->undos : &options->redos;
-            if (!value(&count))
+            if (!value(&count) || !ReadRepeatCount(arg, count, options, error))
                 return false;
-            if (!ParseInt32(count, times) || *times < 0) {
-                *error = arg + " needs a count of 0 or more, not " + count;
-                return false;
-            }
-        } else if (arg == "--close-window") {
-            options->closeWindow = true;
-        } else if (arg == "--check-repaints") {
-            options->checkRepaints = true;
-        } else if (arg == "--input-during-fill") {
-            options->inputDuringFill = true;
-        } else if (arg == "--save") {
-            if (!value(&options->savePath))
-                return false;
-        } else if (arg == "--screenshot") {
-            if (!value(&options->screenshotPath))
-                return false;
-        } else if (arg == "--close-messages") {
-            options->closeMessages = true;
-        } else if (arg == "--quit") {
-            options->quit = true;
-        } else if (arg == "--forget-drawn") {
-            options->forgetDrawn = true;
-        } else if (arg == "--report-layout") {
-            options->reportLayout = true;
         } else if (!arg.empty() && arg[0] == '-') {
             *error = "unknown option " + arg;
             return false;

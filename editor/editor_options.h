@@ -1,9 +1,7 @@
 // editor_options.h - the editor's command line.
 //
-//   vexra.exe [PICTURE] [--step T] [--seed-tolerance T] [--tool NAME] [--click X Y]...
-//             [--undo N] [--redo N] [--save OUT.png] [--screenshot SHOT.png] [--close-messages]
-//             [--answer BUTTON]
-//             [--close-window] [--quit]
+// The options a user types, and their defaults, are told once, in EditorUsage below: the text
+// `vexra --help` prints.
 //
 // With no option but PICTURE the editor opens it and waits for the user. The other options
 // make a script, run once the window is up, in this order: the two tolerance fields get their

@@ -11,6 +11,8 @@
 #include "editor.h"
 #include "editor_options.h"
 #include "script.h"
+#include "tools/program_messages.h"
+#include "tools/utf8_files.h"
 #include "wide_text.h"
 
 Editor TheEditor;
@@ -199,14 +201,6 @@ static HMENU MakeMenu() {
     return bar;
 }
 
-static std::string ExecutableFolder() {
-    std::wstring path(32768, L'\0');
-    DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-    std::string folder = Utf8FromWide(path.c_str(), int(length));
-    size_t slash = folder.find_last_of("\\/");
-    return slash == std::string::npos ? "." : folder.substr(0, slash);
-}
-
 // A window large enough for the picture, within the screen's work area.
 static SIZE InitialWindowSize() {
     int width = 640, height = 480;
@@ -256,12 +250,6 @@ static bool CreateMainWindow(const EditorOptions& options) {
     return TheEditor.view != nullptr && TheEditor.status != nullptr;
 }
 
-static int Fail(int code, const std::string& message) {
-    fprintf(stderr, "vexra: %s\n", message.c_str());
-    fflush(stderr);
-    return code;
-}
-
 // Output for a program built for the window subsystem: started from a console on Windows, it
 // writes to that console; under Wine, or redirected, it already has its handles.
 static void ConnectOutput() {
@@ -271,18 +259,6 @@ static void ConnectOutput() {
         freopen("CONOUT$", "w", stdout);
         freopen("CONOUT$", "w", stderr);
     }
-}
-
-// The command line as the system holds it, in UTF-8, without the program's name.
-static std::vector<std::string> Arguments() {
-    std::vector<std::string> args;
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    for (int i = 1; wide != nullptr && i < count; ++i)
-        args.push_back(Utf8FromWide(wide[i]));
-    if (wide != nullptr)
-        LocalFree(wide);
-    return args;
 }
 
 // The start-up's line in the status bar: how to begin, or which plug-ins were skipped.
@@ -310,6 +286,27 @@ static bool KeyBelongsToField(const MSG& message) {
     return focus == TheEditor.stepField || focus == TheEditor.seedField;
 }
 
+// The window's messages until it quits, with the menu's keys; the exit status the quit gives.
+static int RunMessageLoop() {
+    ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'Z', CommandUndo},
+                    {FCONTROL | FVIRTKEY, 'Y', CommandRedo},
+                    {FCONTROL | FVIRTKEY, 'S', CommandSaveAs},
+                    {FCONTROL | FVIRTKEY, 'O', CommandOpen}};
+    HACCEL accelerators = CreateAcceleratorTableW(keys, 4);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!KeyBelongsToField(message) &&
+            TranslateAcceleratorW(TheEditor.main, accelerators, &message))
+            continue;
+        // Tab and Shift+Tab move between the tool buttons, the fields and the view.
+        if (IsDialogMessageW(TheEditor.main, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return int(message.wParam);
+}
+
 static int Run(const EditorOptions& options) {
     TheEditor.instance = GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
@@ -318,15 +315,14 @@ static int Run(const EditorOptions& options) {
     TheEditor.inputDuringFill = options.inputDuringFill;
     TheEditor.reportFills = options.reportLayout;
 
-    LoadTools(ExecutableFolder() + "\\plugins");
+    LoadTools(Utf8FromPath(ExecutableFolder() / "plugins"));
     if (!CreateMainWindow(options))
         return Fail(1, "cannot create the main window: " + SystemMessage(GetLastError()));
     std::string openError;
     if (!options.picturePath.empty() && !OpenPicture(options.picturePath, &openError)) {
-        fprintf(stderr, "vexra: %s\n", openError.c_str());
-        fflush(stderr);
+        int status = Fail(1, openError); // said on standard error; a script ends here
         if (options.HasScript())
-            return 1;
+            return status;
     }
     TheEditor.host.honourDrawFlag = !options.forgetDrawn;
     SIZE size = InitialWindowSize();
@@ -349,30 +345,15 @@ static int Run(const EditorOptions& options) {
             return status;
     }
 
-    ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'Z', CommandUndo},
-                    {FCONTROL | FVIRTKEY, 'Y', CommandRedo},
-                    {FCONTROL | FVIRTKEY, 'S', CommandSaveAs},
-                    {FCONTROL | FVIRTKEY, 'O', CommandOpen}};
-    HACCEL accelerators = CreateAcceleratorTableW(keys, 4);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!KeyBelongsToField(message) &&
-            TranslateAcceleratorW(TheEditor.main, accelerators, &message))
-            continue;
-        // Tab and Shift+Tab move between the tool buttons, the fields and the view.
-        if (IsDialogMessageW(TheEditor.main, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return int(message.wParam);
+    return RunMessageLoop();
 }
 
 int main() {
+    SetProgramName("vexra");
     ConnectOutput();
     EditorOptions options;
     std::string error;
-    if (!ParseEditorOptions(Arguments(), &options, &error))
+    if (!ParseEditorOptions(Utf8Arguments(0, nullptr), &options, &error))
         return Fail(2, error + " (see --help)");
     if (options.help) {
         fputs(EditorUsage, stdout);

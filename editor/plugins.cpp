@@ -84,7 +84,8 @@ static bool LoadToolLibrary(const std::string& path, LoadedPlugin* plugin, std::
     return true;
 }
 
-void LoadTools(const std::string& folder) {
+// The DLLs in `folder`, by name, sorted: the same toolbar order on every file system.
+static std::vector<std::string> LibrariesIn(const std::string& folder) {
     std::vector<std::string> files;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(WideFromUtf8(folder + "\\*.DLL").c_str(), &found);
@@ -95,49 +96,57 @@ void LoadTools(const std::string& folder) {
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    std::sort(files.begin(), files.end()); // the same toolbar order on every file system
+    std::sort(files.begin(), files.end());
+    return files;
+}
 
+// Loads the DLL `file` of `folder` as a tool: it must load, answer its codes without a fault,
+// and say it is a drawing tool. False with the reason, the DLL unloaded again.
+static bool LoadTool(const std::string& folder, const std::string& file, EditorTool* tool,
+                     std::string* reason) {
+    tool->fileName = file;
+    tool->path = folder + "\\" + file;
+    if (!LoadToolLibrary(tool->path, &tool->plugin, reason))
+        return false;
+    HMODULE module = static_cast<HMODULE>(tool->plugin.library);
+    CodesCall codes;
+    codes.plugin = &tool->plugin;
+    PluginFault fault;
+    if (!CallGuarded(
+            [](void* context) {
+                CodesCall* call = static_cast<CodesCall*>(context);
+                call->interfaceCode = call->plugin->getDrawInterface();
+                if (call->interfaceCode == ToolInterfaceCode)
+                    call->infoCode = call->plugin->getDrawInfo();
+            },
+            &codes, module, &fault)) {
+        *reason = "it failed when asked its codes, with " + DescribeFault(fault);
+        UnloadPlugin(&tool->plugin);
+        return false;
+    }
+    if (codes.interfaceCode != ToolInterfaceCode) {
+        *reason = "interface " + std::to_string(codes.interfaceCode) + ", not a drawing tool";
+        UnloadPlugin(&tool->plugin);
+        return false;
+    }
+    tool->name = ToolNameOf(module);
+    if (tool->name.empty())
+        tool->name = file;
+    tool->bitmap = LoadBitmapW(module, MAKEINTRESOURCEW(ToolButtonBitmap));
+    return true;
+}
+
+void LoadTools(const std::string& folder) {
+    std::vector<std::string> files = LibrariesIn(folder);
     // A DLL that cannot be loaded must not stop the editor with a system error box.
     UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     for (const std::string& file : files) {
         EditorTool tool;
-        tool.fileName = file;
-        tool.path = folder + "\\" + file;
-        std::string error;
-        if (!LoadToolLibrary(tool.path, &tool.plugin, &error)) {
-            TheEditor.skippedPlugins.push_back("skipped " + file + ": " + error);
-            continue;
-        }
-        HMODULE module = static_cast<HMODULE>(tool.plugin.library);
-        CodesCall codes;
-        codes.plugin = &tool.plugin;
-        PluginFault fault;
-        if (!CallGuarded(
-                [](void* context) {
-                    CodesCall* call = static_cast<CodesCall*>(context);
-                    call->interfaceCode = call->plugin->getDrawInterface();
-                    if (call->interfaceCode == ToolInterfaceCode)
-                        call->infoCode = call->plugin->getDrawInfo();
-                },
-                &codes, module, &fault)) {
-            TheEditor.skippedPlugins.push_back("skipped " + file +
-                                               ": it failed when asked its codes, with " +
-                                               DescribeFault(fault));
-            UnloadPlugin(&tool.plugin);
-            continue;
-        }
-        if (codes.interfaceCode != ToolInterfaceCode) {
-            TheEditor.skippedPlugins.push_back("skipped " + file + ": interface " +
-                                               std::to_string(codes.interfaceCode) +
-                                               ", not a drawing tool");
-            UnloadPlugin(&tool.plugin);
-            continue;
-        }
-        tool.name = ToolNameOf(module);
-        if (tool.name.empty())
-            tool.name = file;
-        tool.bitmap = LoadBitmapW(module, MAKEINTRESOURCEW(ToolButtonBitmap));
-        TheEditor.tools.push_back(tool);
+        std::string reason;
+        if (LoadTool(folder, file, &tool, &reason))
+            TheEditor.tools.push_back(tool);
+        else
+            TheEditor.skippedPlugins.push_back("skipped " + file + ": " + reason);
     }
     SetErrorMode(previousMode);
 }

@@ -6,16 +6,11 @@
 #include <set>
 
 #include "editor.h"
+#include "tools/program_messages.h"
 #include "wide_text.h"
 
 // The timer that looks for message boxes to close, and how often it looks.
 enum { MessageCloseTimer = 77, MessageCloseMilliseconds = 50 };
-
-static int Fail(int code, const std::string& message) {
-    fprintf(stderr, "vexra: %s\n", message.c_str());
-    fflush(stderr);
-    return code;
-}
 
 static std::string TextOf(HWND window) {
     return WindowText(window);
@@ -224,32 +219,28 @@ void ReportLayout() {
     fflush(stdout);
 }
 
-int RunScript(const EditorOptions& options) {
-    for (const Click& click : options.clicks)
-        if (!TheEditor.host.Contains(click.x, click.y))
-            return Fail(2, "click " + std::to_string(click.x) + " " + std::to_string(click.y) +
-                               " lies outside the " + std::to_string(TheEditor.host.width) + "x" +
-                               std::to_string(TheEditor.host.height) + " picture");
-    for (const std::string& line : TheEditor.skippedPlugins)
-        printf("%s\n", line.c_str());
+// The fields get their texts and the tool is selected through its button, as the user would:
+// the fill reads the texts back from the fields. Returns 0, or the exit status.
+static int SelectToolAsTheUserWould(const EditorOptions& options) {
+    int tool = FindTool(options.toolName);
+    if (tool < 0)
+        return Fail(1, "no " + options.toolName + " tool in plugins\\");
+    SetWindowTextUtf8(TheEditor.stepField, options.stepText);
+    SetWindowTextUtf8(TheEditor.seedField, options.seedText);
+    SendMessageW(TheEditor.tools[tool].button, BM_CLICK, 0, 0);
+    PumpMessages();
+    if (TheEditor.selectedTool != tool)
+        return Fail(1, "pressing the " + options.toolName + " button did not select it");
+    printf("tool %s from %s, tooltip \"%s\"\n", options.toolName.c_str(),
+           TheEditor.tools[tool].fileName.c_str(), TooltipTextOf(tool).c_str());
     fflush(stdout);
-    if (!options.clicks.empty()) {
-        int tool = FindTool(options.toolName);
-        if (tool < 0)
-            return Fail(1, "no " + options.toolName + " tool in plugins\\");
-        // Typed into the fields, as the user would; the fill reads them back from there.
-        SetWindowTextUtf8(TheEditor.stepField, options.stepText);
-        SetWindowTextUtf8(TheEditor.seedField, options.seedText);
-        SendMessageW(TheEditor.tools[tool].button, BM_CLICK, 0, 0);
-        PumpMessages();
-        if (TheEditor.selectedTool != tool)
-            return Fail(1, "pressing the " + options.toolName + " button did not select it");
-        printf("tool %s from %s, tooltip \"%s\"\n", options.toolName.c_str(),
-               TheEditor.tools[tool].fileName.c_str(), TooltipTextOf(tool).c_str());
-        fflush(stdout);
-    }
+    return 0;
+}
+
+// Each click through the view, and a line on what its fill did. Returns 0, or the exit status.
+static int DeliverClicks(const std::vector<Click>& clicks) {
     const uint32_t fillsBefore = TheEditor.fillNumber;
-    for (const Click& click : options.clicks) {
+    for (const Click& click : clicks) {
         if (!ClickAt(click.x, click.y))
             return Fail(1, "the click at " + std::to_string(click.x) + " " +
                                std::to_string(click.y) + " did not reach the tool");
@@ -262,11 +253,15 @@ int RunScript(const EditorOptions& options) {
         printf("status: %s\n", StatusText().c_str());
         fflush(stdout);
     }
-    if (!options.clicks.empty())
+    if (!clicks.empty())
         printf("fills %u\n", TheEditor.fillNumber - fillsBefore);
-    printf("step field \"%s\"\n", WindowText(TheEditor.stepField).c_str());
+    return 0;
+}
+
+// Edit > Undo, then Edit > Redo, so many times, chosen as from the menu, which the editor
+// keeps enabled only when it applies; then the two items' states and the title.
+static void UndoAndRedo(const EditorOptions& options) {
     for (int32_t i = 0; i < options.undos + options.redos; ++i) {
-        // Chosen as from the menu, which the editor keeps enabled only when it applies.
         UINT command = i < options.undos ? CommandUndo : CommandRedo;
         UINT state = GetMenuState(GetMenu(TheEditor.main), command, MF_BYCOMMAND);
         SendMessageW(TheEditor.main, WM_COMMAND, command, 0);
@@ -279,7 +274,10 @@ int RunScript(const EditorOptions& options) {
         printf("menu: undo %s, redo %s; title \"%s\"\n", undo & MF_GRAYED ? "off" : "on",
                redo & MF_GRAYED ? "off" : "on", WindowText(TheEditor.main).c_str());
     }
+}
 
+// --save and --screenshot. Returns 0, or the exit status.
+static int SaveAndCapture(const EditorOptions& options) {
     std::string error;
     if (!options.savePath.empty()) {
         if (!SavePicture(options.savePath, &error))
@@ -291,17 +289,38 @@ int RunScript(const EditorOptions& options) {
             return Fail(1, error);
         printf("screenshot %s\n", options.screenshotPath.c_str());
     }
-    if (options.closeWindow) {
-        printf("title \"%s\"\n", WindowText(TheEditor.main).c_str());
-        fflush(stdout);
-        SendMessageW(TheEditor.main, WM_CLOSE, 0, 0);
-        PumpMessages();
-        printf("window %s\n", IsWindow(TheEditor.main) ? "still open" : "closed");
-        if (!IsWindow(TheEditor.main)) {
-            fflush(stdout);
-            return 0;
-        }
-    }
+    return 0;
+}
+
+// Closes the window as its close box does, which asks about unsaved changes.
+static void CloseWindowAsItsBoxDoes() {
+    printf("title \"%s\"\n", WindowText(TheEditor.main).c_str());
+    fflush(stdout);
+    SendMessageW(TheEditor.main, WM_CLOSE, 0, 0);
+    PumpMessages();
+    printf("window %s\n", IsWindow(TheEditor.main) ? "still open" : "closed");
+}
+
+int RunScript(const EditorOptions& options) {
+    for (const Click& click : options.clicks)
+        if (!TheEditor.host.Contains(click.x, click.y))
+            return Fail(2, "click " + std::to_string(click.x) + " " + std::to_string(click.y) +
+                               " lies outside the " + std::to_string(TheEditor.host.width) + "x" +
+                               std::to_string(TheEditor.host.height) + " picture");
+    for (const std::string& line : TheEditor.skippedPlugins)
+        printf("%s\n", line.c_str());
+    fflush(stdout);
+    if (!options.clicks.empty())
+        if (int status = SelectToolAsTheUserWould(options))
+            return status;
+    if (int status = DeliverClicks(options.clicks))
+        return status;
+    printf("step field \"%s\"\n", WindowText(TheEditor.stepField).c_str());
+    UndoAndRedo(options);
+    if (int status = SaveAndCapture(options))
+        return status;
+    if (options.closeWindow)
+        CloseWindowAsItsBoxDoes();
     fflush(stdout);
     return 0;
 }

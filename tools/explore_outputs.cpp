@@ -45,6 +45,21 @@ static void WriteChunk(FILE* file, const char* type, const unsigned char* data, 
     fwrite(trailer, 1, 4, file);
 }
 
+// A row of 16-bit samples as PNG stores it with the "Sub" filter: the filter's number (1),
+// then each sample big-endian, each byte minus the byte two before it (the same byte of the
+// sample to its left), modulo 256.
+static void SubFilteredRow(const uint16_t* values, int32_t width, unsigned char* row) {
+    row[0] = 1;
+    unsigned char previousHigh = 0, previousLow = 0;
+    for (int32_t x = 0; x < width; ++x) {
+        const unsigned char high = uint8_t(values[x] >> 8), low = uint8_t(values[x]);
+        row[1 + 2 * size_t(x)] = uint8_t(high - previousHigh);
+        row[2 + 2 * size_t(x)] = uint8_t(low - previousLow);
+        previousHigh = high;
+        previousLow = low;
+    }
+}
+
 bool WriteToleranceMap(FILE* file, const Exploration& exploration, const std::string& path,
                        std::string* error) {
     static const unsigned char Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -72,17 +87,8 @@ bool WriteToleranceMap(FILE* file, const Exploration& exploration, const std::st
     for (int32_t y = 0; y <= exploration.height && !failed; ++y) {
         const bool last = y == exploration.height;
         if (!last) {
-            const uint16_t* values = exploration.map.data() + size_t(y) * size_t(exploration.width);
-            row[0] = 1;
-            // Big-endian samples; the filter works on bytes, each minus the byte two before.
-            unsigned char previousHigh = 0, previousLow = 0;
-            for (int32_t x = 0; x < exploration.width; ++x) {
-                const unsigned char high = uint8_t(values[x] >> 8), low = uint8_t(values[x]);
-                row[1 + 2 * size_t(x)] = uint8_t(high - previousHigh);
-                row[2 + 2 * size_t(x)] = uint8_t(low - previousLow);
-                previousHigh = high;
-                previousLow = low;
-            }
+            SubFilteredRow(exploration.map.data() + size_t(y) * size_t(exploration.width),
+                           exploration.width, row.data());
             stream.next_in = row.data();
             stream.avail_in = uInt(rowBytes);
         }
@@ -178,24 +184,113 @@ uint32_t ScaleColour(int32_t value, int32_t top) {
     return ViridisTable[int32_t(lround(255.0 * ScalePosition(value, top)))];
 }
 
+// The largest join tolerance in the map, at least 1: the top of the colour scale.
+int32_t ScaleTop(const std::vector<uint16_t>& map) {
+    int32_t top = 1;
+    for (uint16_t value : map)
+        if (value != JoinNever && value > top)
+            top = value;
+    return top;
+}
+
+// The seed: a cross in white with a black outline, its centre left open to show the seed. Each
+// arm starts two pixels from the seed and is `arm` - 1 long; the outline is the white cross
+// grown by one pixel on every side, drawn first.
+void DrawSeedCross(Canvas* canvas, const Exploration& exploration) {
+    const int32_t arm = std::max(4, std::min(exploration.width, exploration.height) / 30);
+    const int32_t thick = std::max(1, arm / 6);
+    for (int32_t pass = 0; pass < 2; ++pass) {
+        const int32_t grow = pass == 0 ? 1 : 0;
+        const uint32_t colour = pass == 0 ? 0x000000u : 0xFFFFFFu;
+        const int32_t sx = exploration.seedX, sy = exploration.seedY;
+        canvas->Fill(sx - arm - grow, sy - thick / 2 - grow, arm - 1 + 2 * grow, thick + 2 * grow,
+                     colour);
+        canvas->Fill(sx + 2 - grow, sy - thick / 2 - grow, arm - 1 + 2 * grow, thick + 2 * grow,
+                     colour);
+        canvas->Fill(sx - thick / 2 - grow, sy - arm - grow, thick + 2 * grow, arm - 1 + 2 * grow,
+                     colour);
+        canvas->Fill(sx - thick / 2 - grow, sy + 2 - grow, thick + 2 * grow, arm - 1 + 2 * grow,
+                     colour);
+    }
+}
+
+// Where the legend's parts go, below the map, in a canvas `scale` times the font's size.
+struct LegendLayout {
+    int32_t scale, margin, barHeight;
+    int32_t captionTop, barTop, labelTop;
+    int32_t barLeft, barRight, swatchWidth;
+
+    LegendLayout(int32_t canvasWidth, int32_t mapHeight) {
+        scale = std::max(1, canvasWidth / 480);
+        margin = 6 * scale;
+        barHeight = 12 * scale;
+        captionTop = mapHeight + margin;
+        barTop = captionTop + 10 * scale;
+        labelTop = barTop + barHeight + 3 * scale;
+        swatchWidth = 12 * scale;
+        const int32_t neverWidth = swatchWidth + 4 * scale + TextWidth("never", scale);
+        barLeft = margin + 2 * scale;
+        barRight = canvasWidth - margin - neverWidth - 8 * scale;
+    }
+    // Caption, gap, bar, gap, labels, each with a margin around.
+    int32_t Height() const {
+        return margin + 7 * scale + 3 * scale + barHeight + 3 * scale + 7 * scale + margin;
+    }
+};
+
+// The colour bar's labels at 0, 1, 2, 4, 8, ... and the top, each with a tick where its colour
+// is on the bar, leaving out one that would touch its neighbour (never the first or the last).
+void DrawScaleLabels(Canvas* canvas, const LegendLayout& legend, int32_t top, uint32_t ink) {
+    const int32_t scale = legend.scale, barWidth = legend.barRight - legend.barLeft;
+    std::vector<int32_t> labelled = {0};
+    for (int32_t value = 1; value < top; value *= 2)
+        labelled.push_back(value);
+    labelled.push_back(top);
+    int32_t freeFrom = legend.barLeft - 2 * scale; // the first column a label may use
+    for (size_t i = 0; i < labelled.size(); ++i) {
+        const std::string label = std::to_string(labelled[i]);
+        const int32_t centre =
+            legend.barLeft + int32_t(lround(ScalePosition(labelled[i], top) * (barWidth - 1)));
+        const int32_t labelLeft = centre - TextWidth(label, scale) / 2;
+        const bool last = i + 1 == labelled.size();
+        if (labelLeft < freeFrom && i > 0 && !last)
+            continue;
+        canvas->Fill(centre, legend.barTop + legend.barHeight, std::max(1, scale / 2), 2 * scale,
+                     ink);
+        canvas->Text(std::max(labelLeft, freeFrom), legend.labelTop, label, scale, ink);
+        freeFrom = std::max(labelLeft, freeFrom) + TextWidth(label, scale) + 4 * scale;
+    }
+}
+
+// The legend: "step tolerance" over the colour bar, its values below, and a grey swatch for
+// "never".
+void DrawLegend(Canvas* canvas, const LegendLayout& legend, int32_t top) {
+    const uint32_t ink = 0x202020u;
+    const int32_t scale = legend.scale, barWidth = legend.barRight - legend.barLeft;
+    canvas->Text(legend.barLeft, legend.captionTop, "step tolerance", scale, ink);
+    for (int32_t x = legend.barLeft; x < legend.barRight; ++x)
+        canvas->Fill(x, legend.barTop, 1, legend.barHeight,
+                     ViridisTable[int32_t(lround(255.0 * (x - legend.barLeft) / (barWidth - 1)))]);
+    DrawScaleLabels(canvas, legend, top, ink);
+    const int32_t swatchLeft = legend.barRight + 8 * scale;
+    canvas->Fill(swatchLeft, legend.barTop, legend.swatchWidth, legend.barHeight,
+                 DimmedGrey(0x808080u));
+    canvas->Text(swatchLeft + legend.swatchWidth + 4 * scale,
+                 legend.barTop + (legend.barHeight - 7 * scale) / 2, "never", scale, ink);
+}
+
 } // namespace
 
 RgbImage DrawToleranceMap(const Exploration& exploration, const std::vector<uint32_t>& picture) {
     const int32_t width = exploration.width, height = exploration.height;
-    int32_t top = 1; // the scale runs from 0 to the largest join tolerance in the map
-    for (uint16_t value : exploration.map)
-        if (value != JoinNever && value > top)
-            top = value;
-
+    const int32_t top = ScaleTop(exploration.map);
     const int32_t canvasWidth = std::max(width, 360);
-    const int32_t scale = std::max(1, canvasWidth / 480);
-    const int32_t margin = 6 * scale, barHeight = 12 * scale;
-    const int32_t legendHeight =
-        margin + 7 * scale + 3 * scale + barHeight + 3 * scale + 7 * scale + margin;
+    const LegendLayout legend(canvasWidth, height);
     RgbImage image;
     image.width = canvasWidth;
-    image.height = height + legendHeight;
+    image.height = height + legend.Height();
     image.pixels.assign(size_t(image.width) * size_t(image.height), 0xFFFFFFu);
+    // Each pixel's join tolerance in colour; a pixel no step joins shows the picture, greyed.
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x) {
             size_t i = size_t(y) * size_t(width) + size_t(x);
@@ -203,63 +298,9 @@ RgbImage DrawToleranceMap(const Exploration& exploration, const std::vector<uint
             image.pixels[size_t(y) * size_t(canvasWidth) + size_t(x)] =
                 value == JoinNever ? DimmedGrey(picture[i]) : ScaleColour(value, top);
         }
-
-    // The seed: a cross in white with a black outline, its centre left open to show the seed.
     Canvas canvas{&image};
-    const int32_t arm = std::max(4, std::min(width, height) / 30);
-    const int32_t thick = std::max(1, arm / 6);
-    for (int32_t pass = 0; pass < 2; ++pass) {
-        const int32_t grow = pass == 0 ? 1 : 0;
-        const uint32_t colour = pass == 0 ? 0x000000u : 0xFFFFFFu;
-        const int32_t sx = exploration.seedX, sy = exploration.seedY;
-        canvas.Fill(sx - arm - grow, sy - thick / 2 - grow, arm - 1 + 2 * grow, thick + 2 * grow,
-                    colour);
-        canvas.Fill(sx + 2 - grow, sy - thick / 2 - grow, arm - 1 + 2 * grow, thick + 2 * grow,
-                    colour);
-        canvas.Fill(sx - thick / 2 - grow, sy - arm - grow, thick + 2 * grow, arm - 1 + 2 * grow,
-                    colour);
-        canvas.Fill(sx - thick / 2 - grow, sy + 2 - grow, thick + 2 * grow, arm - 1 + 2 * grow,
-                    colour);
-    }
-
-    // The legend: "step tolerance" over the colour bar, its values below, and a grey swatch for
-    // "never".
-    const uint32_t ink = 0x202020u;
-    const int32_t captionTop = height + margin;
-    const int32_t barTop = captionTop + 10 * scale;
-    const int32_t labelTop = barTop + barHeight + 3 * scale;
-    const int32_t swatchWidth = 12 * scale;
-    const int32_t neverWidth = swatchWidth + 4 * scale + TextWidth("never", scale);
-    const int32_t barLeft = margin + 2 * scale;
-    const int32_t barRight = canvasWidth - margin - neverWidth - 8 * scale;
-    canvas.Text(barLeft, captionTop, "step tolerance", scale, ink);
-    const int32_t barWidth = barRight - barLeft;
-    for (int32_t x = barLeft; x < barRight; ++x)
-        canvas.Fill(x, barTop, 1, barHeight,
-                    ViridisTable[int32_t(lround(255.0 * (x - barLeft) / (barWidth - 1)))]);
-    // Labels at 0, 1, 2, 4, 8, ... and the top, each where its colour is on the bar, leaving out
-    // one that would touch its neighbour.
-    std::vector<int32_t> labelled = {0};
-    for (int32_t value = 1; value < top; value *= 2)
-        labelled.push_back(value);
-    labelled.push_back(top);
-    int32_t freeFrom = barLeft - 2 * scale; // the first column a label may use
-    for (size_t i = 0; i < labelled.size(); ++i) {
-        const std::string label = std::to_string(labelled[i]);
-        const int32_t centre =
-            barLeft + int32_t(lround(ScalePosition(labelled[i], top) * (barWidth - 1)));
-        const int32_t labelLeft = centre - TextWidth(label, scale) / 2;
-        const bool last = i + 1 == labelled.size();
-        if (labelLeft < freeFrom && i > 0 && !last)
-            continue;
-        canvas.Fill(centre, barTop + barHeight, std::max(1, scale / 2), 2 * scale, ink);
-        canvas.Text(std::max(labelLeft, freeFrom), labelTop, label, scale, ink);
-        freeFrom = std::max(labelLeft, freeFrom) + TextWidth(label, scale) + 4 * scale;
-    }
-    const int32_t swatchLeft = barRight + 8 * scale;
-    canvas.Fill(swatchLeft, barTop, swatchWidth, barHeight, DimmedGrey(0x808080u));
-    canvas.Text(swatchLeft + swatchWidth + 4 * scale, barTop + (barHeight - 7 * scale) / 2, "never",
-                scale, ink);
+    DrawSeedCross(&canvas, exploration);
+    DrawLegend(&canvas, legend, top);
     return image;
 }
 
@@ -299,30 +340,40 @@ std::string Escaped(const std::string& text) {
     return escaped;
 }
 
-} // namespace
+const char* const MainCurveColour = "#08306b";
+const char* const OtherCurveColours[] = {"#e6550d", "#756bb1", "#636363",
+                                         "#31a354", "#de2d26", "#3182bd"};
 
-void WriteGrowthPlot(FILE* file, const Exploration& exploration) {
-    const double width = 760, height = 460;
-    const double left = 78, right = 730, top = 56, bottom = 396;
-    const uint32_t* main = exploration.curve.pixels;
+// The plot's frame and its two logarithmic axes, in the picture's units.
+struct GrowthAxes {
+    double left = 78, right = 730, top = 56, bottom = 396;
+    int lowDecade, highDecade; // the pixel axis runs from 10^lowDecade to 10^highDecade
 
-    uint32_t least = main[0], most = main[StepCount - 1];
-    for (const GrowthCurve& other : exploration.otherCurves) {
-        least = std::min(least, other.pixels[0]);
-        most = std::max(most, other.pixels[StepCount - 1]);
+    // Decades wide enough for every curve (each grows with the step, so its ends are its least
+    // and its most).
+    explicit GrowthAxes(const Exploration& exploration) {
+        uint32_t least = exploration.curve.pixels[0],
+                 most = exploration.curve.pixels[StepCount - 1];
+        for (const GrowthCurve& other : exploration.otherCurves) {
+            least = std::min(least, other.pixels[0]);
+            most = std::max(most, other.pixels[StepCount - 1]);
+        }
+        lowDecade = int(floor(log10(double(std::max<uint32_t>(least, 1)))));
+        highDecade = int(ceil(log10(double(std::max<uint32_t>(most, 1)))));
+        if (highDecade <= lowDecade)
+            highDecade = lowDecade + 1;
     }
-    int lowDecade = int(floor(log10(double(std::max<uint32_t>(least, 1)))));
-    int highDecade = int(ceil(log10(double(std::max<uint32_t>(most, 1)))));
-    if (highDecade <= lowDecade)
-        highDecade = lowDecade + 1;
     // Steps on a logarithmic axis too, log(1 + step): the leaks that matter happen at small
-    // steps, and a linear axis would give them a sliver. Step T spans xOf(T) to xOf(T + 1).
-    auto xOf = [&](double step) { return left + (right - left) * log1p(step) / log1p(StepCount); };
-    auto yOf = [&](uint32_t pixels) {
+    // steps, and a linear axis would give them a sliver. Step T spans X(T) to X(T + 1).
+    double X(double step) const { return left + (right - left) * log1p(step) / log1p(StepCount); }
+    double Y(uint32_t pixels) const {
         double decades = log10(double(std::max<uint32_t>(pixels, 1))) - lowDecade;
         return bottom - (bottom - top) * decades / (highDecade - lowDecade);
-    };
+    }
+};
 
+void WritePlotHeading(FILE* file, const Exploration& exploration, const GrowthAxes& axes) {
+    const double width = 760, height = 460;
     fprintf(file,
             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
             "viewBox=\"0 0 %.0f %.0f\" font-family=\"DejaVu Sans, Arial, sans-serif\" "
@@ -334,22 +385,28 @@ void WriteGrowthPlot(FILE* file, const Exploration& exploration) {
                         std::to_string(exploration.seedY) + "), seed tolerance " +
                         exploration.curve.seedText;
     fprintf(file, "<text x=\"%s\" y=\"24\" font-size=\"15\" font-weight=\"bold\">%s</text>\n",
-            Number(left).c_str(), Escaped(title).c_str());
+            Number(axes.left).c_str(), Escaped(title).c_str());
+}
 
-    // Stable ranges, shaded, behind everything else.
+// The main curve's stable ranges, shaded, the widest darkest.
+void WriteStableRanges(FILE* file, const uint32_t* pixels, const GrowthAxes& axes) {
     StableRange ranges[MaxStableRanges];
-    int32_t rangeCount = FindStableRanges(main, ranges);
+    int32_t rangeCount = FindStableRanges(pixels, ranges);
     for (int32_t i = 0; i < rangeCount; ++i)
         fprintf(file,
                 "<rect x=\"%s\" y=\"%s\" width=\"%s\" height=\"%s\" fill=\"#2ca25f\" "
                 "fill-opacity=\"%s\"/>\n",
-                Number(xOf(ranges[i].first)).c_str(), Number(top).c_str(),
-                Number(xOf(ranges[i].last + 1) - xOf(ranges[i].first)).c_str(),
-                Number(bottom - top).c_str(), i == 0 ? "0.22" : "0.12");
+                Number(axes.X(ranges[i].first)).c_str(), Number(axes.top).c_str(),
+                Number(axes.X(ranges[i].last + 1) - axes.X(ranges[i].first)).c_str(),
+                Number(axes.bottom - axes.top).c_str(), i == 0 ? "0.22" : "0.12");
+}
 
-    // Grid and axes.
-    for (int decade = lowDecade; decade <= highDecade; ++decade) {
-        double y = bottom - (bottom - top) * (decade - lowDecade) / (highDecade - lowDecade);
+// A grid line per decade and at a few steps, the frame, and the axes' titles.
+void WriteGridAndAxes(FILE* file, const GrowthAxes& axes) {
+    const double left = axes.left, right = axes.right, top = axes.top, bottom = axes.bottom;
+    for (int decade = axes.lowDecade; decade <= axes.highDecade; ++decade) {
+        double y = bottom -
+                   (bottom - top) * (decade - axes.lowDecade) / (axes.highDecade - axes.lowDecade);
         fprintf(file,
                 "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"#d0d0d0\"/>\n"
                 "<text x=\"%s\" y=\"%s\" text-anchor=\"end\">%s</text>\n",
@@ -357,7 +414,7 @@ void WriteGrowthPlot(FILE* file, const Exploration& exploration) {
                 Number(left - 6).c_str(), Number(y + 4).c_str(), PowerOfTenLabel(decade).c_str());
     }
     for (int step : {0, 1, 2, 4, 8, 16, 32, 64, 128, 255}) {
-        double x = xOf(step + 0.5);
+        double x = axes.X(step + 0.5);
         fprintf(file,
                 "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"#e4e4e4\"/>\n"
                 "<text x=\"%s\" y=\"%s\" text-anchor=\"middle\">%d</text>\n",
@@ -376,58 +433,64 @@ void WriteGrowthPlot(FILE* file, const Exploration& exploration) {
             "<text transform=\"translate(18 %s) rotate(-90)\" text-anchor=\"middle\">pixels "
             "painted (logarithmic)</text>\n",
             Number((top + bottom) / 2).c_str());
+}
 
-    // The curves: each step a flat segment, so that a leak shows as a riser.
-    static const char* const OtherColours[] = {"#e6550d", "#756bb1", "#636363",
-                                               "#31a354", "#de2d26", "#3182bd"};
-    auto drawCurve = [&](const uint32_t* pixels, const char* colour, double strokeWidth) {
-        std::string path;
-        for (int32_t t = 0; t < StepCount; ++t) {
-            path += (t == 0 ? "M" : " L") + Number(xOf(t)) + " " + Number(yOf(pixels[t]));
-            path += " L" + Number(xOf(t + 1)) + " " + Number(yOf(pixels[t]));
-        }
-        fprintf(file,
-                "<path d=\"%s\" fill=\"none\" stroke=\"%s\" stroke-width=\"%s\" "
-                "stroke-linejoin=\"round\"/>\n",
-                path.c_str(), colour, Number(strokeWidth).c_str());
-    };
-    for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
-        drawCurve(exploration.otherCurves[i].pixels, OtherColours[i % 6], 1.6);
-    drawCurve(main, "#08306b", 2.4);
+// A curve: each step a flat segment, so that a leak shows as a riser.
+void WriteCurve(FILE* file, const GrowthAxes& axes, const uint32_t* pixels, const char* colour,
+                double strokeWidth) {
+    std::string path;
+    for (int32_t t = 0; t < StepCount; ++t) {
+        path += (t == 0 ? "M" : " L") + Number(axes.X(t)) + " " + Number(axes.Y(pixels[t]));
+        path += " L" + Number(axes.X(t + 1)) + " " + Number(axes.Y(pixels[t]));
+    }
+    fprintf(file,
+            "<path d=\"%s\" fill=\"none\" stroke=\"%s\" stroke-width=\"%s\" "
+            "stroke-linejoin=\"round\"/>\n",
+            path.c_str(), colour, Number(strokeWidth).c_str());
+}
 
-    // The given step and the suggestion.
-    auto markStep = [&](int32_t step, const char* colour, const std::string& label, double row) {
-        double x = xOf(step + 0.5);
-        bool leftOfLine = x > (left + right) / 2;
-        fprintf(file,
-                "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"%s\" stroke-width=\"1.5\" "
-                "stroke-dasharray=\"5 3\"/>\n"
-                "<text x=\"%s\" y=\"%s\" fill=\"%s\" text-anchor=\"%s\">%s</text>\n",
-                Number(x).c_str(), Number(top).c_str(), Number(x).c_str(), Number(bottom).c_str(),
-                colour, Number(leftOfLine ? x - 4 : x + 4).c_str(), Number(top + row).c_str(),
-                colour, leftOfLine ? "end" : "start", Escaped(label).c_str());
-    };
+// A dashed line at `step`, labelled `row` units below the frame's top, on the side of the line
+// with more room.
+void MarkStep(FILE* file, const GrowthAxes& axes, int32_t step, const char* colour,
+              const std::string& label, double row) {
+    double x = axes.X(step + 0.5);
+    bool leftOfLine = x > (axes.left + axes.right) / 2;
+    fprintf(file,
+            "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"%s\" stroke-width=\"1.5\" "
+            "stroke-dasharray=\"5 3\"/>\n"
+            "<text x=\"%s\" y=\"%s\" fill=\"%s\" text-anchor=\"%s\">%s</text>\n",
+            Number(x).c_str(), Number(axes.top).c_str(), Number(x).c_str(),
+            Number(axes.bottom).c_str(), colour, Number(leftOfLine ? x - 4 : x + 4).c_str(),
+            Number(axes.top + row).c_str(), colour, leftOfLine ? "end" : "start",
+            Escaped(label).c_str());
+}
+
+// The given step and, where it differs, the suggested one.
+void WriteStepMarks(FILE* file, const Exploration& exploration, const GrowthAxes& axes) {
+    const uint32_t* main = exploration.curve.pixels;
     const int32_t step = std::min(exploration.step, StepCount - 1);
     if (step >= 0)
-        markStep(step, "#c51b8a",
+        MarkStep(file, axes, step, "#c51b8a",
                  "--step " + exploration.stepText + ": " +
                      WithThousands(PixelsPaintedAtStep(main, exploration.step)) + " px",
                  16);
     int32_t suggestion = SuggestStepTolerance(main);
     if (suggestion >= 0 && suggestion != step)
-        markStep(suggestion, "#006d2c",
+        MarkStep(file, axes, suggestion, "#006d2c",
                  "suggested " + std::to_string(suggestion) + ": " +
                      WithThousands(main[suggestion]) + " px",
                  32);
+}
 
-    // The key: what is shaded, and one entry per curve.
-    double keyY = 44;
+// The key: what is shaded, and one entry per curve when there is more than one.
+void WriteKey(FILE* file, const Exploration& exploration, const GrowthAxes& axes) {
+    const double keyY = 44;
     fprintf(file,
             "<rect x=\"%s\" y=\"%s\" width=\"14\" height=\"10\" fill=\"#2ca25f\" "
             "fill-opacity=\"0.3\"/><text x=\"%s\" y=\"%s\">stable ranges</text>\n",
-            Number(left).c_str(), Number(keyY - 9).c_str(), Number(left + 18).c_str(),
+            Number(axes.left).c_str(), Number(keyY - 9).c_str(), Number(axes.left + 18).c_str(),
             Number(keyY).c_str());
-    double keyX = left + 120;
+    double keyX = axes.left + 120;
     auto keyEntry = [&](const char* colour, const std::string& label) {
         fprintf(file,
                 "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"%s\" stroke-width=\"2.4\"/>"
@@ -435,13 +498,27 @@ void WriteGrowthPlot(FILE* file, const Exploration& exploration) {
                 Number(keyX).c_str(), Number(keyY - 4).c_str(), Number(keyX + 18).c_str(),
                 Number(keyY - 4).c_str(), colour, Number(keyX + 22).c_str(), Number(keyY).c_str(),
                 Escaped(label).c_str());
-        keyX += 40 + 6.5 * double(label.size());
+        keyX += 40 + 6.5 * double(label.size()); // the next entry after this one's text
     };
-    if (!exploration.otherCurves.empty()) {
-        keyEntry("#08306b", "seed tolerance " + exploration.curve.seedText);
-        for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
-            keyEntry(OtherColours[i % 6], "seed tolerance " + exploration.otherCurves[i].seedText);
-    }
+    if (exploration.otherCurves.empty())
+        return;
+    keyEntry(MainCurveColour, "seed tolerance " + exploration.curve.seedText);
+    for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
+        keyEntry(OtherCurveColours[i % 6], "seed tolerance " + exploration.otherCurves[i].seedText);
+}
+
+} // namespace
+
+void WriteGrowthPlot(FILE* file, const Exploration& exploration) {
+    const GrowthAxes axes(exploration);
+    WritePlotHeading(file, exploration, axes);
+    WriteStableRanges(file, exploration.curve.pixels, axes); // behind everything else
+    WriteGridAndAxes(file, axes);
+    for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
+        WriteCurve(file, axes, exploration.otherCurves[i].pixels, OtherCurveColours[i % 6], 1.6);
+    WriteCurve(file, axes, exploration.curve.pixels, MainCurveColour, 2.4);
+    WriteStepMarks(file, exploration, axes);
+    WriteKey(file, exploration, axes);
     fputs("</svg>\n", file);
 }
 

@@ -31,8 +31,8 @@ GifWriter::~GifWriter() {
     }
 }
 
-bool GifWriter::Start(int32_t width, int32_t height, const std::vector<uint32_t>& exact,
-                      const std::vector<const RgbImage*>& pictures) {
+bool GifWriter::ChoosePalette(const std::vector<uint32_t>& exact,
+                              const std::vector<const RgbImage*>& pictures) {
     for (uint32_t colour : exact)
         if (std::find(palette_.begin(), palette_.end(), colour & 0xFFFFFF) == palette_.end())
             palette_.push_back(colour & 0xFFFFFF);
@@ -47,26 +47,30 @@ bool GifWriter::Start(int32_t width, int32_t height, const std::vector<uint32_t>
         for (const auto& entry : seen)
             if (std::find(palette_.begin(), palette_.end(), entry.first) == palette_.end())
                 palette_.push_back(entry.first);
-    } else {
-        std::vector<GifByteType> red, green, blue;
-        for (const RgbImage* picture : pictures)
-            for (uint32_t p : picture->pixels) {
-                red.push_back(p >> 16 & 0xFF);
-                green.push_back(p >> 8 & 0xFF);
-                blue.push_back(p & 0xFF);
-            }
-        std::vector<GifByteType> unused(red.size());
-        std::vector<GifColorType> quantized(PaletteSize);
-        int size = int(PaletteSize);
-        if (GifQuantizeBuffer(unsigned(red.size()), 1, &size, red.data(), green.data(), blue.data(),
-                              unused.data(), quantized.data()) == GIF_ERROR)
-            return false;
-        for (int i = 0; i < size && palette_.size() < PaletteSize; ++i)
-            palette_.push_back(uint32_t(quantized[size_t(i)].Red) << 16 |
-                               uint32_t(quantized[size_t(i)].Green) << 8 |
-                               quantized[size_t(i)].Blue);
+        return true;
     }
-    // Nearest palette colour of each 15-bit colour, at the centre of its cell.
+    std::vector<GifByteType> red, green, blue;
+    for (const RgbImage* picture : pictures)
+        for (uint32_t p : picture->pixels) {
+            red.push_back(p >> 16 & 0xFF);
+            green.push_back(p >> 8 & 0xFF);
+            blue.push_back(p & 0xFF);
+        }
+    std::vector<GifByteType> unused(red.size());
+    std::vector<GifColorType> quantized(PaletteSize);
+    int size = int(PaletteSize);
+    if (GifQuantizeBuffer(unsigned(red.size()), 1, &size, red.data(), green.data(), blue.data(),
+                          unused.data(), quantized.data()) == GIF_ERROR)
+        return false;
+    for (int i = 0; i < size && palette_.size() < PaletteSize; ++i)
+        palette_.push_back(uint32_t(quantized[size_t(i)].Red) << 16 |
+                           uint32_t(quantized[size_t(i)].Green) << 8 | quantized[size_t(i)].Blue);
+    return true;
+}
+
+void GifWriter::FindNearestColours() {
+    // A 15-bit colour is a cell of 8 x 8 x 8 24-bit colours; its centre is each channel's
+    // five bits, shifted up three, plus 4.
     nearest_.resize(1 << 15);
     for (uint32_t cell = 0; cell < (1u << 15); ++cell) {
         uint32_t colour = ((cell >> 10 & 31) << 3 | 4) << 16 | ((cell >> 5 & 31) << 3 | 4) << 8 |
@@ -77,7 +81,9 @@ bool GifWriter::Start(int32_t width, int32_t height, const std::vector<uint32_t>
                 best = i;
         nearest_[cell] = uint8_t(best);
     }
+}
 
+bool GifWriter::WriteScreen(int32_t width, int32_t height) {
     int failure = 0;
     gif_ = EGifOpen(file_, WriteBytes, &failure);
     if (gif_ == nullptr)
@@ -94,14 +100,21 @@ bool GifWriter::Start(int32_t width, int32_t height, const std::vector<uint32_t>
     GifFreeMapObject(map);
     // Loop for ever (the application extension browsers read).
     static const GifByteType Loop[] = {1, 0, 0};
-    started = started && EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE) != GIF_ERROR &&
-              EGifPutExtensionBlock(gif_, 11, "NETSCAPE2.0") != GIF_ERROR &&
-              EGifPutExtensionBlock(gif_, 3, Loop) != GIF_ERROR &&
-              EGifPutExtensionTrailer(gif_) != GIF_ERROR;
-    previous_ = RgbImage();
+    return started && EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE) != GIF_ERROR &&
+           EGifPutExtensionBlock(gif_, 11, "NETSCAPE2.0") != GIF_ERROR &&
+           EGifPutExtensionBlock(gif_, 3, Loop) != GIF_ERROR &&
+           EGifPutExtensionTrailer(gif_) != GIF_ERROR;
+}
+
+bool GifWriter::Start(int32_t width, int32_t height, const std::vector<uint32_t>& exact,
+                      const std::vector<const RgbImage*>& pictures) {
+    if (!ChoosePalette(exact, pictures))
+        return false;
+    FindNearestColours();
+    previous_ = RgbImage(); // the first picture is stored whole
     previous_.width = width;
     previous_.height = height;
-    return started;
+    return WriteScreen(width, height);
 }
 
 uint8_t GifWriter::IndexOf(uint32_t colour) const {

@@ -33,6 +33,14 @@ class GifWriter {
     bool Finish();
 
   private:
+    // The palette: the `exact` colours, then the pictures' own or a median-cut palette of them.
+    // False when giflib cannot make the palette.
+    bool ChoosePalette(const std::vector<uint32_t>& exact,
+                       const std::vector<const RgbImage*>& pictures);
+    // nearest_: the palette colour nearest to each 15-bit colour.
+    void FindNearestColours();
+    // Opens the GIF: the screen of the animation's size with the palette, set to loop.
+    bool WriteScreen(int32_t width, int32_t height);
     uint8_t IndexOf(uint32_t colour) const;
 
     FILE* file_;

@@ -74,32 +74,78 @@ static bool ScanTablesDefined(const std::vector<unsigned char>& scan, unsigned d
     return true;
 }
 
+// The type of the marker the bytes start with, past its fill bytes (0xFF). False at the
+// file's end, or with a reason when a marker does not stand there.
+static bool NextMarker(Bytes* bytes, unsigned* type, std::string* reason) {
+    if (!bytes->Next(type))
+        return false;
+    if (*type != 0xFF) {
+        *reason = "damaged JPEG: no marker where one belongs";
+        return false;
+    }
+    do
+        if (!bytes->Next(type))
+            return false;
+    while (*type == 0xFF);
+    return true;
+}
+
+// A Huffman table (DHT) or scan header (SOS) segment of `length` bytes: the tables must be
+// well formed, and a scan may use only the tables defined before it (`defined`, bit
+// 4 * class + id, which a DHT segment adds to).
+static bool CheckTableOrScan(Bytes* bytes, unsigned type, size_t length, unsigned* defined,
+                             std::string* reason) {
+    std::vector<unsigned char> segment(length);
+    for (unsigned char& b : segment) {
+        unsigned byte;
+        if (!bytes->Next(&byte))
+            return false;
+        b = (unsigned char)byte;
+    }
+    if (type == 0xC4 && !HuffmanTablesValid(segment.data(), length, defined)) {
+        *reason = "damaged JPEG: a malformed Huffman table";
+        return false;
+    }
+    if (type == 0xDA && !ScanTablesDefined(segment, *defined)) {
+        *reason = "damaged JPEG: a scan that uses an undefined Huffman table";
+        return false;
+    }
+    return true;
+}
+
+// Past a scan's entropy-coded data, which ends at the first 0xFF followed by a marker other
+// than a stuffed zero or a restart; *type is that marker's. False at the file's end.
+static bool SkipEntropyCodedData(Bytes* bytes, unsigned* type) {
+    for (;;) {
+        if (!bytes->Next(type))
+            return false;
+        if (*type != 0xFF)
+            continue;
+        do
+            if (!bytes->Next(type))
+                return false;
+        while (*type == 0xFF);
+        if (*type != 0x00 && !(*type >= 0xD0 && *type <= 0xD7))
+            return true;
+    }
+}
+
 bool JpegIsWhole(PictureSource* source, std::string* reason) {
     *reason = "damaged JPEG: the file ends before its end-of-image marker";
     if (!source->Seek(2))
         return false;
     std::unique_ptr<Bytes> bytes(new Bytes(source));
-    unsigned byte = 0;
+    unsigned type = 0;
     bool haveMarker = false; // the entropy-coded data ended on a marker, already read
     unsigned defined = 0;    // Huffman tables defined so far: bit 4 * class + id
     for (;;) {
-        if (!haveMarker) {
-            if (!bytes->Next(&byte))
-                return false;
-            if (byte != 0xFF) {
-                *reason = "damaged JPEG: no marker where one belongs";
-                return false;
-            }
-            do
-                if (!bytes->Next(&byte))
-                    return false;
-            while (byte == 0xFF);
-        }
+        if (!haveMarker && !NextMarker(bytes.get(), &type, reason))
+            return false;
         haveMarker = false;
-        if (byte == 0xD9)
+        if (type == 0xD9)
             return true;
-        if (byte == 0x01 || (byte >= 0xD0 && byte <= 0xD7))
-            continue;
+        if (type == 0x01 || (type >= 0xD0 && type <= 0xD7))
+            continue; // markers without a segment
         unsigned high, low;
         if (!bytes->Next(&high) || !bytes->Next(&low))
             return false;
@@ -107,41 +153,17 @@ bool JpegIsWhole(PictureSource* source, std::string* reason) {
             *reason = "damaged JPEG: a segment of " + std::to_string(high << 8 | low) + " bytes";
             return false;
         }
-        const size_t length = (high << 8 | low) - 2;
-        if (byte == 0xC4 || byte == 0xDA) { // Huffman tables and scan headers are checked
-            std::vector<unsigned char> segment(length);
-            for (unsigned char& b : segment) {
-                if (!bytes->Next(&high))
-                    return false;
-                b = (unsigned char)high;
-            }
-            if (byte == 0xC4 && !HuffmanTablesValid(segment.data(), length, &defined)) {
-                *reason = "damaged JPEG: a malformed Huffman table";
+        const size_t length = (high << 8 | low) - 2; // the length counts its own two bytes
+        if (type == 0xC4 || type == 0xDA) {
+            if (!CheckTableOrScan(bytes.get(), type, length, &defined, reason))
                 return false;
-            }
-            if (byte == 0xDA && !ScanTablesDefined(segment, defined)) {
-                *reason = "damaged JPEG: a scan that uses an undefined Huffman table";
-                return false;
-            }
         } else if (!bytes->Skip(int64_t(length))) {
             return false;
         }
-        if (byte != 0xDA)
-            continue;
-        // Entropy-coded data: it ends at the first 0xFF followed by a marker other than a
-        // stuffed zero or a restart.
-        for (;;) {
-            if (!bytes->Next(&byte))
+        if (type == 0xDA) {
+            if (!SkipEntropyCodedData(bytes.get(), &type))
                 return false;
-            if (byte != 0xFF)
-                continue;
-            do
-                if (!bytes->Next(&byte))
-                    return false;
-            while (byte == 0xFF);
-            if (byte != 0x00 && !(byte >= 0xD0 && byte <= 0xD7))
-                break;
+            haveMarker = true;
         }
-        haveMarker = true;
     }
 }

@@ -157,6 +157,70 @@ static void FromSamples(const unsigned char* samples, int channels, RgbImage* im
     }
 }
 
+// Decodes a PNG through the tool's own decoder into *image, sized as its header gives.
+static bool DecodeWholePng(PictureSource* source, const PngLayout& layout, RgbImage* image,
+                           std::string* reason) {
+    image->pixels.resize(size_t(image->width) * size_t(image->height));
+    return DecodePng(source, layout, image, reason);
+}
+
+// Decodes a JPEG or BMP through stb_image into *image, sized as its header gives. False with
+// the reason in *reason; `size` is the picture's size as messages say it.
+static bool DecodeWithStb(PictureSource* source, PictureFormat format, const std::string& size,
+                          RgbImage* image, std::string* reason) {
+    const int channels = image->hasAlpha ? 4 : 3;
+    int width = 0, height = 0, inFile = 0;
+    source->Seek(0);
+    std::unique_ptr<unsigned char, void (*)(void*)> samples(
+        stbi_load_from_callbacks(&SourceCallbacks, source, &width, &height, &inFile, channels),
+        stbi_image_free);
+    if (samples == nullptr) {
+        const std::string why = stbi_failure_reason();
+        *reason = why == "outofmem"
+                      ? "not enough memory for " + size
+                      : std::string("damaged ") + FormatName(format) + " (" + why + ")";
+        return false;
+    }
+    if (width != image->width || height != image->height) {
+        *reason = std::string("damaged ") + FormatName(format) +
+                  ": decoded to another size than its header gives";
+        return false;
+    }
+    image->pixels.resize(size_t(image->width) * size_t(image->height));
+    FromSamples(samples.get(), channels, image);
+    return true;
+}
+
+bool PictureReader::FindDamage(std::string* reason) const {
+    if (header_.format == PictureFormat::Bmp && !source_->HasBytes(bmpBytes_)) {
+        *reason = "damaged BMP: the file ends at byte " +
+                  std::to_string(source_->regular ? source_->size : int64_t(source_->kept.size())) +
+                  ", its pixels at byte " + std::to_string(bmpBytes_);
+        return true;
+    }
+    if (header_.format == PictureFormat::Png && !png_->damage.empty()) {
+        *reason = png_->damage;
+        return true;
+    }
+    std::string cut; // JpegIsWhole says what it looked for even when it finds it
+    if (header_.format == PictureFormat::Jpeg && !JpegIsWhole(source_.get(), &cut)) {
+        *reason = cut;
+        return true;
+    }
+    return false;
+}
+
+std::string PictureReader::FailureReason(const std::string& reason, const std::string& size) const {
+    if (source_->overLimit)
+        return "it goes on past " + std::to_string(source_->limit) +
+               " bytes, more than a picture of " + size + " needs; give it as a regular file";
+    if (source_->readFailed)
+        return "a read failed";
+    if (reason.find("not enough memory") != std::string::npos)
+        return "not enough memory for " + size;
+    return reason;
+}
+
 bool PictureReader::Decode(RgbImage* image, std::string* error) {
     *image = RgbImage();
     if (source_ == nullptr || header_.width == 0)
@@ -176,54 +240,18 @@ bool PictureReader::Decode(RgbImage* image, std::string* error) {
     image->hasAlpha = header_.HasAlpha();
     std::string reason;
     bool decoded = false;
-    unsigned char* samples = nullptr;
     try {
-        if (header_.format == PictureFormat::Bmp && !source_->HasBytes(bmpBytes_)) {
-            reason =
-                "damaged BMP: the file ends at byte " +
-                std::to_string(source_->regular ? source_->size : int64_t(source_->kept.size())) +
-                ", its pixels at byte " + std::to_string(bmpBytes_);
-        } else if (header_.format == PictureFormat::Png && !png_->damage.empty()) {
-            reason = png_->damage;
-        } else if (header_.format == PictureFormat::Jpeg && !JpegIsWhole(source_.get(), &reason)) {
-        } else if (header_.format == PictureFormat::Png) {
-            image->pixels.resize(size_t(header_.Pixels()));
-            decoded = DecodePng(source_.get(), *png_, image, &reason);
-        } else {
-            const int channels = image->hasAlpha ? 4 : 3;
-            int width = 0, height = 0, inFile = 0;
-            source_->Seek(0);
-            samples = stbi_load_from_callbacks(&SourceCallbacks, source_.get(), &width, &height,
-                                               &inFile, channels);
-            if (samples == nullptr) {
-                const std::string why = stbi_failure_reason();
-                reason = why == "outofmem" ? "not enough memory for " + size
-                                           : std::string("damaged ") + FormatName(header_.format) +
-                                                 " (" + why + ")";
-            } else if (width != image->width || height != image->height) {
-                reason = std::string("damaged ") + FormatName(header_.format) +
-                         ": decoded to another size than its header gives";
-            } else {
-                image->pixels.resize(size_t(header_.Pixels()));
-                FromSamples(samples, channels, image);
-                decoded = true;
-            }
-        }
+        if (!FindDamage(&reason))
+            decoded = header_.format == PictureFormat::Png
+                          ? DecodeWholePng(source_.get(), *png_, image, &reason)
+                          : DecodeWithStb(source_.get(), header_.format, size, image, &reason);
     } catch (const std::bad_alloc&) {
         reason = "not enough memory for " + size;
     }
-    stbi_image_free(samples);
     if (decoded)
         return true;
     *image = RgbImage();
-    if (source_->overLimit)
-        reason = "it goes on past " + std::to_string(source_->limit) +
-                 " bytes, more than a picture of " + size + " needs; give it as a regular file";
-    else if (source_->readFailed)
-        reason = "a read failed";
-    else if (reason.find("not enough memory") != std::string::npos)
-        reason = "not enough memory for " + size;
-    return Refuse(reason, error);
+    return Refuse(FailureReason(reason, size), error);
 }
 
 bool ReadPictureHeader(const std::string& path, PictureHeader* header, std::string* error) {

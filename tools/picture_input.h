@@ -88,6 +88,12 @@ class PictureReader {
     std::unique_ptr<PngLayout> png_;
     int64_t bmpBytes_ = 0; // a BMP's size as its header gives it
     bool Refuse(const std::string& reason, std::string* error) const;
+    // What the decoders would not notice: a BMP cut before its pixels end, a PNG found damaged
+    // when its header was read, a cut JPEG. True with the reason in *reason.
+    bool FindDamage(std::string* reason) const;
+    // The reason a decoding failed, as the source explains it when it can: past the stream's
+    // limit, a failed read, or memory.
+    std::string FailureReason(const std::string& reason, const std::string& size) const;
 };
 
 // The header of the picture at `path`, without decoding it.

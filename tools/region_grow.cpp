@@ -2,13 +2,11 @@
 //
 // A host for one job: it loads the picture and the plug-in, stores the two tolerance texts
 // where the host's parameter store keeps them, calls VXcDrawIt once per click, and writes the
-// result, the optional frames and record, and a one-line summary. Usage: tool_options.h.
+// result, the optional frames and record, and a one-line summary. Usage: region_grow --help
+// (ToolUsage, tool_options.cpp).
 //
-// Exit codes: 0 done, 1 a file or the plug-in could not be read or written (a closed pipe or
-// standard output included), 2 a malformed command line, a click outside the picture or
-// outputs that clash, 3 done but a fill stopped on "Buffer over" (every output is written),
-// 130/143/129 interrupted by SIGINT/SIGTERM/SIGHUP. Every failure prints one line on stderr
-// (when it is open) and leaves every output as it was (output_files.h).
+// Its exit codes are those --help lists. Every failure prints one line on stderr (when it is
+// open) and leaves every output as it was (output_files.h).
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -35,6 +33,7 @@
 #include "output_files.h"
 #include "picture_checks.h"
 #include "picture_input.h"
+#include "program_messages.h"
 #include "progress.h"
 #include "simulated_host/plugin_loader.h"
 #include "simulated_host/simulated_host.h"
@@ -50,34 +49,16 @@ static const char PluginFileName[] = "PAINT.DLL";
 static const char PluginFileName[] = "paint.so";
 #endif
 
-static std::string ProgramName = "region_grow";
-
-static int Fail(int code, const std::string& message) {
-    fprintf(stderr, "%s: %s\n", ProgramName.c_str(), message.c_str());
-    return code;
-}
-
-static std::filesystem::path ExecutableDirectory() {
-#ifdef _WIN32
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::filesystem::path(std::string(path, length)).parent_path();
-#else
-    std::error_code ignored;
-    return std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path();
-#endif
-}
-
 // The plug-in next to the tool; failing that, the one this tool was built with.
 static std::string DefaultPluginPath() {
-    std::filesystem::path beside = ExecutableDirectory() / PluginFileName;
+    std::filesystem::path beside = ExecutableFolder() / PluginFileName;
     std::error_code ignored;
 #ifdef VX_BUILT_PLUGIN_PATH
     if (!std::filesystem::exists(beside, ignored) &&
         std::filesystem::exists(VX_BUILT_PLUGIN_PATH, ignored))
         return VX_BUILT_PLUGIN_PATH;
 #endif
-    return beside.string();
+    return Utf8FromPath(beside);
 }
 
 // The plug-in `given` names, as a file; messages name that file.
@@ -136,155 +117,168 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
 static void PrintExploration(FILE* to, const Exploration& explored, const ToolOptions& options,
                              bool bufferOver) {
     for (const std::string& line : ExplorationLines(explored))
-        fprintf(to, "%s: %s\n", ProgramName.c_str(), line.c_str());
+        PrintAsProgram(to, line);
     if (bufferOver)
-        fprintf(to,
-                "%s: the fill at step %s stopped on \"Buffer over\": it painted less than the "
-                "map shows, which leaves out the queue's limit\n",
-                ProgramName.c_str(), Quoted(options.stepText).c_str());
-    fprintf(to, "%s: explored: %s (%s, %s, %s, %s)\n", ProgramName.c_str(),
-            options.exploreDir.c_str(), ExploreFileNames[0], ExploreFileNames[1],
-            ExploreFileNames[2], ExploreFileNames[3]);
+        PrintAsProgram(to, "the fill at step " + Quoted(options.stepText) +
+                               " stopped on \"Buffer over\": it painted less than the map shows, "
+                               "which leaves out the queue's limit");
+    std::string files = ExploreFileNames[0];
+    for (int i = 1; i < 4; ++i)
+        files += std::string(", ") + ExploreFileNames[i];
+    PrintAsProgram(to, "explored: " + options.exploreDir + " (" + files + ")");
 }
+
+// Every file a run writes, each staged until all are complete (output_files.h).
+struct StagedOutputs {
+    PendingFile output, record, beforeAfter, animation;
+    PendingFrames frames;
+    PendingExploration exploration;
+};
 
 // Writes every output into its staging, the result last, in place (its pixel words become
 // its PNG rows), with the paint epochs released first.
 static bool WriteOutputs(const ToolOptions& options, AnimationFormat animationFormat,
                          const WindowSamples& samples, const RgbImage& before, RgbImage&& result,
-                         FillReport* report, PendingFile* output, PendingFile* record,
-                         PendingFile* beforeAfter, PendingFile* animation,
-                         FramesWritten* framesWritten, const std::string& framesFolder,
+                         FillReport* report, StagedOutputs* staged, FramesWritten* framesWritten,
                          std::string* error) {
     if (!options.framesDir.empty()) {
         ProgressPhase("writing frames");
-        if (!WriteFrames(framesFolder, samples, *report, options.paintColour, options.maxFrames,
-                         framesWritten, error, ProgressFramesWritten))
+        if (!WriteFrames(staged->frames.Folder(), samples, *report, options.paintColour,
+                         options.maxFrames, framesWritten, error, ProgressFramesWritten))
             return false;
     }
     if (!options.animationPath.empty()) {
         ProgressPhase("writing the animation");
-        if (!WriteAnimation(animation->File(), options.animationPath, animationFormat, samples,
-                            *report, options.paintColour, error))
+        if (!WriteAnimation(staged->animation.File(), options.animationPath, animationFormat,
+                            samples, *report, options.paintColour, error))
             return false;
     }
     if (!options.recordPath.empty())
-        WriteRecord(record->File(), options.clicks, *report, result.width);
+        WriteRecord(staged->record.File(), options.clicks, *report, result.width);
     report->paintEpoch.reset();
     report->paintEpochSize = 0;
     if (!options.beforeAfterPath.empty()) {
         ProgressPhase("writing the before/after picture");
-        if (!beforeAfter->WritePng(SideBySide(before, result, 8, 0x00FFFFFFu), error))
+        if (!staged->beforeAfter.WritePng(SideBySide(before, result, 8, 0x00FFFFFFu), error))
             return false;
     }
     if (options.outputPath.empty())
         return true; // --explore without -o
     ProgressPhase("writing the result");
-    return output->WritePng(std::move(result), error);
+    return staged->output.WritePng(std::move(result), error);
 }
 
-int main(int argc, char** argv) {
-    GuardStandardDescriptors();
-    ExitCleanlyOnUncaughtFailure(argc > 0 ? argv[0] : "region_grow");
-    StartInterruptCleanup();
-    if (argc > 0)
-        ProgramName = std::filesystem::path(argv[0]).stem().string();
-    ToolOptions options;
-    std::string error;
-    if (!ParseToolOptions(Utf8Arguments(argc, argv), &options, &error))
-        return Fail(2, error + " (see --help)");
-    if (options.help) {
-        fputs(ToolUsage, stdout);
-        if (fflush(stdout) != 0 || ferror(stdout) || StandardDescriptorClosed(1))
-            return Fail(1, std::string("cannot write the usage to standard output: ") +
-                               strerror(StandardDescriptorClosed(1) ? EBADF : errno));
-        return 0;
-    }
-    AnimationFormat animationFormat = AnimationFormat::WebP;
-    if (!options.animationPath.empty() &&
-        !AnimationFormatFor(options.animationPath, &animationFormat, &error))
-        return Fail(2, error);
-    std::vector<NamedOutput> targets;
-    if (!ResolveOutputs(options, &targets, &error))
-        return Fail(1, error);
-    if (!CheckOutputsApart(options, targets, &error))
-        return Fail(2, error);
-    if (!options.animationPath.empty() && !AnimationAvailable())
-        return Fail(1, "--animation: animated pictures are not available in this build");
-    // The summary's stream must be open, or the run would end without saying what it did.
-    const bool summaryToStandardError = WritesToStandardOutput(targets);
-    FILE* summaryStream = summaryToStandardError ? stderr : stdout;
-    if (StandardDescriptorClosed(summaryToStandardError ? 2 : 1))
-        return Fail(1, std::string("cannot write the summary: standard ") +
-                           (summaryToStandardError ? "error" : "output") + " is closed");
+// --help: the usage on standard output, which must take it whole.
+static int PrintUsage() {
+    fputs(ToolUsage, stdout);
+    if (fflush(stdout) != 0 || ferror(stdout) || StandardDescriptorClosed(1))
+        return Fail(1, std::string("cannot write the usage to standard output: ") +
+                           strerror(StandardDescriptorClosed(1) ? EBADF : errno));
+    return 0;
+}
 
+// What the command line asks of the outputs, checked before any picture is read: the
+// animation's format, the file each output names, and that no two clash. Returns 0, or the
+// exit status with the reason in *error.
+static int CheckOutputRequests(const ToolOptions& options, AnimationFormat* animationFormat,
+                               std::vector<NamedOutput>* targets, std::string* error) {
+    if (!options.animationPath.empty() &&
+        !AnimationFormatFor(options.animationPath, animationFormat, error))
+        return 2;
+    if (!ResolveOutputs(options, targets, error))
+        return 1;
+    if (!CheckOutputsApart(options, *targets, error))
+        return 2;
+    if (!options.animationPath.empty() && !AnimationAvailable()) {
+        *error = "--animation: animated pictures are not available in this build";
+        return 1;
+    }
+    return 0;
+}
+
+// The input picture and the --drawn mask, decoded once their headers pass the checks.
+// Returns 0, or the exit status with the reason in *error.
+static int ReadPictures(const ToolOptions& options, RgbImage* input,
+                        std::vector<uint8_t>* startMask, std::string* error) {
     PictureReader inputFile, maskFile;
-    if (int status = CheckPicturesBeforeDecoding(options, &inputFile, &maskFile, &error))
-        return Fail(status, error);
+    if (int status = CheckPicturesBeforeDecoding(options, &inputFile, &maskFile, error))
+        return status;
     ExitCleanlyWhenMemoryRunsOut(inputFile.Header().width, inputFile.Header().height);
-    RgbImage input;
-    std::vector<uint8_t> startMask;
-    if (!inputFile.Decode(&input, &error) || !LoadDrawnMask(&maskFile, input, &startMask, &error))
-        return Fail(1, error);
-    // Every output is opened before the work, so that one that cannot be written fails early.
-    PendingFile output, record, beforeAfter, animation;
-    PendingFrames frames;
-    PendingExploration exploration;
-    if (!options.exploreDir.empty() && !exploration.Open(options.exploreDir, &error))
-        return Fail(1, error);
-    const std::pair<std::string, PendingFile*> files[] = {{"-o", &output},
-                                                          {"--record", &record},
-                                                          {"--before-after", &beforeAfter},
-                                                          {"--animation", &animation}};
+    if (!inputFile.Decode(input, error) || !LoadDrawnMask(&maskFile, *input, startMask, error))
+        return 1;
+    return 0;
+}
+
+// Opens every output before the work, so that one that cannot be written fails early.
+static bool OpenOutputs(const ToolOptions& options, const std::vector<NamedOutput>& targets,
+                        StagedOutputs* staged, std::string* error) {
+    if (!options.exploreDir.empty() && !staged->exploration.Open(options.exploreDir, error))
+        return false;
+    const std::pair<std::string, PendingFile*> files[] = {{"-o", &staged->output},
+                                                          {"--record", &staged->record},
+                                                          {"--before-after", &staged->beforeAfter},
+                                                          {"--animation", &staged->animation}};
     for (const NamedOutput& target : targets)
         for (const auto& [option, file] : files)
-            if (option == target.option && !file->Open(target.given, target.target, &error))
-                return Fail(1, error);
-    if (!options.framesDir.empty() && !frames.Open(options.framesDir, &error))
-        return Fail(1, error);
+            if (option == target.option && !file->Open(target.given, target.target, error))
+                return false;
+    return options.framesDir.empty() || staged->frames.Open(options.framesDir, error);
+}
 
-    LoadedPlugin plugin;
+// The plug-in --plugin names, or the one beside the tool.
+static bool LoadToolPlugin(const ToolOptions& options, LoadedPlugin* plugin, std::string* error) {
     std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
-    if (!LoadPluginFile(pluginPath, &plugin, &error))
-        return Fail(1, error);
+    if (!LoadPluginFile(pluginPath, plugin, error))
+        return false;
 #ifdef _WIN32
     // The DLL's cursor and message-box calls go to the simulated host, as in the Windows test
     // host: recorded, and no box waits for a click.
-    int redirected = RecordUser32CallsOf(static_cast<HMODULE>(plugin.library));
-    if (redirected != RecordedUser32Calls)
-        return Fail(1, "only " + std::to_string(redirected) + " of the " +
-                           std::to_string(int(RecordedUser32Calls)) + " user32 imports of " +
-                           pluginPath + " found");
-#endif
-
-    // The explorer sees the picture as the host shows it at the click, before the fill.
-    Exploration explored;
-    if (!options.exploreDir.empty()) {
-        ProgressPhase("exploring the tolerances");
-        if (!Explore(options, input, startMask, &explored, &error) ||
-            !exploration.Write(explored, input.pixels, &error))
-            return Fail(1, error);
-        explored.map = std::vector<uint16_t>(); // only the curves are needed from here on
+    int redirected = RecordUser32CallsOf(static_cast<HMODULE>(plugin->library));
+    if (redirected != RecordedUser32Calls) {
+        *error = "only " + std::to_string(redirected) + " of the " +
+                 std::to_string(int(RecordedUser32Calls)) + " user32 imports of " + pluginPath +
+                 " found";
+        return false;
     }
+#endif
+    return true;
+}
 
-    // The host takes the picture over; only what the outputs need of the input is kept: its
-    // samples at frame scale, and a copy for the before/after picture.
+// --explore: what every step tolerance paints, written to its staged folder. The explorer
+// sees the picture as the host shows it at the click, before the fill.
+static bool ExploreTolerances(const ToolOptions& options, const RgbImage& input,
+                              const std::vector<uint8_t>& startMask,
+                              PendingExploration* exploration, Exploration* explored,
+                              std::string* error) {
+    ProgressPhase("exploring the tolerances");
+    if (!Explore(options, input, startMask, explored, error) ||
+        !exploration->Write(*explored, input.pixels, error))
+        return false;
+    explored->map = std::vector<uint16_t>(); // only the curves are needed from here on
+    return true;
+}
+
+// The clicks, one after the other, in a simulated host that takes the picture over; returns
+// the painted picture. Only what the outputs need of the input is kept: its samples at frame
+// scale in *samples (for frames or an animation), and a copy in *before for the before/after
+// picture.
+static RgbImage ApplyClicks(const ToolOptions& options, const LoadedPlugin& plugin,
+                            RgbImage&& input, const std::vector<uint8_t>& startMask,
+                            WindowSamples* samples, RgbImage* before, FillReport* report) {
     const bool window = !options.framesDir.empty() || !options.animationPath.empty();
-    WindowSamples samples;
     if (window)
-        SampleInput(input, options.frameWidth, &samples);
-    RgbImage before;
+        SampleInput(input, options.frameWidth, samples);
     if (!options.beforeAfterPath.empty())
-        before = input;
+        *before = input;
     SimulatedHost host;
     const bool hasAlpha = input.hasAlpha;
     PrepareToolHost(options, input.width, input.height, std::move(input.pixels), &host);
     // Painted pixels are opaque; the plug-in never looks at the alpha bits.
     host.paintColour |= hasAlpha ? OpaqueAlpha : 0;
-    FillReport report;
-    report.keepEpochs = window;
-    report.keepRefreshes = window || !options.recordPath.empty();
-    ProgressStart(ProgramName.c_str(), options.clicks.size());
-    RunClicks(&host, plugin, options.clicks, startMask, &report, ProgressClicksDone);
+    report->keepEpochs = window;
+    report->keepRefreshes = window || !options.recordPath.empty();
+    ProgressStart(ProgramName().c_str(), options.clicks.size());
+    RunClicks(&host, plugin, options.clicks, startMask, report, ProgressClicksDone);
     RgbImage result;
     result.width = input.width;
     result.height = input.height;
@@ -292,28 +286,80 @@ int main(int argc, char** argv) {
     result.pixels = std::move(host.pixels);
     host.Reset(0, 0);
     if (window)
-        SampleResult(result.pixels, report, &samples);
+        SampleResult(result.pixels, *report, samples);
+    return result;
+}
 
+// The summary line, then what the explorer found; the exit status: 3 when a fill stopped on
+// "Buffer over", 1 when the summary could not be written.
+static int PrintSummary(FILE* stream, const ToolOptions& options, const FillReport& report,
+                        const FramesWritten& framesWritten, const Exploration& explored) {
+    PrintAsProgram(stream,
+                   Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten));
+    if (fflush(stream) != 0 || ferror(stream))
+        return Fail(1, std::string("cannot write the summary to standard ") +
+                           (stream == stderr ? "error" : "output") + ": " + strerror(errno));
+    if (!options.exploreDir.empty())
+        PrintExploration(stream, explored, options, FirstBufferOverClick(report) >= 0);
+    return FirstBufferOverClick(report) < 0 ? 0 : 3;
+}
+
+int main(int argc, char** argv) {
+    GuardStandardDescriptors();
+    if (argc > 0)
+        SetProgramName(std::filesystem::path(argv[0]).stem().string());
+    ExitCleanlyOnUncaughtFailure(ProgramName());
+    StartInterruptCleanup();
+    ToolOptions options;
+    std::string error;
+    if (!ParseToolOptions(Utf8Arguments(argc, argv), &options, &error))
+        return Fail(2, error + " (see --help)");
+    if (options.help)
+        return PrintUsage();
+    AnimationFormat animationFormat = AnimationFormat::WebP;
+    std::vector<NamedOutput> targets;
+    if (int status = CheckOutputRequests(options, &animationFormat, &targets, &error))
+        return Fail(status, error);
+    // The summary's stream must be open, or the run would end without saying what it did.
+    const bool summaryToStandardError = WritesToStandardOutput(targets);
+    if (StandardDescriptorClosed(summaryToStandardError ? 2 : 1))
+        return Fail(1, std::string("cannot write the summary: standard ") +
+                           (summaryToStandardError ? "error" : "output") + " is closed");
+
+    RgbImage input;
+    std::vector<uint8_t> startMask;
+    if (int status = ReadPictures(options, &input, &startMask, &error))
+        return Fail(status, error);
+    StagedOutputs staged;
+    LoadedPlugin plugin;
+    if (!OpenOutputs(options, targets, &staged, &error) ||
+        !LoadToolPlugin(options, &plugin, &error))
+        return Fail(1, error);
+
+    Exploration explored;
+    if (!options.exploreDir.empty() &&
+        !ExploreTolerances(options, input, startMask, &staged.exploration, &explored, &error))
+        return Fail(1, error);
+
+    WindowSamples samples;
+    RgbImage before;
+    FillReport report;
+    RgbImage result =
+        ApplyClicks(options, plugin, std::move(input), startMask, &samples, &before, &report);
     FramesWritten framesWritten;
-    bool written =
-        WriteOutputs(options, animationFormat, samples, before, std::move(result), &report, &output,
-                     &record, &beforeAfter, &animation, &framesWritten, frames.Folder(), &error);
+    bool written = WriteOutputs(options, animationFormat, samples, before, std::move(result),
+                                &report, &staged, &framesWritten, &error);
     // All is written; now every output is put in place, or none (the frames first: theirs is
     // the longest step).
     if (written) {
         ProgressPhase("putting the outputs in place");
-        written = CommitTogether(
-            {&frames, &record, &beforeAfter, &animation, &output, &exploration}, &error);
+        written = CommitTogether({&staged.frames, &staged.record, &staged.beforeAfter,
+                                  &staged.animation, &staged.output, &staged.exploration},
+                                 &error);
     }
     ProgressEnd();
     if (!written)
-        return Fail(1, frames.InTermsOfFolder(error));
-    fprintf(summaryStream, "%s: %s\n", ProgramName.c_str(),
-            Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten).c_str());
-    if (fflush(summaryStream) != 0 || ferror(summaryStream))
-        return Fail(1, std::string("cannot write the summary to standard ") +
-                           (summaryToStandardError ? "error" : "output") + ": " + strerror(errno));
-    if (!options.exploreDir.empty())
-        PrintExploration(summaryStream, explored, options, FirstBufferOverClick(report) >= 0);
-    return FirstBufferOverClick(report) < 0 ? 0 : 3;
+        return Fail(1, staged.frames.InTermsOfFolder(error));
+    return PrintSummary(summaryToStandardError ? stderr : stdout, options, report, framesWritten,
+                        explored);
 }

@@ -215,18 +215,22 @@ bool ReadCoordinates(const std::string& xText, const std::string& yText, Click* 
     return true;
 }
 
-} // namespace
-
-bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options,
-                      std::string* error) {
-    std::vector<std::string> positional;
+// The command line sorted: the options' values stored, the rest kept in order.
+struct SortedArguments {
+    std::vector<std::string> positional; // IN and the coordinates
     OptionTexts texts;
     std::set<std::string> given; // an option given with an empty value still counts
+};
+
+// Stores each option's value, and keeps IN and the coordinates apart. Stops at -h or --help
+// (options->help), whatever follows.
+bool SortArguments(const std::vector<std::string>& args, ToolOptions* options,
+                   SortedArguments* sorted, std::string* error) {
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-' || LooksLikeNumber(arg)) {
-            positional.push_back(arg);
+            sorted->positional.push_back(arg);
             continue;
         }
         if (arg == "--") {
@@ -245,12 +249,12 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
             options->help = true;
             return true;
         }
-        std::string* value = ValueOf(name, options, &texts);
+        std::string* value = ValueOf(name, options, &sorted->texts);
         if (value == nullptr) {
             *error = "unknown option " + Quoted(name);
             return false;
         }
-        if (!given.insert(name).second) {
+        if (!sorted->given.insert(name).second) {
             *error = "option " + name + " given twice";
             return false;
         }
@@ -263,7 +267,12 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
             return false;
         }
     }
+    return true;
+}
 
+// IN, then one click per X Y pair.
+bool ReadInputAndClicks(const std::vector<std::string>& positional, ToolOptions* options,
+                        std::string* error) {
     if (positional.empty()) {
         *error = "no input picture given";
         return false;
@@ -287,6 +296,13 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
             return false;
         options->clicks.push_back(click);
     }
+    return true;
+}
+
+// The options that go together: --explore with one click and --explore-seeds, -o without
+// --explore, and no file name given empty.
+bool CheckOptionsTogether(const SortedArguments& sorted, ToolOptions* options, std::string* error) {
+    const std::set<std::string>& given = sorted.given;
     const bool exploring = given.count("--explore") != 0;
     if (exploring && options->exploreDir.empty()) {
         *error = "--explore needs a folder";
@@ -306,12 +322,20 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
         return false;
     }
     // A file name given empty is a mistake (an unset variable in a script), never "none".
+    OptionTexts unused; // file names are kept in *options, never among the texts
     for (const char* name :
          {"-o", "--drawn", "--frames", "--plugin", "--record", "--before-after", "--animation"})
-        if (given.count(name) && ValueOf(name, options, &texts)->empty()) {
+        if (given.count(name) && ValueOf(name, options, &unused)->empty()) {
             *error = std::string("option ") + name + " has an empty value: a file name is needed";
             return false;
         }
+    return true;
+}
+
+// The colour and the counts, from the texts typed.
+bool ReadOptionNumbers(const SortedArguments& sorted, ToolOptions* options, std::string* error) {
+    const std::set<std::string>& given = sorted.given;
+    const OptionTexts& texts = sorted.texts;
     if (given.count("--paint") && !ParseColourHex(texts.paint, &options->paintColour)) {
         *error = "malformed colour " + Quoted(texts.paint) + ": expected RRGGBB in hex";
         return false;
@@ -331,4 +355,18 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options
         options->frameWidth = int32_t(count);
     }
     return true;
+}
+
+} // namespace
+
+bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions* options,
+                      std::string* error) {
+    SortedArguments sorted;
+    if (!SortArguments(args, options, &sorted, error))
+        return false;
+    if (options->help)
+        return true;
+    return ReadInputAndClicks(sorted.positional, options, error) &&
+           CheckOptionsTogether(sorted, options, error) &&
+           ReadOptionNumbers(sorted, options, error);
 }

@@ -75,6 +75,13 @@ std::vector<std::string> Utf8Arguments(int, char**) {
     return args;
 }
 
+fs::path ExecutableFolder() {
+    std::wstring path(32768, L'\0'); // the longest path the wide calls take
+    DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
+    path.resize(length);
+    return fs::path(path).parent_path();
+}
+
 #else
 
 FILE* OpenUtf8(const std::string& name, const char* mode) {
@@ -98,6 +105,11 @@ bool RemoveUtf8(const std::string& name) {
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+fs::path ExecutableFolder() {
+    std::error_code ignored;
+    return fs::read_symlink("/proc/self/exe", ignored).parent_path();
 }
 
 #endif

@@ -34,6 +34,12 @@ bool RemoveUtf8(const std::string& name);
 // GetCommandLineW, whatever `argv` holds; elsewhere they are `argv`.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
+// The folder that holds the running program, where the files that ship beside it are (the
+// plug-in, the editor's plugins folder). Windows names it through GetModuleFileNameW, so that a
+// folder of any name is found; elsewhere it is where /proc/self/exe leads, empty where that
+// cannot be read.
+std::filesystem::path ExecutableFolder();
+
 // A name that nobody can guess: `prefix`, twelve random letters and digits, `suffix`. Short,
 // so that it fits beside a target whose own name is as long as the system allows.
 std::string UnpredictableName(const std::string& prefix, const std::string& suffix);

@@ -1,0 +1,97 @@
+// The editor's command line, read natively: the parser is plain C++.
+#include "editor/editor_options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+EditorOptions Parsed(const std::vector<std::string>& args) {
+    EditorOptions options;
+    std::string error;
+    EXPECT_TRUE(ParseEditorOptions(args, &options, &error)) << error;
+    return options;
+}
+
+std::string Refusal(const std::vector<std::string>& args) {
+    EditorOptions options;
+    std::string error;
+    EXPECT_FALSE(ParseEditorOptions(args, &options, &error));
+    return error;
+}
+
+} // namespace
+
+TEST(EditorOptions, EachOptionLandsInItsOwnField) {
+    EditorOptions options = Parsed({"--step",
+                                    "7",
+                                    "in.png",
+                                    "--seed-tolerance",
+                                    "",
+                                    "--tool",
+                                    "Other",
+                                    "--click",
+                                    "3",
+                                    "-4",
+                                    "--answer",
+                                    "Yes",
+                                    "--click",
+                                    "10",
+                                    "20",
+                                    "--undo",
+                                    "2",
+                                    "--redo",
+                                    "1",
+                                    "--save",
+                                    "out.png",
+                                    "--screenshot",
+                                    "shot.png",
+                                    "--close-window",
+                                    "--quit",
+                                    "--close-messages",
+                                    "--forget-drawn",
+                                    "--report-layout",
+                                    "--check-repaints",
+                                    "--input-during-fill"});
+    EXPECT_EQ(options.picturePath, "in.png");
+    EXPECT_EQ(options.stepText, "7");
+    EXPECT_EQ(options.seedText, "");
+    EXPECT_EQ(options.toolName, "Other");
+    EXPECT_EQ(options.answer, "Yes");
+    ASSERT_EQ(options.clicks.size(), 2u);
+    EXPECT_EQ(options.clicks[0].x, 3);
+    EXPECT_EQ(options.clicks[0].y, -4);
+    EXPECT_EQ(options.clicks[1].x, 10);
+    EXPECT_EQ(options.clicks[1].y, 20);
+    EXPECT_EQ(options.undos, 2);
+    EXPECT_EQ(options.redos, 1);
+    EXPECT_EQ(options.savePath, "out.png");
+    EXPECT_EQ(options.screenshotPath, "shot.png");
+    EXPECT_TRUE(options.closeWindow && options.quit && options.closeMessages &&
+                options.forgetDrawn && options.reportLayout && options.checkRepaints &&
+                options.inputDuringFill);
+    EXPECT_FALSE(options.help);
+
+    // Nothing given: the defaults, and no script.
+    EditorOptions plain = Parsed({"in.png"});
+    EXPECT_EQ(plain.stepText, "12");
+    EXPECT_EQ(plain.seedText, "40");
+    EXPECT_EQ(plain.toolName, "RegionGrowing");
+    EXPECT_EQ(plain.answer, "Cancel");
+    EXPECT_FALSE(plain.HasScript());
+    EXPECT_TRUE(Parsed({"-h"}).help);
+    EXPECT_TRUE(Parsed({"--quit", "--help"}).help); // help needs no picture, script or not
+}
+
+TEST(EditorOptions, MalformedCommandLinesAreRefusedWithTheReason) {
+    EXPECT_EQ(Refusal({"in.png", "--step"}), "--step needs a value");
+    EXPECT_EQ(Refusal({"in.png", "--click", "3"}), "--click needs a value");
+    EXPECT_EQ(Refusal({"in.png", "--click", "3", "x"}), "--click needs two integers, not 3 x");
+    EXPECT_EQ(Refusal({"in.png", "--click", "3", "99999999999"}),
+              "--click needs two integers, not 3 99999999999");
+    EXPECT_EQ(Refusal({"in.png", "--undo", "-1"}), "--undo needs a count of 0 or more, not -1");
+    EXPECT_EQ(Refusal({"in.png", "--redo", "two"}), "--redo needs a count of 0 or more, not two");
+    EXPECT_EQ(Refusal({"in.png", "--steps", "3"}), "unknown option --steps");
+    EXPECT_EQ(Refusal({"a.png", "b.png"}), "more than one picture: a.png and b.png");
+    EXPECT_EQ(Refusal({"--click", "1", "2"}), "a script needs a PICTURE");
+    EXPECT_EQ(Refusal({"--quit"}), "a script needs a PICTURE");
+}
