@@ -22,7 +22,7 @@
 
 #include "editor/undo_history.h"
 #include "simulated_host/plugin_loader.h"
-#include "simulated_host/simulated_host.h"
+#include "tools/tool_host.h"
 
 // A plug-in that answered 2 to VXcGetDrawInterface.
 struct EditorTool {
@@ -67,11 +67,10 @@ struct Editor {
     int selectedTool = -1;
     std::vector<std::string> skippedPlugins; // one line per DLL that did not become a tool
 
-    SimulatedHost host; // the picture, its drawn flags, the parameter store
+    ToolHost host; // the picture, its drawn flags, the parameter store, what a fill painted
     bool havePicture = false, hasAlpha = false;
     std::string picturePath;      // UTF-8, as opened or last saved
     std::vector<uint32_t> before; // the picture before the next fill: what a fault restores
-    std::vector<uint8_t> paintedBits;
     UndoHistory history{UndoBudgetBytes};
     uint64_t savedState = 0; // history.StateId() when the picture was opened or saved
     int32_t scrollX = 0, scrollY = 0;

@@ -37,7 +37,6 @@
 #include "picture_input.h"
 #include "progress.h"
 #include "simulated_host/plugin_loader.h"
-#include "simulated_host/simulated_host.h"
 #include "tool_options.h"
 #include "tool_paths.h"
 #include "utf8_files.h"
@@ -169,8 +168,7 @@ static bool WriteOutputs(const ToolOptions& options, AnimationFormat animationFo
     }
     if (!options.recordPath.empty())
         WriteRecord(record->File(), options.clicks, *report, result.width);
-    report->paintEpoch.reset();
-    report->paintEpochSize = 0;
+    report->painted.ReleaseEpochs();
     if (!options.beforeAfterPath.empty()) {
         ProgressPhase("writing the before/after picture");
         if (!beforeAfter->WritePng(SideBySide(before, result, 8, 0x00FFFFFFu), error))
@@ -275,7 +273,7 @@ int main(int argc, char** argv) {
     RgbImage before;
     if (!options.beforeAfterPath.empty())
         before = input;
-    SimulatedHost host;
+    ToolHost host;
     const bool hasAlpha = input.hasAlpha;
     PrepareToolHost(options, input.width, input.height, std::move(input.pixels), &host);
     // Painted pixels are opaque; the plug-in never looks at the alpha bits.
