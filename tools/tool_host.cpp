@@ -13,8 +13,9 @@ void ToolHost::Load(int32_t imageWidth, int32_t imageHeight, std::vector<PackedC
     refreshes.clear();
     messages.clear();
     currentCursor = ArrowCursor;
-    painted.Start(pixels.size(), false);
-    drawnFlagsSet.clear();
+    // The arrays of an earlier picture are let go, not only emptied: Reset(0, 0) frees them.
+    painted = PaintRecord();
+    drawnFlagsSet = std::vector<uint32_t>();
     drawnFlagsLimit = 0;
     ForgetDrawnFlags();
 }

@@ -38,7 +38,8 @@ struct ToolHost : HostPicture {
     int64_t currentCursor = ArrowCursor;
     PaintRecord painted;
 
-    // Takes over the picture with a clear mask; nothing counted, kept or painted.
+    // Takes over the picture with a clear mask; nothing counted or kept, and no paints
+    // recorded until painted.Start() is called for this picture.
     void Load(int32_t imageWidth, int32_t imageHeight, std::vector<PackedColour>&& picture);
     void Reset(int32_t imageWidth, int32_t imageHeight, PackedColour colour = 0);
 
