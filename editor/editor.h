@@ -4,8 +4,8 @@
 //
 // The window: a toolbar strip with one button per tool (its bitmap 102, its string 100 as
 // tooltip) and the two tolerance fields, the picture 1:1 in a scrollable view, and a status
-// bar. The nine host services are the simulated host's, over the picture in memory, on their
-// fast path. A refresh request adds its rectangle to the view's invalid area, and the view is
+// bar. The nine host services are the tool host's (tools/tool_host.h), over the picture in
+// memory. A refresh request adds its rectangle to the view's invalid area, and the view is
 // repainted when about 16 ms of fill time have passed since the last repaint, and once at the
 // end of the fill: the fill is seen growing at the display's pace, although it holds the thread
 // and runs no message loop. LoadCursorA, SetCursor and MessageBoxA reach user32 untouched.

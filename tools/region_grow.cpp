@@ -245,8 +245,8 @@ int main(int argc, char** argv) {
     if (!LoadPluginFile(pluginPath, &plugin, &error))
         return Fail(1, error);
 #ifdef _WIN32
-    // The DLL's cursor and message-box calls go to the simulated host, as in the Windows test
-    // host: recorded, and no box waits for a click.
+    // The DLL's cursor and message-box calls go to the tool host, as in the Windows test host
+    // to the simulated host: kept, and no box waits for a click.
     int redirected = RecordUser32CallsOf(static_cast<HMODULE>(plugin.library));
     if (redirected != RecordedUser32Calls)
         return Fail(1, "only " + std::to_string(redirected) + " of the " +
