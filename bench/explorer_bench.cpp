@@ -18,7 +18,6 @@
 
 #include "bench_images.h"
 #include "simulated_host/plugin_loader.h"
-#include "simulated_host/simulated_host.h"
 #include "tolerance_explorer/tolerance_explorer.h"
 #include "tools/fill_run.h"
 
@@ -59,7 +58,7 @@ int main() {
         options.stepText = image.stepText;
         options.seedText = image.seedText;
         double fillBest = 1e9;
-        SimulatedHost host;
+        ToolHost host;
         FillReport report;
         for (int i = 0; i < Repeats; ++i) {
             std::vector<uint32_t> picture = image.pixels;

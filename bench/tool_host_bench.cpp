@@ -1,8 +1,7 @@
-// Times the plug-in's fills through the tool's own host: region_grow's simulated host on its
-// fast path, driven by RunClicks as region_grow drives it (paint epochs and refresh rectangles
-// gathered). fill_bench runs it as a child process, since this executable exports the
-// simulated host's services where fill_bench exports the counting host's, and the plug-in
-// binds to whichever its process offers.
+// Times the plug-in's fills through the tool's own host (tools/tool_host.h), driven by
+// RunClicks as region_grow drives it (paint epochs and refresh rectangles gathered). fill_bench
+// runs it as a child process, since this executable exports the tool host's services where
+// fill_bench exports the counting host's, and the plug-in binds to whichever its process offers.
 //
 // Usage: tool_host_bench FILLS [epochs]. With "epochs" the fills also keep each pixel's refresh
 // epoch, as region_grow does for frames and animations. Prints one line per bench image:
@@ -17,7 +16,6 @@
 
 #include "bench_images.h"
 #include "simulated_host/plugin_loader.h"
-#include "simulated_host/simulated_host.h"
 #include "tools/fill_run.h"
 
 static double ThreadSeconds() {
@@ -45,7 +43,7 @@ int main(int argc, char** argv) {
         uint64_t painted = 0;
         // One host and one report for all fills, as the counting host reuses its arrays: the
         // fill is timed, not the first touch of fresh memory.
-        SimulatedHost host;
+        ToolHost host;
         FillReport report;
         report.keepEpochs = keepEpochs;
         for (int fill = 0; fill < fills; ++fill) {

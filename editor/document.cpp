@@ -94,25 +94,20 @@ bool OpenPicture(const std::string& path, std::string* error) {
                  WithThousands(picture.width) + " x " + WithThousands(picture.height) + " pixels";
         return false;
     }
-    SimulatedHost& host = TheEditor.host;
-    host.logging = false; // the counts are enough; a big fill must not fill memory
-    host.afterCall = nullptr;
-    host.countPaints = false;
-    host.paintCount.clear();
-    host.paintCount.shrink_to_fit();
+    ToolHost& host = TheEditor.host;
     host.width = picture.width;
     host.height = picture.height;
     host.pixels.swap(picture.pixels);
     host.mask.swap(mask);
+    host.painted.bits.swap(bits);
     // The view record names the editor's main window as the owner of the plug-in's boxes.
     host.ownerWindow = TheEditor.main;
     host.WriteViewRecord(host.ownerWindow, &host.dib);
-    host.refreshes.clear();
+    host.keepRefreshes = false; // the view repaints from onRefresh; nothing reads them later
     host.MakeCurrent();
     // Painted pixels are opaque in a picture with alpha; the plug-in never looks at alpha.
     host.paintColour = 0x00FF00FFu | (picture.hasAlpha ? OpaqueAlpha : 0);
     TheEditor.before.swap(before);
-    TheEditor.paintedBits.swap(bits);
     TheEditor.hasAlpha = picture.hasAlpha;
     TheEditor.havePicture = true;
     TheEditor.picturePath = path;

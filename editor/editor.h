@@ -4,8 +4,8 @@
 //
 // The window: a toolbar strip with one button per tool (its bitmap 102, its string 100 as
 // tooltip) and the two tolerance fields, the picture 1:1 in a scrollable view, and a status
-// bar. The nine host services are the simulated host's, over the picture in memory, on their
-// fast path. A refresh request adds its rectangle to the view's invalid area, and the view is
+// bar. The nine host services are the tool host's (tools/tool_host.h), over the picture in
+// memory. A refresh request adds its rectangle to the view's invalid area, and the view is
 // repainted when about 16 ms of fill time have passed since the last repaint, and once at the
 // end of the fill: the fill is seen growing at the display's pace, although it holds the thread
 // and runs no message loop. LoadCursorA, SetCursor and MessageBoxA reach user32 untouched.
@@ -22,7 +22,7 @@
 
 #include "editor/undo_history.h"
 #include "simulated_host/plugin_loader.h"
-#include "simulated_host/simulated_host.h"
+#include "tools/tool_host.h"
 
 // A plug-in that answered 2 to VXcGetDrawInterface.
 struct EditorTool {
@@ -67,11 +67,10 @@ struct Editor {
     int selectedTool = -1;
     std::vector<std::string> skippedPlugins; // one line per DLL that did not become a tool
 
-    SimulatedHost host; // the picture, its drawn flags, the parameter store
+    ToolHost host; // the picture, its drawn flags, the parameter store, what a fill painted
     bool havePicture = false, hasAlpha = false;
     std::string picturePath;      // UTF-8, as opened or last saved
     std::vector<uint32_t> before; // the picture before the next fill: what a fault restores
-    std::vector<uint8_t> paintedBits;
     UndoHistory history{UndoBudgetBytes};
     uint64_t savedState = 0; // history.StateId() when the picture was opened or saved
     int32_t scrollX = 0, scrollY = 0;

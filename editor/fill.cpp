@@ -1,4 +1,4 @@
-// One click with the selected tool: the fill on the host's fast path, the view repainted at the
+// One click with the selected tool: the fill through the tool host, the view repainted at the
 // display's pace, message boxes timed apart, a plug-in fault survived, the change kept for Undo,
 // and input that arrived meanwhile thrown away.
 #include <stdio.h>
@@ -36,7 +36,7 @@ FillState Fill;
 
 // The rectangle's pixels inside the picture and the view, in view coordinates.
 bool VisiblePart(const RefreshRect& rect, RECT* part) {
-    const SimulatedHost& host = TheEditor.host;
+    const ToolHost& host = TheEditor.host;
     RECT picture = {std::max(rect.left, 0), std::max(rect.top, 0),
                     std::min(rect.right, host.width - 1) + 1,
                     std::min(rect.bottom, host.height - 1) + 1};
@@ -49,11 +49,11 @@ bool VisiblePart(const RefreshRect& rect, RECT* part) {
 // --check-repaints: reads back from the window a pixel the fill has painted inside the area
 // just repainted (view coordinates), and counts whether the window shows its colour.
 void CheckRepaint(const RECT& repainted) {
-    const SimulatedHost& host = TheEditor.host;
+    const ToolHost& host = TheEditor.host;
     for (LONG y = repainted.bottom - 1; y >= repainted.top; --y)
         for (LONG x = repainted.right - 1; x >= repainted.left; --x) {
             size_t index = host.IndexOf(x + TheEditor.scrollX, y + TheEditor.scrollY);
-            if ((TheEditor.paintedBits[index >> 3] >> (index & 7) & 1) == 0)
+            if (!host.painted.Painted(index))
                 continue;
             ++Fill.outcome->repaintsLookedAt;
             HDC dc = GetDC(TheEditor.view);
@@ -92,7 +92,7 @@ void PostInputDuringFill() {
 }
 
 // A refresh request: its rectangle joins the invalid area; a repaint comes when it is due.
-void OnRefresh(void*, const RefreshRect& rect) {
+void OnRefresh(const RefreshRect& rect) {
     ++Fill.outcome->refreshRequests;
     RECT part;
     if (VisiblePart(rect, &part))
@@ -183,7 +183,7 @@ std::string Plural(uint64_t count, const char* one, const char* many) {
 // After a fault the picture goes back to what it was before the fill, and the plug-in is loaded
 // afresh.
 void RecoverFromFault(int toolIndex, const PluginFault& fault, FillOutcome* outcome) {
-    SimulatedHost& host = TheEditor.host;
+    ToolHost& host = TheEditor.host;
     std::copy(TheEditor.before.begin(), TheEditor.before.end(), host.pixels.begin());
     ShowWholePicture();
     SetCursor(outcome->cursorBefore);
@@ -201,9 +201,9 @@ void RecoverFromFault(int toolIndex, const PluginFault& fault, FillOutcome* outc
 // Keeps the fill's change for Undo; without the memory for it, the fill stays and the earlier
 // levels go, and the user is told.
 void KeepForUndo(FillOutcome* outcome) {
-    SimulatedHost& host = TheEditor.host;
+    ToolHost& host = TheEditor.host;
     try {
-        TheEditor.history.Push(RecordFill(TheEditor.paintedBits.data(), host.pixels.size(),
+        TheEditor.history.Push(RecordFill(host.painted.bits.data(), host.pixels.size(),
                                           TheEditor.before.data(), host.pixels.data()));
     } catch (const std::bad_alloc&) {
         std::copy(host.pixels.begin(), host.pixels.end(), TheEditor.before.begin());
@@ -213,28 +213,15 @@ void KeepForUndo(FillOutcome* outcome) {
     }
 }
 
-} // namespace
-
-void ApplyTool(int32_t x, int32_t y) {
-    SimulatedHost& host = TheEditor.host;
-    const int toolIndex = TheEditor.selectedTool;
-    const EditorTool& tool = TheEditor.tools[toolIndex];
-    if (tool.plugin.library == nullptr) {
-        SetStatusText(tool.name +
-                      " is not loaded (it failed before and could not be loaded again)");
-        return;
-    }
-    TheEditor.filling = true;
-    ++TheEditor.fillNumber;
-    // Each click is one operation: nothing is flagged drawn at its start.
+// The host and the fill's state before a click: one operation, with nothing flagged drawn or
+// painted at its start, the tolerances as the fields hold them, and the view's repaints and
+// message boxes watched. Returns the hook that watches the boxes.
+HHOOK StartFill(int32_t x, int32_t y) {
+    ToolHost& host = TheEditor.host;
     std::fill(host.mask.begin(), host.mask.end(), 0);
-    std::fill(TheEditor.paintedBits.begin(), TheEditor.paintedBits.end(), 0);
-    host.paintedBits = TheEditor.paintedBits.data();
-    host.paintEpoch = nullptr;
-    host.firstPaints = 0;
-    host.refreshes.clear();
+    host.painted.Start(host.pixels.size(), false);
     host.SetTolerances(WindowText(TheEditor.stepField), WindowText(TheEditor.seedField));
-    host.ClearLog();
+    host.ClearCounts();
     host.onRefresh = OnRefresh;
 
     FillOutcome& outcome = TheEditor.last;
@@ -246,26 +233,64 @@ void ApplyTool(int32_t x, int32_t y) {
     Fill.waitCursor = LoadCursorA(nullptr, IDC_WAIT);
     SetRectEmpty(&Fill.pending);
     GetClientRect(TheEditor.view, &Fill.client);
-    HHOOK hook = SetWindowsHookExW(WH_CBT, WatchBoxes, nullptr, GetCurrentThreadId());
+    return SetWindowsHookExW(WH_CBT, WatchBoxes, nullptr, GetCurrentThreadId());
+}
 
+// Calls the plug-in, guarded against its faults, and measures the fill: its time without the
+// message boxes' and the cursor before and after. Returns false when the plug-in faulted.
+bool RunFill(const EditorTool& tool, int32_t x, int32_t y, FillOutcome* outcome,
+             PluginFault* fault) {
     // The tool's cursor is up when the user clicks; the fill replaces it and must put it back.
     SetCursor(LoadCursorA(nullptr, IDC_CROSS));
-    outcome.cursorBefore = GetCursor();
+    outcome->cursorBefore = GetCursor();
     Fill.lastRepaint = Clock::now();
     const auto start = Fill.lastRepaint;
     DrawCall call = {&tool, x, y};
+    const bool finished =
+        CallGuarded(CallDrawIt, &call, static_cast<HMODULE>(tool.plugin.library), fault);
+    outcome->milliseconds =
+        std::chrono::duration<double, std::milli>(Clock::now() - start).count() -
+        outcome->boxMilliseconds;
+    outcome->cursorAfter = GetCursor();
+    return finished;
+}
+
+// The status bar's line for a fill that did not fault.
+std::string FillStatus(const EditorTool& tool, const FillOutcome& outcome) {
+    char time[32];
+    snprintf(time, sizeof time, "%.1f ms", outcome.milliseconds);
+    std::string status =
+        tool.name + " at " + std::to_string(outcome.x) + " " + std::to_string(outcome.y) + ": " +
+        Plural(outcome.pixelsPainted, "pixel", "pixels") + " painted, " +
+        Plural(outcome.refreshRequests, "refresh request", "refresh requests") + ", " + time;
+    if (outcome.messagesShown > 0)
+        status += "; stopped on \"" + outcome.firstMessage + "\"";
+    if (!outcome.undoNote.empty())
+        status += "; " + outcome.undoNote;
+    return status;
+}
+
+} // namespace
+
+void ApplyTool(int32_t x, int32_t y) {
+    const int toolIndex = TheEditor.selectedTool;
+    const EditorTool& tool = TheEditor.tools[toolIndex];
+    if (tool.plugin.library == nullptr) {
+        SetStatusText(tool.name +
+                      " is not loaded (it failed before and could not be loaded again)");
+        return;
+    }
+    TheEditor.filling = true;
+    ++TheEditor.fillNumber;
+    HHOOK hook = StartFill(x, y);
+    FillOutcome& outcome = TheEditor.last;
     PluginFault fault;
-    bool finished =
-        CallGuarded(CallDrawIt, &call, static_cast<HMODULE>(tool.plugin.library), &fault);
-    outcome.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count() -
-                           outcome.boxMilliseconds;
-    outcome.cursorAfter = GetCursor();
+    const bool finished = RunFill(tool, x, y, &outcome, &fault);
     if (hook != nullptr)
         UnhookWindowsHookEx(hook);
-    host.onRefresh = nullptr;
-    host.paintedBits = nullptr;
+    TheEditor.host.onRefresh = nullptr;
     Repaint(); // every requested rectangle is shown by the end
-    outcome.pixelsPainted = host.firstPaints;
+    outcome.pixelsPainted = TheEditor.host.painted.count;
 
     if (!finished)
         RecoverFromFault(toolIndex, fault, &outcome);
@@ -275,22 +300,7 @@ void ApplyTool(int32_t x, int32_t y) {
     TheEditor.filling = false;
     UpdateTitleAndMenu();
 
-    std::string status;
-    if (outcome.faulted) {
-        status = outcome.faultText;
-    } else {
-        char time[32];
-        snprintf(time, sizeof time, "%.1f ms", outcome.milliseconds);
-        status = tool.name + " at " + std::to_string(x) + " " + std::to_string(y) + ": " +
-                 Plural(outcome.pixelsPainted, "pixel", "pixels") + " painted, " +
-                 Plural(outcome.refreshRequests, "refresh request", "refresh requests") + ", " +
-                 time;
-        if (outcome.messagesShown > 0)
-            status += "; stopped on \"" + outcome.firstMessage + "\"";
-        if (!outcome.undoNote.empty())
-            status += "; " + outcome.undoNote;
-    }
-    SetStatusText(status);
+    SetStatusText(outcome.faulted ? outcome.faultText : FillStatus(tool, outcome));
     if (TheEditor.reportFills) {
         printf("%s\n", FillReportLine(outcome).c_str());
         fflush(stdout);

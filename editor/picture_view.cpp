@@ -25,7 +25,7 @@ void ShowWholePicture() {
 static void Paint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    const SimulatedHost& host = TheEditor.host;
+    const ToolHost& host = TheEditor.host;
     RECT picture = {0, 0, 0, 0};
     if (TheEditor.havePicture) {
         // Copy the part of the picture inside the update rectangle, through a small DIB.

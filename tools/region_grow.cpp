@@ -36,7 +36,6 @@
 #include "program_messages.h"
 #include "progress.h"
 #include "simulated_host/plugin_loader.h"
-#include "simulated_host/simulated_host.h"
 #include "tool_options.h"
 #include "tool_paths.h"
 #include "utf8_files.h"
@@ -155,8 +154,7 @@ static bool WriteOutputs(const ToolOptions& options, AnimationFormat animationFo
     }
     if (!options.recordPath.empty())
         WriteRecord(staged->record.File(), options.clicks, *report, result.width);
-    report->paintEpoch.reset();
-    report->paintEpochSize = 0;
+    report->painted.ReleaseEpochs();
     if (!options.beforeAfterPath.empty()) {
         ProgressPhase("writing the before/after picture");
         if (!staged->beforeAfter.WritePng(SideBySide(before, result, 8, 0x00FFFFFFu), error))
@@ -231,8 +229,8 @@ static bool LoadToolPlugin(const ToolOptions& options, LoadedPlugin* plugin, std
     if (!LoadPluginFile(pluginPath, plugin, error))
         return false;
 #ifdef _WIN32
-    // The DLL's cursor and message-box calls go to the simulated host, as in the Windows test
-    // host: recorded, and no box waits for a click.
+    // The DLL's cursor and message-box calls go to the tool host, as in the Windows test host
+    // to the simulated host: kept, and no box waits for a click.
     int redirected = RecordUser32CallsOf(static_cast<HMODULE>(plugin->library));
     if (redirected != RecordedUser32Calls) {
         *error = "only " + std::to_string(redirected) + " of the " +
@@ -258,7 +256,7 @@ static bool ExploreTolerances(const ToolOptions& options, const RgbImage& input,
     return true;
 }
 
-// The clicks, one after the other, in a simulated host that takes the picture over; returns
+// The clicks, one after the other, in a tool host that takes the picture over; returns
 // the painted picture. Only what the outputs need of the input is kept: its samples at frame
 // scale in *samples (for frames or an animation), and a copy in *before for the before/after
 // picture.
@@ -270,7 +268,7 @@ static RgbImage ApplyClicks(const ToolOptions& options, const LoadedPlugin& plug
         SampleInput(input, options.frameWidth, samples);
     if (!options.beforeAfterPath.empty())
         *before = input;
-    SimulatedHost host;
+    ToolHost host;
     const bool hasAlpha = input.hasAlpha;
     PrepareToolHost(options, input.width, input.height, std::move(input.pixels), &host);
     // Painted pixels are opaque; the plug-in never looks at the alpha bits.

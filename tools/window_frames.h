@@ -36,7 +36,7 @@
 #include <string>
 #include <vector>
 
-#include "fill_run.h"
+#include "fill_report.h"
 #include "image_files.h"
 #include "output_files.h"
 

@@ -1,20 +1,20 @@
 #include "recorded_user32.h"
 
 #include "import_patch.h"
-#include "simulated_host/simulated_host.h"
+#include "simulated_host/host_picture.h"
 
 // Same signatures and convention (WINAPI, callee cleans) as the user32 functions they stand in
 // for, so the DLL's calls land here unchanged.
 static HCURSOR WINAPI RecordedLoadCursorA(HINSTANCE module, LPCSTR name) {
-    return static_cast<HCURSOR>(SimulatedLoadCursor(module, name));
+    return static_cast<HCURSOR>(HostLoadCursor(module, name));
 }
 
 static HCURSOR WINAPI RecordedSetCursor(HCURSOR cursor) {
-    return static_cast<HCURSOR>(SimulatedSetCursor(cursor));
+    return static_cast<HCURSOR>(HostSetCursor(cursor));
 }
 
 static int WINAPI RecordedMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    return SimulatedMessageBox(owner, text, caption, type);
+    return HostMessageBox(owner, text, caption, type);
 }
 
 int RecordUser32CallsOf(HMODULE plugin) {

@@ -1,8 +1,9 @@
-// recorded_user32.h - keeps the plug-in's window-system calls inside the simulated host.
+// recorded_user32.h - keeps the plug-in's window-system calls inside the linked host.
 //
-// The DLL imports LoadCursorA, SetCursor and MessageBoxA from USER32.dll. In the test host
-// those imports are pointed at recorders, so a fill's cursor changes and its overflow message
-// box are logged by the simulated host like its services, and no box waits for a click.
+// The DLL imports LoadCursorA, SetCursor and MessageBoxA from USER32.dll. In the test host and
+// the Windows region_grow those imports are pointed at the linked host's platform answers, so a
+// fill's cursor changes and its overflow message box are kept (in the test host, logged by the
+// simulated host like its services), and no box waits for a click.
 #ifndef WINDOWS_HOST_RECORDED_USER32_H
 #define WINDOWS_HOST_RECORDED_USER32_H
 

@@ -10,10 +10,7 @@
 
 #include <stb_image.h>
 
-#include "simulated_host/plugin_loader.h"
-#include "simulated_host/simulated_host.h"
 #include "tool_test_support.h"
-#include "tools/fill_run.h"
 #include "tools/picture_input.h"
 
 namespace {
@@ -309,51 +306,6 @@ TEST(PngDecoder, EveryLayoutDecodesAsAReferenceDecoderDoes) {
                 stbi_image_free(reference);
             }
     fs::remove_all(folder);
-}
-
-// ---- Clicks: flags put back per click ----------------------------------------------------------
-
-// A drawn column splits a 100 x 100 picture: a small region left of it (its flags are undone one
-// by one) and a large one right of it (the whole mask is reset). Every click starts from the
-// starting mask, whichever way the previous click's flags were undone.
-TEST(ClickFlags, EachClickStartsFromTheStartingMask) {
-    LoadedPlugin plugin;
-    std::string error;
-    ASSERT_TRUE(LoadPlugin(PLUGIN_PATH, &plugin, &error)) << error;
-    ToolOptions options;
-    SimulatedHost host;
-    PrepareToolHost(options, 100, 100, std::vector<uint32_t>(10000, 0x00808080u), &host);
-    std::vector<uint8_t> startMask(10000, 0);
-    for (int y = 0; y < 100; ++y)
-        startMask[size_t(y) * 100 + 1] = MaskDrawnBit;
-    // After each click, the flags set are the mask's plus that click's region.
-    static SimulatedHost* watched;
-    static uint64_t drawnAfter[5];
-    watched = &host;
-    const std::vector<Click> clicks = {{0, 5}, {0, 50}, {50, 50}, {99, 0}, {0, 99}};
-    FillReport report;
-    report.keepRefreshes = false;
-    RunClicks(&host, plugin, clicks, startMask, &report, [](size_t done) {
-        drawnAfter[done - 1] = 0;
-        for (uint8_t flags : watched->mask)
-            drawnAfter[done - 1] += (flags & MaskDrawnBit) != 0;
-    });
-    const uint64_t afterLeft = 100 + 100, afterRight = 100 + 9800;
-    EXPECT_EQ(drawnAfter[0], afterLeft);
-    EXPECT_EQ(drawnAfter[1], afterLeft);
-    EXPECT_EQ(drawnAfter[2], afterRight);
-    EXPECT_EQ(drawnAfter[3], afterRight);
-    EXPECT_EQ(drawnAfter[4], afterLeft);
-    EXPECT_EQ(report.expansions, 100u + 100u + 9800u + 9800u + 100u);
-
-    // Rectangles not kept are still counted, as many as are kept when asked for.
-    EXPECT_TRUE(report.refreshes.empty());
-    PrepareToolHost(options, 100, 100, std::vector<uint32_t>(10000, 0x00808080u), &host);
-    FillReport kept;
-    RunClicks(&host, plugin, clicks, startMask, &kept);
-    EXPECT_GT(kept.refreshes.size(), clicks.size());
-    EXPECT_EQ(kept.refreshCount, kept.refreshes.size());
-    EXPECT_EQ(report.refreshCount, kept.refreshCount);
 }
 
 } // namespace

@@ -20,7 +20,7 @@
 
 #include "simulated_host/plugin_loader.h"
 #include "simulated_host/simulated_host.h"
-#include "tools/fill_run.h"
+#include "tools/fill_report.h"
 #include "tools/image_files.h"
 #include "tools/tool_options.h"
 #include "tools/window_animation.h"
@@ -497,11 +497,46 @@ TEST(FrameNames, SortInRequestOrderPastFiveDigits) {
     EXPECT_LT(FrameName(11999, 120000), FrameName(119999, 120000));
 }
 
-// ---- The fast path changes speed, not results ---------------------------------------------
+// ---- The tool host changes speed, not results ---------------------------------------------
 
-// The demo through region_grow (its host on the fast path) and through a host that logs every
-// call and hands it to a hook: the same result bytes and the same record bytes.
-TEST_F(ToolTest, FastPathWritesWhatTheLoggingHostWrites) {
+// The demo's clicks applied here through the simulated host, which logs every call and hands
+// it to a hook, one operation a click as the tool makes them: what it saw, as a FillReport.
+FillReport LoggedRun(const std::vector<Click>& clicks, const ToolOptions& options,
+                     SimulatedHost* host) {
+    LoadedPlugin plugin;
+    std::string error;
+    EXPECT_TRUE(LoadPlugin(PLUGIN_PATH, &plugin, &error)) << error;
+    host->paintColour = options.paintColour;
+    host->SetTolerances(options.stepText, options.seedText);
+    host->MakeCurrent();
+    uint64_t hooked = 0;
+    host->afterCall = [&hooked](const HostCall&) { ++hooked; };
+    FillReport report;
+    for (size_t c = 0; c < clicks.size(); ++c) {
+        host->mask.assign(host->mask.size(), 0);
+        host->ClearLog();
+        host->refreshes.clear();
+        host->messages.clear();
+        const uint64_t hookedBefore = hooked;
+        plugin.drawIt(host->View(), clicks[c].x, clicks[c].y, 0);
+        EXPECT_GT(host->log.size(), 0u);
+        EXPECT_EQ(hooked - hookedBefore, host->log.size()); // every call logged and hooked
+        for (const RefreshRect& r : host->refreshes)
+            report.refreshes.push_back({r.left, r.top, r.right, r.bottom, int32_t(c)});
+        for (const ShownMessage& m : host->messages)
+            report.messages.push_back({m.text, m.caption, int32_t(c)});
+    }
+    report.painted.Start(host->pixels.size(), false);
+    for (size_t p = 0; p < host->pixels.size(); ++p)
+        if (host->paintCount[p] != 0)
+            report.painted.Paint(p, 0);
+    report.paintedPixels = report.painted.count;
+    return report;
+}
+
+// The demo through region_grow (the tool host) and through the simulated host driven here:
+// the same result bytes and the same record bytes.
+TEST_F(ToolTest, ToolHostWritesWhatTheLoggingHostWrites) {
     std::vector<std::string> args = {DEMO_PICTURE};
     std::istringstream demoArgs(ReadFile(DEMO_CLICKS));
     for (std::string word; demoArgs >> word;)
@@ -517,18 +552,9 @@ TEST_F(ToolTest, FastPathWritesWhatTheLoggingHostWrites) {
     args.insert(args.end(), {"-o", "unused.png"});
     ASSERT_TRUE(ParseToolOptions(args, &options, &error)) << error;
     RgbImage input = LoadPicture(DEMO_PICTURE);
-    LoadedPlugin plugin;
-    ASSERT_TRUE(LoadPlugin(PLUGIN_PATH, &plugin, &error)) << error;
     SimulatedHost host;
-    PrepareToolHost(options, input.width, input.height, std::vector<uint32_t>(input.pixels), &host);
-    host.logging = true;
-    uint64_t hooked = 0;
-    host.afterCall = [&hooked](const HostCall&) { ++hooked; };
-    FillReport report;
-    RunClicks(&host, plugin, options.clicks, {}, &report);
-    // The last click's calls were logged and hooked: this was the slow path.
-    ASSERT_GT(host.log.size(), 1000u);
-    EXPECT_GE(hooked, host.log.size());
+    host.Load(input.width, input.height, std::vector<uint32_t>(input.pixels));
+    const FillReport report = LoggedRun(options.clicks, options, &host);
 
     FILE* record = fopen(PathOf("logged-record.txt").c_str(), "wb");
     ASSERT_NE(record, nullptr);
@@ -539,34 +565,6 @@ TEST_F(ToolTest, FastPathWritesWhatTheLoggingHostWrites) {
     SavePicture("logged-out.png", result);
     EXPECT_TRUE(ReadFile(dir / "record.txt") == ReadFile(dir / "logged-record.txt"));
     EXPECT_TRUE(ReadFile(dir / "out.png") == ReadFile(dir / "logged-out.png"));
-}
-
-TEST(FastPath, KeepsNoLogButCountsAndGathersWhatTheWindowNeeds) {
-    LoadedPlugin plugin;
-    std::string error;
-    ASSERT_TRUE(LoadPlugin(PLUGIN_PATH, &plugin, &error)) << error;
-    ToolOptions options;
-    options.stepText = options.seedText = "0";
-    SimulatedHost host;
-    PrepareToolHost(options, 30, 20, std::vector<uint32_t>(600, 0x00123456u), &host);
-    FillReport report;
-    report.keepEpochs = true;
-    RunClicks(&host, plugin, {{5, 5}}, {}, &report);
-    EXPECT_TRUE(host.log.empty());
-    EXPECT_TRUE(host.paintCount.empty());
-    EXPECT_EQ(host.CountOf(HostCallKind::PSet), 600u);
-    EXPECT_EQ(report.paintedPixels, 600u);
-    // 600 pixels expanded: a request after the 201st and the 401st, and the last. Each pixel
-    // was painted before one of them; more than 201 before the first, as the fill paints a
-    // neighbour when it joins, before expanding it.
-    ASSERT_EQ(report.refreshes.size(), 3u);
-    std::vector<int> painted(4, 0);
-    for (size_t p = 0; p < 600; ++p)
-        ++painted[std::min<uint32_t>(report.PaintEpoch(p), 3)];
-    EXPECT_GT(painted[0], 201);
-    EXPECT_GT(painted[1], 0);
-    EXPECT_GT(painted[2], 0);
-    EXPECT_EQ(painted[3], 0);
 }
 
 // ---- Frames and animation at a smaller scale ---------------------------------------------------

@@ -1,0 +1,147 @@
+#include "tool_host.h"
+
+static ToolHost* Current = nullptr;
+
+void ToolHost::MakeCurrent() {
+    Current = this;
+}
+
+void ToolHost::Load(int32_t imageWidth, int32_t imageHeight, std::vector<PackedColour>&& picture) {
+    LoadPicture(imageWidth, imageHeight, std::move(picture));
+    ClearCounts();
+    refreshCount = 0;
+    refreshes.clear();
+    messages.clear();
+    currentCursor = ArrowCursor;
+    // The arrays of an earlier picture are let go, not only emptied: Reset(0, 0) frees them.
+    painted = PaintRecord();
+    drawnFlagsSet = std::vector<uint32_t>();
+    drawnFlagsLimit = 0;
+    ForgetDrawnFlags();
+}
+
+void ToolHost::ClearCounts() {
+    for (uint64_t& count : callCounts)
+        count = 0;
+}
+
+void ToolHost::Reset(int32_t imageWidth, int32_t imageHeight, PackedColour colour) {
+    Load(imageWidth, imageHeight,
+         std::vector<PackedColour>(size_t(imageWidth) * size_t(imageHeight), colour));
+}
+
+void ToolHost::ResetDrawnFlags(const std::vector<uint8_t>& startMask) {
+    if (drawnFlagsOverflowed) {
+        if (startMask.empty())
+            mask.assign(pixels.size(), 0);
+        else
+            mask = startMask;
+    } else {
+        for (uint32_t pixel : drawnFlagsSet)
+            mask[pixel] = startMask.empty() ? 0 : startMask[pixel];
+    }
+    drawnFlagsSet.clear();
+    drawnFlagsLimit = pixels.size() / 8 + 1024;
+    drawnFlagsOverflowed = false;
+}
+
+static void Count(ToolHost* host, HostCallKind kind) {
+    ++host->callCounts[static_cast<int>(kind)];
+}
+
+// ---- The nine services -------------------------------------------------------------------------
+
+extern "C" {
+
+VX_HOST_EXPORT const char* VX_HOST_CALL _VXsGetParameter(int32_t group, int32_t index) {
+    Count(Current, HostCallKind::GetParameter);
+    return Current->Parameter(group, index);
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsGetCDIBinfo(CDIB*, int32_t* info0, int32_t* info1,
+                                                 int32_t* info2) {
+    Count(Current, HostCallKind::GetCDIBinfo);
+    *info0 = Current->width;
+    *info1 = Current->height;
+    *info2 = 32;
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsStartOnImage(CDIB*) {
+    Count(Current, HostCallKind::StartOnImage);
+}
+
+VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetColorOnImage(uint32_t handleWord0, uint32_t handleWord1,
+                                                        int32_t x, int32_t y,
+                                                        PackedColour* colour) {
+    Count(Current, HostCallKind::GetColorOnImage);
+    return Current->ReadColour(handleWord0, handleWord1, x, y, colour) ? 1 : 0;
+}
+
+VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetMask(ImageView*, int32_t x, int32_t y) {
+    Count(Current, HostCallKind::GetMask);
+    return Current->FlagsAt(x, y);
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsStartPset(ImageView*, int32_t, int32_t) {
+    Count(Current, HostCallKind::StartPset);
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView*, int32_t x, int32_t y, int32_t) {
+    ToolHost* host = Current;
+    Count(host, HostCallKind::PSet);
+    if (!host->Contains(x, y))
+        return;
+    const size_t pixel = host->IndexOf(x, y);
+    host->pixels[pixel] = host->paintColour;
+    host->painted.Paint(pixel, host->refreshCount);
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView*, int32_t x, int32_t y, int32_t) {
+    ToolHost* host = Current;
+    Count(host, HostCallKind::SetDrawFlag);
+    if (!host->honourDrawFlag || !host->Contains(x, y))
+        return;
+    const size_t pixel = host->IndexOf(x, y);
+    uint8_t& flags = host->mask[pixel];
+    if ((flags & MaskDrawnBit) == 0) {
+        if (host->drawnFlagsSet.size() < host->drawnFlagsLimit)
+            host->drawnFlagsSet.push_back(uint32_t(pixel));
+        else
+            host->drawnFlagsOverflowed = true;
+    }
+    flags |= MaskDrawnBit;
+}
+
+VX_HOST_EXPORT void VX_HOST_CALL _VXsUpdateImageWindow(ImageView*, int32_t left, int32_t top,
+                                                       int32_t right, int32_t bottom) {
+    ToolHost* host = Current;
+    Count(host, HostCallKind::UpdateImageWindow);
+    ++host->refreshCount;
+    const RefreshRect rect = {left, top, right, bottom};
+    if (host->keepRefreshes)
+        host->refreshes.push_back(rect);
+    if (host->onRefresh)
+        host->onRefresh(rect);
+}
+}
+
+// ---- The platform's cursor and message box -----------------------------------------------------
+
+void* HostLoadCursor(void*, const char*) {
+    Count(Current, HostCallKind::LoadCursor);
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(WaitCursor));
+}
+
+void* HostSetCursor(void* cursor) {
+    Count(Current, HostCallKind::SetCursor);
+    const int64_t previous = Current->currentCursor;
+    Current->currentCursor = int64_t(reinterpret_cast<uintptr_t>(cursor));
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(previous));
+}
+
+int HostMessageBox(void*, const char* text, const char* caption, unsigned) {
+    Count(Current, HostCallKind::MessageBox);
+    Current->messages.push_back(
+        {text != nullptr ? text : "(null)", caption != nullptr ? caption : "(null)"});
+    return 1; // IDOK
+}
