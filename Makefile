@@ -89,8 +89,9 @@ demo: deps
 	@echo "      build/demo/refresh.webp (the refresh requests as an animation), and"
 	@echo "      build/demo/explore/ (the tolerance explorer for the click at 430 120)"
 
-# The fill against the protocol floor and the direct-memory fill; the last line is the ratio.
-# Then the tolerance explorer against the fill, and a whole --explore run against a plain one.
+# The fill against the protocol floor and the direct-memory fill (its table ends with the
+# ratios); region_grow's time and memory on big pictures and the cost of many clicks; the
+# tolerance explorer against the fill; a whole --explore run against a plain one.
 bench: deps
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS) --target fill_bench explorer_bench region_grow
