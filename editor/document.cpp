@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <new>
 
-#include <stb_image.h>
-
 #include "editor.h"
 #include "tools/explore_outputs.h" // WithThousands
 #include "tools/image_files.h"
@@ -52,21 +50,21 @@ static std::string ExtensionOf(const std::string& path) {
     return extension;
 }
 
-// The header alone, through the wide-character API: false with the message when the picture
-// is larger than this editor takes. A header that cannot be read is left to the decoder, whose
-// message says what is wrong with the file.
+// The header alone, read as region_grow reads it: false with the message when the file cannot
+// be opened or the picture is larger than this editor takes. A header that cannot be read is
+// left to the decoder, whose message says what is wrong with the file.
 static bool FitsFromHeader(const std::string& path, std::string* error) {
     FILE* file = _wfopen(WideFromUtf8(path).c_str(), L"rb");
     if (file == nullptr) {
         *error = "cannot read " + Shown(path) + ": " + strerror(errno);
         return false;
     }
-    int width = 0, height = 0, channels = 0;
-    bool known = stbi_info_from_file(file, &width, &height, &channels) != 0;
     fclose(file);
-    if (known && int64_t(width) * int64_t(height) > EditorMaxPixels) {
-        *error = "cannot open " + Shown(path) + ": it is " + WithThousands(width) + " x " +
-                 WithThousands(height) + " pixels (" + WithThousands(int64_t(width) * height) +
+    PictureHeader header;
+    std::string unreadable;
+    if (ReadPictureHeader(path, &header, &unreadable) && header.Pixels() > EditorMaxPixels) {
+        *error = "cannot open " + Shown(path) + ": it is " + WithThousands(header.width) + " x " +
+                 WithThousands(header.height) + " pixels (" + WithThousands(header.Pixels()) +
                  "), and this 32-bit editor takes pictures of at most " +
                  WithThousands(EditorMaxPixels) + " pixels (for example 8,192 x 4,096)";
         return false;
