@@ -1,5 +1,6 @@
 // wide_text.h - the editor keeps every text in UTF-8 and meets Windows through its
-// wide-character API: these convert at that border. Invalid input is replaced, never refused.
+// wide-character API: window texts and system messages in UTF-8, converted at that border by
+// the hosts' shared WideFromUtf8 and Utf8FromWide (simulated_host/utf8_wide.h).
 #ifndef EDITOR_WIDE_TEXT_H
 #define EDITOR_WIDE_TEXT_H
 
@@ -7,8 +8,7 @@
 
 #include <string>
 
-std::string Utf8FromWide(const wchar_t* text, int length = -1);
-std::wstring WideFromUtf8(const std::string& text);
+#include "simulated_host/utf8_wide.h"
 
 // The system's own text for an error code (FormatMessageW), without its line end, followed by
 // the code: "%1 is not a valid Win32 application. (error 193)".

@@ -1,5 +1,7 @@
 #include "plugin_loader.h"
 
+#include "utf8_wide.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -8,7 +10,7 @@
 
 static void* OpenLibrary(const std::string& path, std::string* error) {
 #ifdef _WIN32
-    HMODULE library = LoadLibraryA(path.c_str());
+    HMODULE library = LoadLibraryW(WideFromUtf8(path).c_str());
     if (library == nullptr)
         *error = "cannot load plug-in " + path + ": error " + std::to_string(GetLastError());
     return reinterpret_cast<void*>(library);

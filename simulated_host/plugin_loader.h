@@ -1,5 +1,5 @@
 // plugin_loader.h - loads the plug-in by path and finds its six entry points by name, as the
-// host does: dlopen/dlsym natively, LoadLibraryA/GetProcAddress on Windows.
+// host does: dlopen/dlsym natively, LoadLibraryW/GetProcAddress on Windows (the path in UTF-8).
 #ifndef SIMULATED_HOST_PLUGIN_LOADER_H
 #define SIMULATED_HOST_PLUGIN_LOADER_H
 

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <random>
 
+#include "simulated_host/utf8_wide.h"
+
 #ifdef _WIN32
 #include <io.h>
 #include <share.h>
@@ -27,31 +29,12 @@ std::string Utf8FromPath(const fs::path& path) {
 
 #ifdef _WIN32
 
-static std::wstring Wide(const std::string& text) {
-    if (text.empty())
-        return std::wstring();
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &wide[0], length);
-    return wide;
-}
-
-static std::string Narrow(const wchar_t* text) {
-    int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1)
-        return std::string();
-    std::string narrow(size_t(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &narrow[0], length, nullptr, nullptr);
-    narrow.resize(size_t(length - 1));
-    return narrow;
-}
-
 FILE* OpenUtf8(const std::string& name, const char* mode) {
-    return _wfopen(Wide(name).c_str(), Wide(mode).c_str());
+    return _wfopen(WideFromUtf8(name).c_str(), WideFromUtf8(mode).c_str());
 }
 
 FILE* CreateNewUtf8(const std::string& name) {
-    int fd = _wopen(Wide(name).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+    int fd = _wopen(WideFromUtf8(name).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
                     _S_IREAD | _S_IWRITE);
     if (fd < 0)
         return nullptr;
@@ -62,7 +45,7 @@ FILE* CreateNewUtf8(const std::string& name) {
 }
 
 bool RemoveUtf8(const std::string& name) {
-    return _wremove(Wide(name).c_str()) == 0;
+    return _wremove(WideFromUtf8(name).c_str()) == 0;
 }
 
 std::vector<std::string> Utf8Arguments(int, char**) {
@@ -70,7 +53,7 @@ std::vector<std::string> Utf8Arguments(int, char**) {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     for (int i = 1; wide != nullptr && i < count; ++i)
-        args.push_back(Narrow(wide[i]));
+        args.push_back(Utf8FromWide(wide[i]));
     LocalFree(wide);
     return args;
 }

@@ -44,3 +44,13 @@ cmp native.png "$result" || fail "'$result' differs from the native result"
 cmp native.txt "$record" || fail "'$record' differs from the native record"
 [ "$(ls "$frames")" = "$(ls native-frames)" ] || fail "the frames differ: $(ls "$frames")"
 echo "names in four scripts written as typed: $result, $record, $frames/"
+
+# Installed in a folder named in another script: the plug-in beside the tool is found and
+# loaded under that name.
+installed="程序 ü"
+mkdir "$installed"
+cp "$windows" "$(dirname "$windows")/PAINT.DLL" "$installed/"
+VX_WINE_STARTED_LINE="" "${runner[@]}" "$installed/$(basename "$windows")" picture.png 20 20 \
+    -o installed.png || fail "the tool in '$installed' failed with status $?"
+cmp native.png installed.png || fail "the tool in '$installed' painted otherwise"
+echo "the tool in '$installed' loads the plug-in beside it"
