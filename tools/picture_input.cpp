@@ -28,7 +28,26 @@
 // The header readers and the tool's limit decide what is too large; stb's default would refuse
 // a valid picture of more than 2^24 pixels in one direction.
 #define STBI_MAX_DIMENSIONS (1 << 28)
+// stb does not clear what it allocates. The checks before decoding refuse the files that would
+// leave parts of its buffers unwritten; should one pass them, its pixels come out the same on
+// every run (from zeros) rather than from whatever the memory held.
+static unsigned char decoderMemoryFill = 0;
+static void* FilledAllocation(size_t size) {
+    if (decoderMemoryFill == 0)
+        return calloc(1, size);
+    void* memory = malloc(size);
+    if (memory != nullptr)
+        memset(memory, decoderMemoryFill, size);
+    return memory;
+}
+#define STBI_MALLOC(size) FilledAllocation(size)
+#define STBI_REALLOC(memory, size) realloc(memory, size)
+#define STBI_FREE(memory) free(memory)
 #include <stb_image.h>
+
+void SetDecoderMemoryFill(unsigned char byte) {
+    decoderMemoryFill = byte;
+}
 
 // What a stream may hold before its header has been read: any header with its metadata.
 static const int64_t StreamHeaderBytes = int64_t(64) << 20;
@@ -103,6 +122,7 @@ bool PictureReader::Open(const std::string& path, std::string* error) {
     name_ = "image " + Quoted(path);
     header_ = PictureHeader();
     png_.reset(new PngLayout);
+    bmp_.reset(new BmpLayout);
     FILE* file = OpenInputFile(path);
     if (file == nullptr) {
         const int failure = errno;
@@ -129,7 +149,7 @@ bool PictureReader::Open(const std::string& path, std::string* error) {
     } else if (got >= 3 && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF) {
         read = ReadJpegHeader(source_.get(), &header_, &reason);
     } else if (got >= 2 && signature[0] == 'B' && signature[1] == 'M') {
-        read = ReadBmpHeader(source_.get(), &header_, &bmpBytes_, &reason);
+        read = ReadBmpHeader(source_.get(), &header_, bmp_.get(), &reason);
     } else {
         return Refuse("not a PNG, JPEG or BMP picture", error);
     }
@@ -164,6 +184,14 @@ static bool DecodeWholePng(PictureSource* source, const PngLayout& layout, RgbIm
     return DecodePng(source, layout, image, reason);
 }
 
+// Decodes a BMP of 1, 4 or 8 bits a pixel through the tool's own decoder: stb reads the
+// palette of some (the oldest header's) short, and past its end takes colours it never read.
+static bool DecodeWholeBmpPalette(PictureSource* source, const BmpLayout& layout, RgbImage* image,
+                                  std::string* reason) {
+    image->pixels.resize(size_t(image->width) * size_t(image->height));
+    return DecodeBmpPalette(source, layout, image, reason);
+}
+
 // Decodes a JPEG or BMP through stb_image into *image, sized as its header gives. False with
 // the reason in *reason; `size` is the picture's size as messages say it.
 static bool DecodeWithStb(PictureSource* source, PictureFormat format, const std::string& size,
@@ -192,10 +220,10 @@ static bool DecodeWithStb(PictureSource* source, PictureFormat format, const std
 }
 
 bool PictureReader::FindDamage(std::string* reason) const {
-    if (header_.format == PictureFormat::Bmp && !source_->HasBytes(bmpBytes_)) {
+    if (header_.format == PictureFormat::Bmp && !source_->HasBytes(bmp_->bytesNeeded)) {
         *reason = "damaged BMP: the file ends at byte " +
                   std::to_string(source_->regular ? source_->size : int64_t(source_->kept.size())) +
-                  ", its pixels at byte " + std::to_string(bmpBytes_);
+                  ", its pixels at byte " + std::to_string(bmp_->bytesNeeded);
         return true;
     }
     if (header_.format == PictureFormat::Png && !png_->damage.empty()) {
@@ -241,10 +269,14 @@ bool PictureReader::Decode(RgbImage* image, std::string* error) {
     std::string reason;
     bool decoded = false;
     try {
-        if (!FindDamage(&reason))
-            decoded = header_.format == PictureFormat::Png
-                          ? DecodeWholePng(source_.get(), *png_, image, &reason)
-                          : DecodeWithStb(source_.get(), header_.format, size, image, &reason);
+        if (FindDamage(&reason))
+            decoded = false;
+        else if (header_.format == PictureFormat::Png)
+            decoded = DecodeWholePng(source_.get(), *png_, image, &reason);
+        else if (header_.format == PictureFormat::Bmp && bmp_->bits <= 8)
+            decoded = DecodeWholeBmpPalette(source_.get(), *bmp_, image, &reason);
+        else
+            decoded = DecodeWithStb(source_.get(), header_.format, size, image, &reason);
     } catch (const std::bad_alloc&) {
         reason = "not enough memory for " + size;
     }
