@@ -398,7 +398,7 @@ TEST(PngDecoder, EveryLayoutDecodesAsAReferenceDecoderDoes) {
 // Every depth, header and row order, with a full palette and with one shorter than the depth
 // can index, decodes to the palette's colours. The highest index in use is always the last
 // entry: a decoder that reads the palette short takes it from elsewhere.
-TEST(BmpPalette, EveryDepthAndHeaderDecodesToItsColours) {
+TEST(BmpPalette, PicturesOfEveryDepthAndHeaderDecodeToTheirColours) {
     const fs::path folder = UniqueFolder("bmp_palette");
     ASSERT_FALSE(folder.empty());
     const std::string path = (folder / "in.bmp").string();
