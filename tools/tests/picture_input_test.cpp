@@ -99,7 +99,7 @@ std::string PaletteBmp(int32_t w, int32_t h, int bits, uint32_t headerSize, bool
     LittleEndian(&bmp, uint32_t(bits), 2);
     if (headerSize > 12) {
         LittleEndian(&bmp, 0, 4); // no compression
-        LittleEndian(&bmp, 0, 12);
+        bmp += std::string(12, '\0'); // size, resolution
         LittleEndian(&bmp, uint32_t(palette.size()), 4); // colours used
         bmp += std::string(headerSize - 36, '\0');
     }
