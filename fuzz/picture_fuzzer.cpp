@@ -1,7 +1,8 @@
 // Fuzzes picture reading with arbitrary files: headers, cut and corrupt data of every format.
 // Reading must refuse or decode, never read out of bounds or crash, and a picture it accepts
-// has the size its header gave. The limit is kept small so that a header claiming a big
-// picture is refused rather than allocated.
+// has the size its header gave and comes from the file alone: decoded again with the decoder's
+// fresh memory holding another pattern, it is the same picture (or refused again). The limit is
+// kept small so that a header claiming a big picture is refused rather than allocated.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -9,6 +10,7 @@
 
 #include <string>
 
+#include "tools/picture_formats.h"
 #include "tools/picture_input.h"
 
 static std::string ScratchFile() {
@@ -31,9 +33,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const PictureHeader header = reader.Header();
     RgbImage image;
-    if (reader.Decode(&image, &error) &&
+    SetDecoderMemoryFill(0);
+    const bool decoded = reader.Decode(&image, &error);
+    if (decoded &&
         (image.width != header.width || image.height != header.height ||
          image.pixels.size() != size_t(header.Pixels()) || image.hasAlpha != header.HasAlpha()))
+        abort();
+    PictureReader again;
+    RgbImage other;
+    SetDecoderMemoryFill(0xA5);
+    const bool decodedAgain = again.Open(path, &error) && again.Decode(&other, &error);
+    SetDecoderMemoryFill(0);
+    if (decodedAgain != decoded || other.pixels != image.pixels)
         abort();
     return 0;
 }

@@ -355,7 +355,7 @@ static bool BmpEncodingReadable(const BmpFields& fields, std::string* reason) {
     return true;
 }
 
-bool ReadBmpHeader(PictureSource* source, PictureHeader* header, int64_t* bytesNeeded,
+bool ReadBmpHeader(PictureSource* source, PictureHeader* header, BmpLayout* layout,
                    std::string* reason) {
     header->format = PictureFormat::Bmp;
     unsigned char bytes[54 + 16] = {};
@@ -384,8 +384,17 @@ bool ReadBmpHeader(PictureSource* source, PictureHeader* header, int64_t* bytesN
     header->channels = fields.bits == 32 ? 4 : 3;
     // Rows are padded to 4 bytes. Pictures too large to count this way are refused by size.
     const int64_t rowBytes = (width * int64_t(fields.bits) + 31) / 32 * 4;
-    *bytesNeeded = header->height <= (int64_t(1) << 40) / rowBytes
-                       ? int64_t(dataOffset) + rowBytes * header->height
-                       : 0;
+    layout->headerSize = size;
+    layout->bits = fields.bits;
+    layout->dataOffset = dataOffset;
+    layout->topDown = height < 0;
+    layout->bytesNeeded = header->height <= (int64_t(1) << 40) / rowBytes
+                              ? int64_t(dataOffset) + rowBytes * header->height
+                              : 0;
+    if (dataOffset < 14 + size) {
+        *reason = "damaged BMP: its pixels start at byte " + std::to_string(dataOffset) +
+                  ", inside its header";
+        return false;
+    }
     return true;
 }

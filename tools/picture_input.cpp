@@ -15,7 +15,9 @@
 
 #include "picture_formats.h"
 #include "picture_source.h"
+#include "simulated_host/utf8_wide.h"
 #include "tool_options.h" // Quoted
+#include "utf8_files.h"
 
 // stb's PNG decoder and its file functions are not used here, but kept for the tests, which
 // check pictures with it.
@@ -28,41 +30,34 @@
 // The header readers and the tool's limit decide what is too large; stb's default would refuse
 // a valid picture of more than 2^24 pixels in one direction.
 #define STBI_MAX_DIMENSIONS (1 << 28)
+// stb does not clear what it allocates. The checks before decoding refuse the files that would
+// leave parts of its buffers unwritten; should one pass them, its pixels come out the same on
+// every run (from zeros) rather than from whatever the memory held.
+static unsigned char decoderMemoryFill = 0;
+static void* FilledAllocation(size_t size) {
+    if (decoderMemoryFill == 0)
+        return calloc(1, size);
+    void* memory = malloc(size);
+    if (memory != nullptr)
+        memset(memory, decoderMemoryFill, size);
+    return memory;
+}
+#define STBI_MALLOC(size) FilledAllocation(size)
+#define STBI_REALLOC(memory, size) realloc(memory, size)
+#define STBI_FREE(memory) free(memory)
 #include <stb_image.h>
+
+void SetDecoderMemoryFill(unsigned char byte) {
+    decoderMemoryFill = byte;
+}
 
 // What a stream may hold before its header has been read: any header with its metadata.
 static const int64_t StreamHeaderBytes = int64_t(64) << 20;
 
-#ifdef _WIN32
-static std::wstring Wide(const std::string& utf8) {
-    const int length =
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring wide(size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, &wide[0], length);
-    wide.resize(size_t(length - 1));
-    return wide;
-}
-#endif
-
-FILE* OpenInputFile(const std::string& path) {
-#ifdef _WIN32
-    const std::wstring wide = Wide(path);
-    if (wide.empty()) {
-        errno = path.empty() ? ENOENT : EILSEQ;
-        return nullptr;
-    }
-    return _wfopen(wide.c_str(), L"rb");
-#else
-    return fopen(path.c_str(), "rb");
-#endif
-}
-
 // Windows cannot open a folder as a file; it says "Permission denied". Say what it is.
 static bool NamesFolder(const std::string& path) {
 #ifdef _WIN32
-    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 #else
     (void)path;
@@ -103,7 +98,8 @@ bool PictureReader::Open(const std::string& path, std::string* error) {
     name_ = "image " + Quoted(path);
     header_ = PictureHeader();
     png_.reset(new PngLayout);
-    FILE* file = OpenInputFile(path);
+    bmp_.reset(new BmpLayout);
+    FILE* file = OpenUtf8(path, "rb");
     if (file == nullptr) {
         const int failure = errno;
         return Refuse(NamesFolder(path) ? "it is a directory" : strerror(failure), error);
@@ -129,7 +125,7 @@ bool PictureReader::Open(const std::string& path, std::string* error) {
     } else if (got >= 3 && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF) {
         read = ReadJpegHeader(source_.get(), &header_, &reason);
     } else if (got >= 2 && signature[0] == 'B' && signature[1] == 'M') {
-        read = ReadBmpHeader(source_.get(), &header_, &bmpBytes_, &reason);
+        read = ReadBmpHeader(source_.get(), &header_, bmp_.get(), &reason);
     } else {
         return Refuse("not a PNG, JPEG or BMP picture", error);
     }
@@ -164,6 +160,14 @@ static bool DecodeWholePng(PictureSource* source, const PngLayout& layout, RgbIm
     return DecodePng(source, layout, image, reason);
 }
 
+// Decodes a BMP of 1, 4 or 8 bits a pixel through the tool's own decoder: stb reads the
+// palette of some (the oldest header's) short, and past its end takes colours it never read.
+static bool DecodeWholeBmpPalette(PictureSource* source, const BmpLayout& layout, RgbImage* image,
+                                  std::string* reason) {
+    image->pixels.resize(size_t(image->width) * size_t(image->height));
+    return DecodeBmpPalette(source, layout, image, reason);
+}
+
 // Decodes a JPEG or BMP through stb_image into *image, sized as its header gives. False with
 // the reason in *reason; `size` is the picture's size as messages say it.
 static bool DecodeWithStb(PictureSource* source, PictureFormat format, const std::string& size,
@@ -192,10 +196,10 @@ static bool DecodeWithStb(PictureSource* source, PictureFormat format, const std
 }
 
 bool PictureReader::FindDamage(std::string* reason) const {
-    if (header_.format == PictureFormat::Bmp && !source_->HasBytes(bmpBytes_)) {
+    if (header_.format == PictureFormat::Bmp && !source_->HasBytes(bmp_->bytesNeeded)) {
         *reason = "damaged BMP: the file ends at byte " +
                   std::to_string(source_->regular ? source_->size : int64_t(source_->kept.size())) +
-                  ", its pixels at byte " + std::to_string(bmpBytes_);
+                  ", its pixels at byte " + std::to_string(bmp_->bytesNeeded);
         return true;
     }
     if (header_.format == PictureFormat::Png && !png_->damage.empty()) {
@@ -241,10 +245,14 @@ bool PictureReader::Decode(RgbImage* image, std::string* error) {
     std::string reason;
     bool decoded = false;
     try {
-        if (!FindDamage(&reason))
-            decoded = header_.format == PictureFormat::Png
-                          ? DecodeWholePng(source_.get(), *png_, image, &reason)
-                          : DecodeWithStb(source_.get(), header_.format, size, image, &reason);
+        if (FindDamage(&reason))
+            decoded = false;
+        else if (header_.format == PictureFormat::Png)
+            decoded = DecodeWholePng(source_.get(), *png_, image, &reason);
+        else if (header_.format == PictureFormat::Bmp && bmp_->bits <= 8)
+            decoded = DecodeWholeBmpPalette(source_.get(), *bmp_, image, &reason);
+        else
+            decoded = DecodeWithStb(source_.get(), header_.format, size, image, &reason);
     } catch (const std::bad_alloc&) {
         reason = "not enough memory for " + size;
     }

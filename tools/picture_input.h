@@ -17,16 +17,16 @@
 //   2. PictureReader::Decode() decodes it. A picture whose data ends early (a cut file) or is
 //      corrupt is refused as "damaged": never half a picture with the rest black. PNGs are
 //      decoded here, a row at a time through zlib (any bit depth, interlaced or not, the limit's
-//      full size even at 16 bits a sample); JPEG and BMP through stb_image, after the file has
-//      been checked to hold all of their data.
+//      full size even at 16 bits a sample); palette BMPs here too, each index checked against
+//      the palette; JPEG and other BMPs through stb_image, after the file has been checked to
+//      hold all of their data, and all that the decoder needs to write every pixel.
 // A regular file is read through its own descriptor; a pipe, FIFO or device (`<(cat a.png)`) is
 // read as it comes, keeping what was read, up to what a picture of the limit can need.
 //
 // Every message is one line: "cannot read image 'NAME': REASON". Failed allocations are
 // reported ("not enough memory for W x H pixels"), never thrown.
 //
-// File names are UTF-8 on every platform: OpenInputFile() opens them through _wfopen on
-// Windows.
+// File names are UTF-8 on every platform, opened through utf8_files.h.
 #ifndef TOOLS_PICTURE_INPUT_H
 #define TOOLS_PICTURE_INPUT_H
 
@@ -61,11 +61,9 @@ struct PictureHeader {
     int64_t Pixels() const { return width * height; }
 };
 
-// Opens a file for reading in binary mode; `path` is UTF-8 on every platform.
-FILE* OpenInputFile(const std::string& path);
-
 struct PictureSource; // picture_source.h
 struct PngLayout;     // picture_formats.h
+struct BmpLayout;
 
 // One picture file, from its header to its pixels.
 class PictureReader {
@@ -86,7 +84,7 @@ class PictureReader {
     PictureHeader header_;
     std::unique_ptr<PictureSource> source_;
     std::unique_ptr<PngLayout> png_;
-    int64_t bmpBytes_ = 0; // a BMP's size as its header gives it
+    std::unique_ptr<BmpLayout> bmp_;
     bool Refuse(const std::string& reason, std::string* error) const;
     // What the decoders would not notice: a BMP cut before its pixels end, a PNG found damaged
     // when its header was read, a cut JPEG. True with the reason in *reason.

@@ -11,6 +11,7 @@
 #include <stb_image.h>
 
 #include "tool_test_support.h"
+#include "tools/picture_formats.h"
 #include "tools/picture_input.h"
 
 namespace {
@@ -70,6 +71,50 @@ std::string Bmp(int32_t w, int32_t h, int bits, int compression, size_t pixels) 
     LittleEndian(&bmp, uint32_t(compression), 4);
     bmp += std::string(20, '\0');
     return bmp + std::string(pixels, '\x5a');
+}
+
+// A BMP of palette indices (1, 4 or 8 bits), `indices` row by row from the top, with a header
+// of `headerSize` bytes (12, the oldest, or 40 and up). The pixels start right after the
+// palette, unless `dataOffset` says elsewhere (there, or right after the palette if it says
+// less).
+std::string PaletteBmp(int32_t w, int32_t h, int bits, uint32_t headerSize, bool topDown,
+                       const std::vector<uint32_t>& palette, const std::vector<uint8_t>& indices,
+                       uint32_t dataOffset = 0) {
+    const uint32_t entryBytes = headerSize == 12 ? 3 : 4;
+    const size_t rowBytes = (size_t(w) * size_t(bits) + 31) / 32 * 4;
+    if (dataOffset == 0)
+        dataOffset = 14 + headerSize + uint32_t(palette.size()) * entryBytes;
+    std::string bmp = "BM";
+    LittleEndian(&bmp, uint32_t(dataOffset + rowBytes * size_t(h)), 4);
+    LittleEndian(&bmp, 0, 4);
+    LittleEndian(&bmp, dataOffset, 4);
+    LittleEndian(&bmp, headerSize, 4);
+    const int fieldBytes = headerSize == 12 ? 2 : 4;
+    LittleEndian(&bmp, uint32_t(w), fieldBytes);
+    LittleEndian(&bmp, uint32_t(topDown ? -h : h), fieldBytes);
+    LittleEndian(&bmp, 1, 2);
+    LittleEndian(&bmp, uint32_t(bits), 2);
+    if (headerSize > 12) {
+        LittleEndian(&bmp, 0, 4);                        // no compression
+        bmp += std::string(12, '\0');                    // size, resolution
+        LittleEndian(&bmp, uint32_t(palette.size()), 4); // colours used
+        bmp += std::string(headerSize - 36, '\0');
+    }
+    for (uint32_t colour : palette)
+        LittleEndian(&bmp, colour, int(entryBytes));
+    if (bmp.size() < dataOffset)
+        bmp.resize(dataOffset, '\0');
+    for (int32_t stored = 0; stored < h; ++stored) {
+        const int32_t y = topDown ? stored : h - 1 - stored;
+        std::string row(rowBytes, '\0');
+        for (int32_t x = 0; x < w; ++x) {
+            const size_t bit = size_t(x) * size_t(bits);
+            row[bit / 8] = char(row[bit / 8] | indices[size_t(y) * size_t(w) + size_t(x)]
+                                                   << (8 - bits - int(bit % 8)));
+        }
+        bmp += row;
+    }
+    return bmp;
 }
 
 // Bytes from a fixed generator; filter bytes (the first of each row) drawn from 0 to 4.
@@ -158,6 +203,25 @@ TEST_F(PictureInput, CutOrImpossiblePicturesAreRefusedSayingWhatTheyAre) {
     ASSERT_NE(scan, std::string::npos);
     manyCodes[tables + 5] = char(255);
     undefinedTable[scan + 6] = char(0x30 | (jpeg[scan + 6] & 15));
+    // A progressive JPEG with a restart marker after every unit: its second component given
+    // quantisation table 3, never defined; its first scan, of DC coefficients, made a
+    // refinement, so that no scan starts the blocks; a restart marker of that scan turned into
+    // a stuffed byte. The decoder would take the missing parts from memory it never wrote.
+    const std::string progressive = ReadFile(TEST_DATA_DIR "/progressive_restarts.jpg");
+    std::string undefinedQuantisation = progressive, noFirstDc = progressive,
+                noRestarts = progressive;
+    const size_t frame = progressive.find("\xFF\xC2"), firstScan = progressive.find("\xFF\xDA"),
+                 restart = progressive.find("\xFF\xD0");
+    ASSERT_NE(frame, std::string::npos);
+    ASSERT_NE(restart, std::string::npos);
+    ASSERT_LT(firstScan, restart);
+    undefinedQuantisation[frame + 15] = 3;
+    noFirstDc[firstScan + 7 + 2 * size_t(progressive[firstScan + 4])] = 0x11;
+    noRestarts[restart + 1] = 0;
+    // Palette BMPs: one indexing past its palette of 3 colours, one whose pixels start at byte
+    // 3, one of the oldest header with no room for a palette.
+    const std::vector<uint32_t> threeColours = {0x102030, 0x405060, 0x708090};
+    const std::vector<uint8_t> indices = {0, 1, 2, 1, 0, 2, 3, 0, 1, 2};
     struct Case {
         const char* what;
         std::string bytes;
@@ -178,6 +242,24 @@ TEST_F(PictureInput, CutOrImpossiblePicturesAreRefusedSayingWhatTheyAre) {
         {"JPEG cut in its header", jpeg.substr(0, 20), {"damaged JPEG"}},
         {"JPEG Huffman table of too many codes", manyCodes, {"malformed Huffman table"}},
         {"JPEG scan using an undefined table", undefinedTable, {"undefined Huffman table"}},
+        {"JPEG component of an undefined quantisation table",
+         undefinedQuantisation,
+         {"damaged JPEG", "component 2 uses quantisation table 3"}},
+        {"progressive JPEG without a first DC scan",
+         noFirstDc,
+         {"damaged JPEG", "component 1 its first DC coefficients"}},
+        {"JPEG without its restart markers",
+         noRestarts,
+         {"damaged JPEG", "0 restart markers where its restart interval needs 1"}},
+        {"BMP indexing past its palette",
+         PaletteBmp(5, 2, 4, 40, false, threeColours, indices),
+         {"damaged BMP", "colour 3 of a palette of 3"}},
+        {"BMP whose pixels start inside its header",
+         PaletteBmp(5, 2, 4, 40, false, threeColours, std::vector<uint8_t>(10, 0), 3),
+         {"damaged BMP", "start at byte 3, inside its header"}},
+        {"1-bit BMP of the oldest header without a palette",
+         PaletteBmp(5, 2, 1, 12, false, {}, std::vector<uint8_t>(10, 1)),
+         {"damaged BMP", "without a palette"}},
         {"empty file", "", {"empty"}},
         {"text", "hello\n", {"not a PNG, JPEG or BMP picture"}},
     };
@@ -305,6 +387,110 @@ TEST(PngDecoder, EveryLayoutDecodesAsAReferenceDecoderDoes) {
                 EXPECT_EQ(differing, 0);
                 stbi_image_free(reference);
             }
+    fs::remove_all(folder);
+}
+
+// ---- Palette BMPs, and decoding that does not depend on what memory held ----------------------
+
+// Every depth, header and row order, with a full palette and with one shorter than the depth
+// can index, decodes to the palette's colours. The highest index in use is always the last
+// entry: a decoder that reads the palette short takes it from elsewhere.
+TEST(BmpPalette, PicturesOfEveryDepthAndHeaderDecodeToTheirColours) {
+    const fs::path folder = UniqueFolder("bmp_palette");
+    ASSERT_FALSE(folder.empty());
+    const std::string path = (folder / "in.bmp").string();
+    const int32_t w = 13, h = 5; // rows of odd lengths, padded
+    uint32_t seed = 7;
+    for (int bits : {1, 4, 8})
+        for (uint32_t headerSize : {12u, 40u, 124u})
+            for (bool topDown : {false, true})
+                for (bool full : {true, false}) {
+                    if (headerSize == 12 && topDown)
+                        continue; // the oldest header's height has no sign
+                    const size_t colours = full ? size_t(1) << bits : (bits == 1 ? 1 : 3);
+                    SCOPED_TRACE(std::to_string(bits) + " bits, header " +
+                                 std::to_string(headerSize) + (topDown ? ", top down" : "") + ", " +
+                                 std::to_string(colours) + " colours");
+                    std::vector<uint32_t> palette;
+                    for (size_t i = 0; i < colours; ++i) {
+                        seed = seed * 1103515245u + 12345u;
+                        palette.push_back(seed >> 8 & 0xFFFFFFu);
+                    }
+                    std::vector<uint8_t> indices(size_t(w * h));
+                    for (uint8_t& index : indices) {
+                        seed = seed * 1103515245u + 12345u;
+                        index = uint8_t((seed >> 16) % colours);
+                    }
+                    indices[size_t(w) + 3] = uint8_t(colours - 1);
+                    std::ofstream(path, std::ios::binary)
+                        << PaletteBmp(w, h, bits, headerSize, topDown, palette, indices);
+                    RgbImage image;
+                    std::string error;
+                    ASSERT_TRUE(ReadPicture(path, &image, &error)) << error;
+                    ASSERT_EQ(image.pixels.size(), indices.size());
+                    EXPECT_FALSE(image.hasAlpha);
+                    int differing = 0;
+                    for (size_t i = 0; i < indices.size(); ++i)
+                        differing += image.pixels[i] != palette[indices[i]];
+                    EXPECT_EQ(differing, 0);
+                }
+    fs::remove_all(folder);
+}
+
+// Each byte of a JPEG's and a BMP's headers changed, and every byte of a JPEG's data: each
+// result is refused, or the same picture whatever the decoder's fresh memory held.
+TEST(DecoderMemory, DamagedPicturesDecodeAlikeWhateverMemoryHeld) {
+    const fs::path folder = UniqueFolder("decoder_memory");
+    ASSERT_FALSE(folder.empty());
+    const std::string path = (folder / "in.pic").string();
+    std::vector<uint32_t> palette(256);
+    std::vector<uint8_t> indices(9 * 7);
+    for (size_t i = 0; i < 256; ++i)
+        palette[i] = uint32_t(i * 0x010305u) & 0xFFFFFFu;
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = uint8_t(i * 37);
+    struct Base {
+        std::string bytes;
+        size_t headerBytes; // changed twice over (to 0 and to 255); the rest flipped
+    };
+    const std::string progressive = ReadFile(TEST_DATA_DIR "/progressive_restarts.jpg");
+    const std::string baseline = ReadFile(TEST_DATA_DIR "/varied.jpg");
+    const Base bases[] = {{progressive, progressive.find("\xFF\xDA") + 14},
+                          {baseline, baseline.find("\xFF\xDA") + 14},
+                          {PaletteBmp(9, 7, 8, 40, false, palette, indices), 54 + 1024},
+                          {PaletteBmp(9, 7, 8, 12, false, palette, indices), 26 + 768},
+                          {Bmp(9, 7, 24, 0, 28 * 7), 54}};
+    int refused = 0, decoded = 0;
+    for (const Base& base : bases) {
+        RgbImage first;
+        std::string error;
+        std::ofstream(path, std::ios::binary) << base.bytes;
+        ASSERT_TRUE(ReadPicture(path, &first, &error)) << error;
+        for (size_t at = 0; at < base.bytes.size(); ++at)
+            for (int value : {0, 255, -1}) {
+                if ((at < base.headerBytes) == (value == -1))
+                    continue;
+                std::string bytes = base.bytes;
+                bytes[at] = char(value == -1 ? ~bytes[at] : value);
+                if (bytes == base.bytes)
+                    continue;
+                std::ofstream(path, std::ios::binary) << bytes;
+                RgbImage zeros, pattern;
+                SetDecoderMemoryFill(0);
+                const bool fromZeros = ReadPicture(path, &zeros, &error);
+                SetDecoderMemoryFill(0xA5);
+                const bool fromPattern = ReadPicture(path, &pattern, &error);
+                SetDecoderMemoryFill(0);
+                EXPECT_EQ(fromZeros, fromPattern) << "byte " << at << " set to " << value;
+                EXPECT_TRUE(zeros.pixels == pattern.pixels)
+                    << "byte " << at << " set to " << value << " of a "
+                    << (base.bytes[0] == 'B' ? "BMP" : "JPEG");
+                ++(fromZeros ? decoded : refused);
+            }
+    }
+    // Both kinds happen, or the test tells nothing.
+    EXPECT_GT(refused, 100);
+    EXPECT_GT(decoded, 100);
     fs::remove_all(folder);
 }
 
