@@ -1,5 +1,7 @@
 #include "bench_images.h"
 
+#include <time.h>
+
 #include <random>
 #include <utility>
 
@@ -101,4 +103,10 @@ BenchImage MazeImage() {
     }
     image.seedX = image.seedY = 1;
     return image;
+}
+
+double ThreadSeconds() {
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }

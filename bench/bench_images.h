@@ -1,4 +1,5 @@
-// bench_images.h - the large images the fills are timed on, each with its seed and tolerances.
+// bench_images.h - the large images the fills are timed on, each with its seed and tolerances,
+// and the clock they are timed by.
 //   uniform:     4096 x 4096 of one colour; the fill paints every pixel.
 //   photograph:  4096 x 4096 of smooth, photograph-like shading with fine noise; the fill paints
 //                a large region with a ragged outline, holes and a fringe.
@@ -26,5 +27,9 @@ struct BenchImage {
 BenchImage UniformImage();
 BenchImage PhotographImage();
 BenchImage MazeImage();
+
+// This thread's processor time in seconds, what the benchmarks time fills by: other processes
+// on a busy machine inflate wall-clock time, while this thread's time only counts while it runs.
+double ThreadSeconds();
 
 #endif

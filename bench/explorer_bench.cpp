@@ -10,7 +10,6 @@
 // fill painted, and at the end the process's peak resident memory.
 #include <stdio.h>
 #include <sys/resource.h>
-#include <time.h>
 
 #include <algorithm>
 #include <memory>
@@ -19,13 +18,7 @@
 #include "bench_images.h"
 #include "simulated_host/plugin_loader.h"
 #include "tolerance_explorer/tolerance_explorer.h"
-#include "tools/fill_run.h"
-
-static double ThreadSeconds() {
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
+#include "tool_host_fills.h"
 
 static BenchImage WideUniformImage() {
     BenchImage image;
@@ -54,21 +47,8 @@ int main() {
            "reached", "painted at the step");
     for (BenchImage (*make)() : {WideUniformImage, PhotographImage}) {
         const BenchImage image = make();
-        ToolOptions options;
-        options.stepText = image.stepText;
-        options.seedText = image.seedText;
-        double fillBest = 1e9;
-        ToolHost host;
         FillReport report;
-        for (int i = 0; i < Repeats; ++i) {
-            std::vector<uint32_t> picture = image.pixels;
-            PrepareToolHost(options, image.width, image.height, std::move(picture), &host);
-            report.refreshes.clear();
-            report.expansions = 0;
-            const double start = ThreadSeconds();
-            RunClicks(&host, plugin, {{image.seedX, image.seedY}}, {}, &report);
-            fillBest = std::min(fillBest, ThreadSeconds() - start);
-        }
+        const double fillBest = BestToolHostFill(plugin, image, Repeats, &report);
 
         const size_t pixels = image.pixels.size();
         const size_t scratchBytes = JoinToleranceScratchBytes(image.width, image.height);
@@ -103,7 +83,7 @@ int main() {
     rusage usage;
     getrusage(RUSAGE_SELF, &usage);
 
-    printf("peak resident memory: %.1f MB (the pictures, the tool's host and the explorer)\n",
+    printf("peak resident memory: %.1f MB (the pictures, and the tool's host or the explorer)\n",
            double(usage.ru_maxrss) / 1024.0);
     printf("explorer time over fill time, worst: %.3f (goal: at most 0.5)\n", worstRatio);
     return allAgree ? 0 : 1;

@@ -14,7 +14,6 @@
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <time.h>
 
 #include <algorithm>
 #include <map>
@@ -109,14 +108,6 @@ bool CheckSameWork(const BenchImage& image) {
            static_cast<unsigned long long>(counts[PlugIn][CountedUpdateImageWindow]),
            same ? "plug-in and floor make the same calls" : "THE FILLS DIFFER");
     return same;
-}
-
-// The fill's own processor time: other processes on a busy machine inflate wall-clock time,
-// while this thread's time only counts while it runs.
-double ThreadSeconds() {
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
 void TimeFill(benchmark::State& state, size_t imageIndex, Variant variant) {

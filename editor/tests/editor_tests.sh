@@ -91,6 +91,18 @@ for ((i = 0; i < ${#demo[@]}; i += 2)); do
     esac
 done
 
+# Waits up to 10 s for the editor's "at exit:" line, which an editor run in the background
+# prints when its window has closed, and shows it.
+await_exit_line() {
+    local waited
+    for ((waited = 0; waited < 50; waited++)); do
+        grep -q '^at exit:' editor.out && break
+        sleep 0.2
+    done
+    tr -d '\r' <editor.out | grep '^at exit:' ||
+        { cat editor.out; fail "the editor did not close within 10 s"; }
+}
+
 expect_line() { # expect_line TEXT: editor.out has a line that is exactly TEXT
     grep -qxF -- "$1" editor.out || { cat editor.out; fail "no line \"$1\""; }
 }
@@ -274,13 +286,7 @@ test_pointer() {
     xdotool key alt+F4
     sleep 1
     xdotool key alt+n
-    local waited=0
-    until grep -q '^at exit:' editor.out; do
-        sleep 0.2
-        waited=$((waited + 1))
-        [ $waited -lt 50 ] || { cat editor.out; fail "the editor did not close within 10 s"; }
-    done
-    tr -d '\r' <editor.out | grep '^at exit:'
+    await_exit_line
     grep -q '^at exit: step "7", seed "30", scroll 0 0, title "\*picture.png - vexra"' \
         <(tr -d '\r' <editor.out) || fail "the fields or the title are not as typed"
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
@@ -347,11 +353,7 @@ test_dialogs() {
     xdotool key Return
     sleep 1
     xdotool key alt+F4
-    for ((waited = 0; waited < 50; waited++)); do
-        grep -q '^at exit:' editor.out && break
-        sleep 0.2
-    done
-    tr -d '\r' <editor.out | grep '^at exit:' || fail "the editor did not close"
+    await_exit_line
     # Opened: its title names the saved file, unchanged, and so does the status bar.
     grep -qF "at exit: step \"12\", seed \"40\", scroll 0 0, title \"saved.png - vexra\", status \"opened \"$saved\"\"" \
         <(tr -d '\r' <editor.out) || fail "the saved file was not opened"
