@@ -60,7 +60,7 @@ static bool FitsFromHeader(const std::string& path, std::string* error) {
         return false;
     }
     fclose(file);
-    PictureHeader header;
+    picture_io::Header header;
     std::string unreadable;
     if (ReadPictureHeader(path, &header, &unreadable) && header.Pixels() > EditorMaxPixels) {
         *error = "cannot open " + Shown(path) + ": it is " + WithThousands(header.width) + " x " +
@@ -75,7 +75,7 @@ static bool FitsFromHeader(const std::string& path, std::string* error) {
 bool OpenPicture(const std::string& path, std::string* error) {
     if (!FitsFromHeader(path, error))
         return false;
-    RgbImage picture;
+    picture_io::Picture picture;
     std::vector<uint32_t> before;
     std::vector<uint8_t> mask, bits;
     try {
@@ -104,7 +104,7 @@ bool OpenPicture(const std::string& path, std::string* error) {
     host.keepRefreshes = false; // the view repaints from onRefresh; nothing reads them later
     host.MakeCurrent();
     // Painted pixels are opaque in a picture with alpha; the plug-in never looks at alpha.
-    host.paintColour = 0x00FF00FFu | (picture.hasAlpha ? OpaqueAlpha : 0);
+    host.paintColour = 0x00FF00FFu | (picture.hasAlpha ? picture_io::OpaqueAlpha : 0);
     TheEditor.before.swap(before);
     TheEditor.hasAlpha = picture.hasAlpha;
     TheEditor.havePicture = true;
@@ -126,7 +126,7 @@ bool SavePicture(const std::string& path, std::string* error) {
         return false;
     }
     try {
-        RgbImage picture;
+        picture_io::Picture picture;
         picture.width = TheEditor.host.width;
         picture.height = TheEditor.host.height;
         picture.hasAlpha = TheEditor.hasAlpha;

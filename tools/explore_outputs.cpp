@@ -1,10 +1,9 @@
-// The explorer's four files and its stdout lines. tolerances.png is encoded here (16-bit grey is
-// beyond stb_image_write), row by row through zlib, so that no second copy of the map is made.
+// The explorer's map and growth files and its stdout lines; tolerances.png is the map itself,
+// written by picture_io (explore_run.cpp).
 #include "explore_outputs.h"
 
 #include <math.h>
 #include <string.h>
-#include <zlib.h>
 
 #include <algorithm>
 
@@ -19,101 +18,6 @@ std::string WithThousands(uint64_t value) {
         text += digits[i];
     }
     return text;
-}
-
-// ---- tolerances.png ----------------------------------------------------------------------------
-
-static void PutBigEndian32(unsigned char* bytes, uint32_t value) {
-    bytes[0] = uint8_t(value >> 24);
-    bytes[1] = uint8_t(value >> 16);
-    bytes[2] = uint8_t(value >> 8);
-    bytes[3] = uint8_t(value);
-}
-
-static void WriteChunk(FILE* file, const char* type, const unsigned char* data, uint32_t length) {
-    unsigned char header[8];
-    PutBigEndian32(header, length);
-    memcpy(header + 4, type, 4);
-    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
-    if (length > 0)
-        crc = crc32(crc, data, length);
-    unsigned char trailer[4];
-    PutBigEndian32(trailer, uint32_t(crc));
-    fwrite(header, 1, 8, file);
-    if (length > 0)
-        fwrite(data, 1, length, file);
-    fwrite(trailer, 1, 4, file);
-}
-
-// A row of 16-bit samples as PNG stores it with the "Sub" filter: the filter's number (1),
-// then each sample big-endian, each byte minus the byte two before it (the same byte of the
-// sample to its left), modulo 256.
-static void SubFilteredRow(const uint16_t* values, int32_t width, unsigned char* row) {
-    row[0] = 1;
-    unsigned char previousHigh = 0, previousLow = 0;
-    for (int32_t x = 0; x < width; ++x) {
-        const unsigned char high = uint8_t(values[x] >> 8), low = uint8_t(values[x]);
-        row[1 + 2 * size_t(x)] = uint8_t(high - previousHigh);
-        row[2 + 2 * size_t(x)] = uint8_t(low - previousLow);
-        previousHigh = high;
-        previousLow = low;
-    }
-}
-
-bool WriteToleranceMap(FILE* file, const Exploration& exploration, const std::string& path,
-                       std::string* error) {
-    static const unsigned char Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    fwrite(Signature, 1, 8, file);
-    unsigned char header[13];
-    PutBigEndian32(header, uint32_t(exploration.width));
-    PutBigEndian32(header + 4, uint32_t(exploration.height));
-    header[8] = 16; // bits per sample
-    header[9] = 0;  // greyscale
-    header[10] = header[11] = header[12] = 0;
-    WriteChunk(file, "IHDR", header, sizeof header);
-
-    z_stream stream = {};
-    if (deflateInit(&stream, 1) != Z_OK) {
-        *error = "cannot write " + Quoted(path) + ": compression failed to start";
-        return false;
-    }
-    // Each row: the "Sub" filter (a sample minus the one to its left), which turns the map's
-    // flat areas into runs of zeros.
-    const size_t rowBytes = 1 + 2 * size_t(exploration.width);
-    std::vector<unsigned char> row(rowBytes), chunk(1 << 16);
-    stream.next_out = chunk.data();
-    stream.avail_out = uInt(chunk.size());
-    bool failed = false;
-    for (int32_t y = 0; y <= exploration.height && !failed; ++y) {
-        const bool last = y == exploration.height;
-        if (!last) {
-            SubFilteredRow(exploration.map.data() + size_t(y) * size_t(exploration.width),
-                           exploration.width, row.data());
-            stream.next_in = row.data();
-            stream.avail_in = uInt(rowBytes);
-        }
-        for (;;) {
-            int status = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
-            if (status == Z_STREAM_ERROR) {
-                failed = true;
-                break;
-            }
-            if (stream.avail_out == 0 || (last && status == Z_STREAM_END)) {
-                WriteChunk(file, "IDAT", chunk.data(), uint32_t(chunk.size() - stream.avail_out));
-                stream.next_out = chunk.data();
-                stream.avail_out = uInt(chunk.size());
-            }
-            if (last ? status == Z_STREAM_END : stream.avail_in == 0 && stream.avail_out > 0)
-                break;
-        }
-    }
-    deflateEnd(&stream);
-    if (failed) {
-        *error = "cannot write " + Quoted(path) + ": compression failed";
-        return false;
-    }
-    WriteChunk(file, "IEND", nullptr, 0);
-    return true;
 }
 
 // ---- map.png -----------------------------------------------------------------------------------
@@ -141,7 +45,7 @@ const Glyph Font[] = {
 };
 
 struct Canvas {
-    RgbImage* image;
+    picture_io::Picture* image;
     void Fill(int32_t left, int32_t top, int32_t width, int32_t height, uint32_t colour) {
         for (int32_t y = std::max(top, 0); y < std::min(top + height, image->height); ++y)
             for (int32_t x = std::max(left, 0); x < std::min(left + width, image->width); ++x)
@@ -281,12 +185,13 @@ void DrawLegend(Canvas* canvas, const LegendLayout& legend, int32_t top) {
 
 } // namespace
 
-RgbImage DrawToleranceMap(const Exploration& exploration, const std::vector<uint32_t>& picture) {
+picture_io::Picture DrawToleranceMap(const Exploration& exploration,
+                                     const std::vector<uint32_t>& picture) {
     const int32_t width = exploration.width, height = exploration.height;
     const int32_t top = ScaleTop(exploration.map);
     const int32_t canvasWidth = std::max(width, 360);
     const LegendLayout legend(canvasWidth, height);
-    RgbImage image;
+    picture_io::Picture image;
     image.width = canvasWidth;
     image.height = height + legend.Height();
     image.pixels.assign(size_t(image.width) * size_t(image.height), 0xFFFFFFu);

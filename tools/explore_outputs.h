@@ -38,10 +38,9 @@ struct Exploration {
     std::vector<GrowthCurve> otherCurves; // --explore-seeds, in the order given
 };
 
-// The four files. Each returns false with a reason on a failed write.
-bool WriteToleranceMap(FILE* file, const Exploration& exploration, const std::string& path,
-                       std::string* error);
-RgbImage DrawToleranceMap(const Exploration& exploration, const std::vector<uint32_t>& picture);
+// The map in colour, and the growth table and plot.
+picture_io::Picture DrawToleranceMap(const Exploration& exploration,
+                                     const std::vector<uint32_t>& picture);
 void WriteGrowthTable(FILE* file, const Exploration& exploration);
 void WriteGrowthPlot(FILE* file, const Exploration& exploration);
 

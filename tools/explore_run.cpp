@@ -35,7 +35,7 @@ bool SplitExploreSeeds(const std::string& text, std::vector<std::string>* seeds,
     return true;
 }
 
-bool Explore(const ToolOptions& options, const RgbImage& picture,
+bool Explore(const ToolOptions& options, const picture_io::Picture& picture,
              const std::vector<uint8_t>& startMask, Exploration* exploration, std::string* error) {
     exploration->width = picture.width;
     exploration->height = picture.height;
@@ -114,14 +114,22 @@ bool PendingExploration::Open(const std::string& dir, std::string* error) {
     return true;
 }
 
-bool PendingExploration::Write(const Exploration& exploration, const std::vector<uint32_t>& picture,
+bool PendingExploration::Write(Exploration* exploration, const std::vector<uint32_t>& picture,
                                std::string* error) {
-    if (!WriteToleranceMap(tolerances_.File(), exploration, PathOf(ExploreFileNames[0]), error))
+    if (!map_.WritePng(DrawToleranceMap(*exploration, picture), error))
         return false;
-    if (!map_.WritePng(DrawToleranceMap(exploration, picture), error))
+    // tolerances.png is the map as 16-bit grey samples: lent to the picture, not copied.
+    picture_io::Picture tolerances;
+    tolerances.width = exploration->width;
+    tolerances.height = exploration->height;
+    tolerances.grey = true;
+    tolerances.deep.swap(exploration->map);
+    const bool written = tolerances_.WritePng(tolerances, error);
+    tolerances.deep.swap(exploration->map);
+    if (!written)
         return false;
-    WriteGrowthTable(table_.File(), exploration);
-    WriteGrowthPlot(plot_.File(), exploration);
+    WriteGrowthTable(table_.File(), *exploration);
+    WriteGrowthPlot(plot_.File(), *exploration);
     return true;
 }
 

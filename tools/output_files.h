@@ -65,10 +65,7 @@ class PendingFile : public StagedOutput {
     bool Open(const std::string& given, std::string* error);
     bool Open(const std::string& given, const OutputTarget& target, std::string* error);
     FILE* File() const { return file_; }
-    bool WritePng(const RgbImage& image, std::string* error);
-    // The same, using the image's own buffer for the PNG's rows (the image is used up): saves
-    // the copy, which for a big picture is the largest buffer of the write.
-    bool WritePng(RgbImage&& image, std::string* error);
+    bool WritePng(const picture_io::Picture& image, std::string* error);
 
     bool Ready(std::string* error) override;
     bool Send(std::string* error) override;
@@ -94,6 +91,6 @@ class PendingFile : public StagedOutput {
 
 // Writes a PNG into a new file at `path`, created exclusively: for files in a folder of the
 // run's own (the staged frames). On failure returns false with a reason naming `path`.
-bool WriteNewPng(const std::string& path, const RgbImage& image, std::string* error);
+bool WriteNewPng(const std::string& path, const picture_io::Picture& image, std::string* error);
 
 #endif

@@ -78,7 +78,7 @@ static bool LoadPluginFile(const std::string& given, LoadedPlugin* plugin, std::
 }
 
 static std::string Summary(const ToolOptions& options, const FillReport& report,
-                           const FramesWritten* frames) {
+                           const FramesWritten* frames, int orientation) {
     int32_t overflow = FirstBufferOverClick(report);
     char line[512];
     snprintf(line, sizeof line,
@@ -109,6 +109,8 @@ static std::string Summary(const ToolOptions& options, const FillReport& report,
     }
     if (!options.animationPath.empty())
         text += "; animation: " + options.animationPath;
+    if (orientation != 1)
+        text += "; turned upright (EXIF orientation " + std::to_string(orientation) + ")";
     return text;
 }
 
@@ -137,9 +139,9 @@ struct StagedOutputs {
 // Writes every output into its staging, the result last, in place (its pixel words become
 // its PNG rows), with the paint epochs released first.
 static bool WriteOutputs(const ToolOptions& options, AnimationFormat animationFormat,
-                         const WindowSamples& samples, const RgbImage& before, RgbImage&& result,
-                         FillReport* report, StagedOutputs* staged, FramesWritten* framesWritten,
-                         std::string* error) {
+                         const WindowSamples& samples, const picture_io::Picture& before,
+                         picture_io::Picture&& result, FillReport* report, StagedOutputs* staged,
+                         FramesWritten* framesWritten, std::string* error) {
     if (!options.framesDir.empty()) {
         ProgressPhase("writing frames");
         if (!WriteFrames(staged->frames.Folder(), samples, *report, options.paintColour,
@@ -196,7 +198,7 @@ static int CheckOutputRequests(const ToolOptions& options, AnimationFormat* anim
 
 // The input picture and the --drawn mask, decoded once their headers pass the checks.
 // Returns 0, or the exit status with the reason in *error.
-static int ReadPictures(const ToolOptions& options, RgbImage* input,
+static int ReadPictures(const ToolOptions& options, picture_io::Picture* input,
                         std::vector<uint8_t>* startMask, std::string* error) {
     PictureReader inputFile, maskFile;
     if (int status = CheckPicturesBeforeDecoding(options, &inputFile, &maskFile, error))
@@ -244,13 +246,13 @@ static bool LoadToolPlugin(const ToolOptions& options, LoadedPlugin* plugin, std
 
 // --explore: what every step tolerance paints, written to its staged folder. The explorer
 // sees the picture as the host shows it at the click, before the fill.
-static bool ExploreTolerances(const ToolOptions& options, const RgbImage& input,
+static bool ExploreTolerances(const ToolOptions& options, const picture_io::Picture& input,
                               const std::vector<uint8_t>& startMask,
                               PendingExploration* exploration, Exploration* explored,
                               std::string* error) {
     ProgressPhase("exploring the tolerances");
     if (!Explore(options, input, startMask, explored, error) ||
-        !exploration->Write(*explored, input.pixels, error))
+        !exploration->Write(explored, input.pixels, error))
         return false;
     explored->map = std::vector<uint16_t>(); // only the curves are needed from here on
     return true;
@@ -260,29 +262,36 @@ static bool ExploreTolerances(const ToolOptions& options, const RgbImage& input,
 // the painted picture. Only what the outputs need of the input is kept: its samples at frame
 // scale in *samples (for frames or an animation), and a copy in *before for the before/after
 // picture.
-static RgbImage ApplyClicks(const ToolOptions& options, const LoadedPlugin& plugin,
-                            RgbImage&& input, const std::vector<uint8_t>& startMask,
-                            WindowSamples* samples, RgbImage* before, FillReport* report) {
+static picture_io::Picture ApplyClicks(const ToolOptions& options, const LoadedPlugin& plugin,
+                                       picture_io::Picture&& input,
+                                       const std::vector<uint8_t>& startMask,
+                                       WindowSamples* samples, picture_io::Picture* before,
+                                       FillReport* report) {
     const bool window = !options.framesDir.empty() || !options.animationPath.empty();
     if (window)
         SampleInput(input, options.frameWidth, samples);
-    if (!options.beforeAfterPath.empty())
-        *before = input;
+    if (!options.beforeAfterPath.empty()) {
+        before->width = input.width;
+        before->height = input.height;
+        before->pixels = input.pixels;
+        before->hasAlpha = input.hasAlpha;
+        before->grey = input.grey;
+        before->colour = input.colour;
+    }
     ToolHost host;
-    const bool hasAlpha = input.hasAlpha;
     PrepareToolHost(options, input.width, input.height, std::move(input.pixels), &host);
     // Painted pixels are opaque; the plug-in never looks at the alpha bits.
-    host.paintColour |= hasAlpha ? OpaqueAlpha : 0;
+    host.paintColour |= input.hasAlpha ? picture_io::OpaqueAlpha : 0;
     report->keepEpochs = window;
     report->keepRefreshes = window || !options.recordPath.empty();
     ProgressStart(ProgramName().c_str(), options.clicks.size());
     RunClicks(&host, plugin, options.clicks, startMask, report, ProgressClicksDone);
-    RgbImage result;
-    result.width = input.width;
-    result.height = input.height;
-    result.hasAlpha = hasAlpha;
+    // The result is the input painted: its 8-bit words from the host, and what the file said
+    // beyond them (the 16-bit samples, grey, the colour chunks) kept true to the paint.
+    picture_io::Picture result = std::move(input);
     result.pixels = std::move(host.pixels);
     host.Reset(0, 0);
+    picture_io::PaintDeep(&result, report->painted.bits, options.paintColour);
     if (window)
         SampleResult(result.pixels, *report, samples);
     return result;
@@ -291,9 +300,11 @@ static RgbImage ApplyClicks(const ToolOptions& options, const LoadedPlugin& plug
 // The summary line, then what the explorer found; the exit status: 3 when a fill stopped on
 // "Buffer over", 1 when the summary could not be written.
 static int PrintSummary(FILE* stream, const ToolOptions& options, const FillReport& report,
-                        const FramesWritten& framesWritten, const Exploration& explored) {
+                        const FramesWritten& framesWritten, const Exploration& explored,
+                        int orientation) {
     PrintAsProgram(stream,
-                   Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten));
+                   Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten,
+                           orientation));
     if (fflush(stream) != 0 || ferror(stream))
         return Fail(1, std::string("cannot write the summary to standard ") +
                            (stream == stderr ? "error" : "output") + ": " + strerror(errno));
@@ -324,10 +335,11 @@ int main(int argc, char** argv) {
         return Fail(1, std::string("cannot write the summary: standard ") +
                            (summaryToStandardError ? "error" : "output") + " is closed");
 
-    RgbImage input;
+    picture_io::Picture input;
     std::vector<uint8_t> startMask;
     if (int status = ReadPictures(options, &input, &startMask, &error))
         return Fail(status, error);
+    const int orientation = input.orientation;
     StagedOutputs staged;
     LoadedPlugin plugin;
     if (!OpenOutputs(options, targets, &staged, &error) ||
@@ -340,9 +352,9 @@ int main(int argc, char** argv) {
         return Fail(1, error);
 
     WindowSamples samples;
-    RgbImage before;
+    picture_io::Picture before;
     FillReport report;
-    RgbImage result =
+    picture_io::Picture result =
         ApplyClicks(options, plugin, std::move(input), startMask, &samples, &before, &report);
     FramesWritten framesWritten;
     bool written = WriteOutputs(options, animationFormat, samples, before, std::move(result),
@@ -359,5 +371,5 @@ int main(int argc, char** argv) {
     if (!written)
         return Fail(1, staged.frames.InTermsOfFolder(error));
     return PrintSummary(summaryToStandardError ? stderr : stdout, options, report, framesWritten,
-                        explored);
+                        explored, orientation);
 }

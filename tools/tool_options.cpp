@@ -346,8 +346,9 @@ bool ReadOptionNumbers(const SortedArguments& sorted, ToolOptions* options, std:
             return false;
         options->maxFrames = int32_t(count);
     }
-    if (given.count("--max-pixels") && !ReadCount("--max-pixels", texts.maxPixels, 1,
-                                                  MaxPicturePixels, &options->maxPixels, error))
+    if (given.count("--max-pixels") &&
+        !ReadCount("--max-pixels", texts.maxPixels, 1, picture_io::MaxPixels, &options->maxPixels,
+                   error))
         return false;
     if (given.count("--frame-width")) {
         if (!ReadCount("--frame-width", texts.frameWidth, 1, MaxFrameWidth, &count, error))

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "image_files.h" // MaxPicturePixels
+#include "image_files.h" // picture_io::MaxPixels
 
 struct Click {
     int32_t x, y;
@@ -33,7 +33,7 @@ struct ToolOptions {
     std::string drawnMaskPath, framesDir, pluginPath, recordPath, beforeAfterPath, animationPath;
     std::string exploreDir, exploreSeedsText; // --explore, --explore-seeds
     int32_t maxFrames = 200;
-    int64_t maxPixels = MaxPicturePixels;
+    int64_t maxPixels = picture_io::MaxPixels;
     int32_t frameWidth = 960;
     bool help = false;
 };

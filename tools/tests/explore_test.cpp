@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <stb_image.h>
-
 #include "tool_test_support.h"
 
 namespace {
@@ -26,21 +24,20 @@ class ExploreTest : public ToolTest {
     void TearDown() override { fs::remove_all(dir); }
 
     std::vector<uint16_t> ReadTolerances(const fs::path& path, int* width, int* height) {
-        int channels = 0;
-        stbi_us* samples = stbi_load_16(path.string().c_str(), width, height, &channels, 1);
-        EXPECT_NE(samples, nullptr) << stbi_failure_reason();
-        EXPECT_EQ(channels, 1) << "grey, one sample a pixel";
-        std::vector<uint16_t> values;
-        if (samples != nullptr)
-            values.assign(samples, samples + size_t(*width) * size_t(*height));
-        stbi_image_free(samples);
-        return values;
+        picture_io::Picture samples;
+        std::string error;
+        EXPECT_TRUE(ReadPicture(path.string(), &samples, &error)) << error;
+        EXPECT_TRUE(samples.grey && !samples.hasAlpha) << "grey, one sample a pixel";
+        EXPECT_EQ(samples.BitDepth(), 16);
+        *width = samples.width;
+        *height = samples.height;
+        return samples.deep;
     }
 };
 
 // Terraces of grey with a ramp and noise between them, and no magenta anywhere.
-RgbImage Terraces(int32_t w, int32_t h) {
-    RgbImage image = Uniform(w, h, 0);
+picture_io::Picture Terraces(int32_t w, int32_t h) {
+    picture_io::Picture image = Uniform(w, h, 0);
     uint32_t state = 99;
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
@@ -62,7 +59,7 @@ long long Figure(const std::string& text, const std::string& label) {
 TEST_F(ExploreTest, FilesAgreeWithTheRealFillAtEveryStepTried) {
     const int32_t w = 60, h = 24;
     SavePicture("in.png", Terraces(w, h));
-    RgbImage mask = Uniform(w, h, 0);
+    picture_io::Picture mask = Uniform(w, h, 0);
     FillRect(&mask, 12, 0, 12, 20, 0x00FFFFFFu); // a drawn wall with a gap at the bottom
     SavePicture("mask.png", mask);
     for (const char* step : {"1", "3", "4", "255"}) {
@@ -75,7 +72,7 @@ TEST_F(ExploreTest, FilesAgreeWithTheRealFillAtEveryStepTried) {
         std::vector<uint16_t> tolerances = ReadTolerances(dir / "explore/tolerances.png", &tw, &th);
         ASSERT_EQ(tw, w);
         ASSERT_EQ(th, h);
-        RgbImage result = LoadPicture("out.png");
+        picture_io::Picture result = LoadPicture("out.png");
         size_t painted = 0;
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x) {
@@ -104,7 +101,7 @@ TEST_F(ExploreTest, FilesAgreeWithTheRealFillAtEveryStepTried) {
         EXPECT_NE(run.out.find("stable steps"), std::string::npos) << run.out;
         EXPECT_NE(run.out.find("suggested step tolerance: "), std::string::npos) << run.out;
         EXPECT_NE(run.out.find("next leak: "), std::string::npos) << run.out;
-        RgbImage map = LoadPicture("explore/map.png");
+        picture_io::Picture map = LoadPicture("explore/map.png");
         EXPECT_GE(map.width, w);
         EXPECT_GT(map.height, h) << "the legend lies below the picture";
         std::string plot = ReadFile(dir / "explore/growth.svg");
@@ -116,7 +113,7 @@ TEST_F(ExploreTest, FilesAgreeWithTheRealFillAtEveryStepTried) {
 TEST_F(ExploreTest, ReadingsOfAKnownCurve) {
     // Three flat parts, 10, 20 and 30 pixels wide in one row: steps 0-9 paint the first, 10-39
     // the first two, 40 and above all 60. The widest stable range short of everything is 10-39.
-    RgbImage row = Uniform(60, 1, 0);
+    picture_io::Picture row = Uniform(60, 1, 0);
     FillRect(&row, 10, 0, 29, 0, 0x000A0A0Au);
     FillRect(&row, 30, 0, 59, 0, 0x00323232u);
     SavePicture("row.png", row);
