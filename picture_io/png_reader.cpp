@@ -1,7 +1,8 @@
 // PNG through libpng, natively. Every colour type, bit depth and interlacing; 8-bit pictures
 // are decoded straight into the colour words (libpng lays each pixel out as blue, green, red
 // and alpha or a zero byte, which on a little-endian machine is the word), 16-bit ones into the
-// deep samples, from whose high bytes the words follow.
+// deep samples, from whose high bytes the words follow, palette pictures into their indices,
+// each looked up here so that one past the palette refuses the file.
 //
 // libpng is made strict: a checksum that fails in any chunk, data that goes on past the
 // picture, a palette index past the palette and the other "benign" errors refuse the file.
@@ -86,10 +87,13 @@ bool ReadImage(PngDecoder* d, png_bytepp rows) {
 bool Prepare(PngDecoder* d, bool deep, bool grey, bool alpha, size_t rowBytes) {
     if (setjmp(png_jmpbuf(d->png)))
         return false;
-    png_set_expand(d->png); // palette to colour, grey below 8 bits to 8, tRNS to alpha
-    if (deep) {
-        png_set_swap(d->png); // samples in the machine's order
+    if (d->colourType == PNG_COLOR_TYPE_PALETTE) {
+        png_set_packing(d->png); // an index a byte; the colours are looked up here
+    } else if (deep) {
+        png_set_expand(d->png); // tRNS to alpha
+        png_set_swap(d->png);   // samples in the machine's order
     } else {
+        png_set_expand(d->png); // grey below 8 bits to 8, tRNS to alpha
         if (grey)
             png_set_gray_to_rgb(d->png);
         png_set_bgr(d->png);
@@ -100,6 +104,33 @@ bool Prepare(PngDecoder* d, bool deep, bool grey, bool alpha, size_t rowBytes) {
     png_read_update_info(d->png, d->info);
     if (png_get_rowbytes(d->png, d->info) != rowBytes)
         png_error(d->png, "decoded rows of an unexpected size");
+    return true;
+}
+
+// Palette indices into colour words; false with the reason when one is past the palette.
+bool LookUpColours(PngDecoder* d, const std::vector<uint8_t>& indices, Picture* picture,
+                   std::string* reason) {
+    png_colorp entries = nullptr;
+    int count = 0;
+    png_get_PLTE(d->png, d->info, &entries, &count);
+    png_bytep alphas = nullptr;
+    int alphaCount = 0;
+    png_color_16p key = nullptr;
+    if (png_get_valid(d->png, d->info, PNG_INFO_tRNS))
+        png_get_tRNS(d->png, d->info, &alphas, &alphaCount, &key);
+    uint32_t colours[256] = {};
+    for (int i = 0; i < count && i < 256; ++i) {
+        const uint32_t alpha = !picture->hasAlpha ? 0 : i < alphaCount ? alphas[i] : 255;
+        colours[i] = Word(entries[i].red, entries[i].green, entries[i].blue, alpha);
+    }
+    for (size_t i = 0; i < indices.size(); ++i) {
+        if (indices[i] >= count) {
+            *reason = "damaged PNG: a pixel takes colour " + std::to_string(indices[i]) +
+                      " of a palette of " + std::to_string(count);
+            return false;
+        }
+        picture->pixels[i] = colours[indices[i]];
+    }
     return true;
 }
 
@@ -157,19 +188,23 @@ std::unique_ptr<Reader::Decoder> OpenPng(Input input, Header* header, std::strin
 }
 
 bool PngDecoder::Decode(Picture* picture, std::string* reason) {
-    const bool deep = !picture->deep.empty();
+    const bool deep = !picture->deep.empty(), palette = colourType == PNG_COLOR_TYPE_PALETTE;
     const size_t w = size_t(picture->width), h = size_t(picture->height);
     const size_t channels = size_t(picture->Channels());
-    const size_t rowBytes = deep ? w * channels * 2 : w * 4;
+    const size_t rowBytes = palette ? w : deep ? w * channels * 2 : w * 4;
     if (!Prepare(this, deep, picture->grey, picture->hasAlpha, rowBytes))
         return Failed(reason);
-    unsigned char* base = deep ? reinterpret_cast<unsigned char*>(picture->deep.data())
-                               : reinterpret_cast<unsigned char*>(picture->pixels.data());
+    std::vector<uint8_t> indices(palette ? w * h : 0);
+    unsigned char* base = palette ? indices.data()
+                          : deep  ? reinterpret_cast<unsigned char*>(picture->deep.data())
+                                  : reinterpret_cast<unsigned char*>(picture->pixels.data());
     std::vector<png_bytep> rows(h);
     for (size_t y = 0; y < h; ++y)
         rows[y] = base + y * rowBytes;
     if (!ReadImage(this, rows.data()))
         return Failed(reason);
+    if (palette && !LookUpColours(this, indices, picture, reason))
+        return false;
     if (deep) {
         const uint16_t* s = picture->deep.data();
         for (uint32_t& word : picture->pixels) {
