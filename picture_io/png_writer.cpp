@@ -14,9 +14,12 @@
 namespace picture_io {
 namespace {
 
-// zlib's level: 1 writes a 24-megapixel photograph several times faster than the default
-// level 6, with files a few percent larger; libpng still chooses each row's filter.
+// zlib's level 1 and one filter for every row, the average of left and up: a 24-megapixel
+// photograph is written in a third of the time libpng's choice per row takes at level 1 (and an
+// eighth of level 6's), in files as small as that choice's at level 1, a few percent larger than
+// level 6's.
 const int CompressionLevel = 1;
+const int RowFilter = PNG_FILTER_AVG;
 
 struct Writer {
     png_structp png = nullptr;
@@ -66,6 +69,7 @@ bool WriteAll(Writer* writer, const Picture& picture, std::vector<png_unknown_ch
                  deep ? 16 : 8, type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, CompressionLevel);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, RowFilter);
     if (!chunks->empty()) {
         png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, nullptr, 0);
         png_set_unknown_chunks(png, writer->info, chunks->data(), int(chunks->size()));
