@@ -59,6 +59,8 @@ void SampleInput(const picture_io::Picture& picture, int32_t frameWidth, WindowS
     samples->input.width = samples->result.width = width;
     samples->input.height = samples->result.height = height;
     samples->input.pixels = Sample(*samples, picture.pixels);
+    // The frames show the picture's numbers: they carry its colour information too.
+    samples->input.colour = samples->result.colour = picture.colour;
 }
 
 void SampleResult(const std::vector<uint32_t>& painted, const FillReport& report,
