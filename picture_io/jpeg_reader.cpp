@@ -34,10 +34,15 @@ struct SourceManager {
     unsigned char buffer[1 << 16];
 };
 
+// A progressive JPEG may hold any number of scans, and each is a pass over the whole picture: a
+// small file of thousands would take minutes. Real ones have about ten.
+const int MaxScans = 1000;
+
 struct JpegDecoder : Reader::Decoder {
     jpeg_decompress_struct info;
     ErrorManager errors;
     SourceManager source;
+    jpeg_progress_mgr progress;
     bool created = false;
     Metadata metadata;
 
@@ -60,6 +65,16 @@ void OnError(j_common_ptr common) {
 void OnMessage(j_common_ptr common, int level) {
     if (level < 0 && common->err->msg_code != JWRN_JFIF_MAJOR)
         OnError(common);
+}
+
+void OnProgress(j_common_ptr common) {
+    j_decompress_ptr info = reinterpret_cast<j_decompress_ptr>(common);
+    if (info->input_scan_number > MaxScans) {
+        ErrorManager* errors = reinterpret_cast<ErrorManager*>(common->err);
+        snprintf(errors->message, sizeof errors->message, "more than %d scans", MaxScans);
+        errors->code = 0;
+        longjmp(errors->jump, 1);
+    }
 }
 
 void InitSource(j_decompress_ptr) {}
@@ -179,6 +194,8 @@ std::unique_ptr<Reader::Decoder> OpenJpeg(Input input, Header* header, std::stri
     d->source.methods.bytes_in_buffer = 0;
     d->source.methods.next_input_byte = nullptr;
     d->info.src = &d->source.methods;
+    d->progress.progress_monitor = OnProgress;
+    d->info.progress = &d->progress;
     jpeg_save_markers(&d->info, JPEG_APP0 + 1, 0xFFFF);
     jpeg_save_markers(&d->info, JPEG_APP0 + 2, 0xFFFF);
     if (!ReadHeader(d.get()) || !ReadMetadata(d.get())) {

@@ -110,6 +110,18 @@ TEST(PngReading, DamagedPngsAreRefusedSayingWhy) {
         ExpectRefused(c, "damaged PNG: ");
 }
 
+// Metadata the pixels do not need is passed over, whatever it holds and however big: only its
+// checksum counts.
+TEST(PngReading, MetadataThePixelsDoNotNeedNeverRefusesAPicture) {
+    const std::string xmp = "XML:com.adobe.xmp" + std::string(5, '\0') + std::string(9 << 20, 'x');
+    const std::string odd = PngChunk("tEXt", std::string("bad\x01keyword\0v", 13)) +
+                            PngChunk("tIME", "short") + PngChunk("bKGD", "");
+    for (const std::string& between : {PngChunk("iTXt", xmp), odd}) {
+        Read read = ReadBytes(Png(6, 4, 8, 0, false, std::string(28, '\0'), between));
+        EXPECT_TRUE(read.decoded) << read.reason;
+    }
+}
+
 // A header that claims a big picture is read, so that the caller can refuse its size, before the
 // damage the decoder finds: nothing of the picture's size exists before Decode.
 TEST(PngReading, TheHeaderAloneGivesTheSizeAndTheDamageComesWithDecoding) {
