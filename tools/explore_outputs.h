@@ -25,7 +25,7 @@
 #include "tolerance_explorer/tolerance_explorer.h"
 
 struct GrowthCurve {
-    std::string seedText; // as typed
+    std::string seedText; // as typed; for --explore-seeds, the number read
     uint32_t pixels[StepCount];
 };
 
