@@ -20,6 +20,14 @@ std::string WithThousands(uint64_t value) {
     return text;
 }
 
+std::string ToleranceShown(const std::string& text) {
+    const int32_t value = ParseToleranceText(text.c_str());
+    const std::string read = std::to_string(value);
+    if (value >= 0 && value <= 255 && text == read)
+        return text;
+    return Quoted(text, '"') + " (read as " + read + ")";
+}
+
 // ---- map.png -----------------------------------------------------------------------------------
 
 namespace {
@@ -248,15 +256,29 @@ std::string Escaped(const std::string& text) {
 const char* const MainCurveColour = "#08306b";
 const char* const OtherCurveColours[] = {"#e6550d", "#756bb1", "#636363",
                                          "#31a354", "#de2d26", "#3182bd"};
+static_assert(sizeof OtherCurveColours / sizeof *OtherCurveColours >= size_t(MostExploreSeeds),
+              "a colour for each curve --explore-seeds may add");
 
-// The plot's frame and its two logarithmic axes, in the picture's units.
+// One curve's entry in the key: its line and label, at x in its row of the key.
+struct KeyEntry {
+    const char* colour;
+    std::string label;
+    double x;
+    int32_t row;
+};
+const double KeyRowHeight = 16;
+
+// The plot's frame and its two logarithmic axes, in the picture's units, below the title and
+// the key; the key takes as many rows as its entries need, each row moving the frame down.
 struct GrowthAxes {
+    double width = 760, height = 460;
     double left = 78, right = 730, top = 56, bottom = 396;
     int lowDecade, highDecade; // the pixel axis runs from 10^lowDecade to 10^highDecade
+    std::vector<KeyEntry> key; // one entry per curve, when there is more than one
 
-    // Decades wide enough for every curve (each grows with the step, so its ends are its least
-    // and its most).
     explicit GrowthAxes(const Exploration& exploration) {
+        // Decades wide enough for every curve (each grows with the step, so its ends are its
+        // least and its most).
         uint32_t least = exploration.curve.pixels[0],
                  most = exploration.curve.pixels[StepCount - 1];
         for (const GrowthCurve& other : exploration.otherCurves) {
@@ -267,6 +289,11 @@ struct GrowthAxes {
         highDecade = int(ceil(log10(double(std::max<uint32_t>(most, 1)))));
         if (highDecade <= lowDecade)
             highDecade = lowDecade + 1;
+        LayOutKey(exploration);
+        const double below = key.empty() ? 0 : KeyRowHeight * key.back().row;
+        top += below;
+        bottom += below;
+        height += below;
     }
     // Steps on a logarithmic axis too, log(1 + step): the leaks that matter happen at small
     // steps, and a linear axis would give them a sliver. Step T spans X(T) to X(T + 1).
@@ -275,10 +302,33 @@ struct GrowthAxes {
         double decades = log10(double(std::max<uint32_t>(pixels, 1))) - lowDecade;
         return bottom - (bottom - top) * decades / (highDecade - lowDecade);
     }
+
+  private:
+    // The first row starts after the "stable ranges" swatch, the next ones under it; an entry
+    // that would pass the picture's right margin starts the next row.
+    void LayOutKey(const Exploration& exploration) {
+        if (exploration.otherCurves.empty())
+            return;
+        const double start = left + 120, end = width - 10;
+        double x = start;
+        int32_t row = 0;
+        auto add = [&](const char* colour, const std::string& label) {
+            const double size = 22 + 6.5 * double(label.size()); // the line, a gap, the text
+            if (x > start && x + size > end) {
+                x = start;
+                ++row;
+            }
+            key.push_back({colour, label, x, row});
+            x += size + 18;
+        };
+        add(MainCurveColour, "seed tolerance " + ToleranceShown(exploration.curve.seedText));
+        for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
+            add(OtherCurveColours[i], "seed tolerance " + exploration.otherCurves[i].seedText);
+    }
 };
 
 void WritePlotHeading(FILE* file, const Exploration& exploration, const GrowthAxes& axes) {
-    const double width = 760, height = 460;
+    const double width = axes.width, height = axes.height;
     fprintf(file,
             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
             "viewBox=\"0 0 %.0f %.0f\" font-family=\"DejaVu Sans, Arial, sans-serif\" "
@@ -288,9 +338,16 @@ void WritePlotHeading(FILE* file, const Exploration& exploration, const GrowthAx
     std::string title = "Pixels painted by each step tolerance: click (" +
                         std::to_string(exploration.seedX) + ", " +
                         std::to_string(exploration.seedY) + "), seed tolerance " +
-                        exploration.curve.seedText;
-    fprintf(file, "<text x=\"%s\" y=\"24\" font-size=\"15\" font-weight=\"bold\">%s</text>\n",
-            Number(axes.left).c_str(), Escaped(title).c_str());
+                        ToleranceShown(exploration.curve.seedText);
+    // About 8.4 units a character in bold at 15: a title longer than the room (a long seed
+    // tolerance text) is squeezed into it rather than cut off at the picture's edge.
+    const double room = axes.width - 10 - axes.left;
+    const std::string squeezed =
+        8.4 * double(title.size()) > room
+            ? " textLength=\"" + Number(room) + "\" lengthAdjust=\"spacingAndGlyphs\""
+            : "";
+    fprintf(file, "<text x=\"%s\" y=\"24\" font-size=\"15\" font-weight=\"bold\"%s>%s</text>\n",
+            Number(axes.left).c_str(), squeezed.c_str(), Escaped(title).c_str());
 }
 
 // The main curve's stable ranges, shaded, the widest darkest.
@@ -376,7 +433,7 @@ void WriteStepMarks(FILE* file, const Exploration& exploration, const GrowthAxes
     const int32_t step = std::min(exploration.step, StepCount - 1);
     if (step >= 0)
         MarkStep(file, axes, step, "#c51b8a",
-                 "--step " + exploration.stepText + ": " +
+                 "--step " + ToleranceShown(exploration.stepText) + ": " +
                      WithThousands(PixelsPaintedAtStep(main, exploration.step)) + " px",
                  16);
     int32_t suggestion = SuggestStepTolerance(main);
@@ -387,29 +444,23 @@ void WriteStepMarks(FILE* file, const Exploration& exploration, const GrowthAxes
                  32);
 }
 
-// The key: what is shaded, and one entry per curve when there is more than one.
-void WriteKey(FILE* file, const Exploration& exploration, const GrowthAxes& axes) {
+// The key: what is shaded, and the curves' entries laid out by GrowthAxes.
+void WriteKey(FILE* file, const GrowthAxes& axes) {
     const double keyY = 44;
     fprintf(file,
             "<rect x=\"%s\" y=\"%s\" width=\"14\" height=\"10\" fill=\"#2ca25f\" "
             "fill-opacity=\"0.3\"/><text x=\"%s\" y=\"%s\">stable ranges</text>\n",
             Number(axes.left).c_str(), Number(keyY - 9).c_str(), Number(axes.left + 18).c_str(),
             Number(keyY).c_str());
-    double keyX = axes.left + 120;
-    auto keyEntry = [&](const char* colour, const std::string& label) {
+    for (const KeyEntry& entry : axes.key) {
+        const double y = keyY + KeyRowHeight * entry.row;
         fprintf(file,
                 "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"%s\" stroke-width=\"2.4\"/>"
                 "<text x=\"%s\" y=\"%s\">%s</text>\n",
-                Number(keyX).c_str(), Number(keyY - 4).c_str(), Number(keyX + 18).c_str(),
-                Number(keyY - 4).c_str(), colour, Number(keyX + 22).c_str(), Number(keyY).c_str(),
-                Escaped(label).c_str());
-        keyX += 40 + 6.5 * double(label.size()); // the next entry after this one's text
-    };
-    if (exploration.otherCurves.empty())
-        return;
-    keyEntry(MainCurveColour, "seed tolerance " + exploration.curve.seedText);
-    for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
-        keyEntry(OtherCurveColours[i % 6], "seed tolerance " + exploration.otherCurves[i].seedText);
+                Number(entry.x).c_str(), Number(y - 4).c_str(), Number(entry.x + 18).c_str(),
+                Number(y - 4).c_str(), entry.colour, Number(entry.x + 22).c_str(),
+                Number(y).c_str(), Escaped(entry.label).c_str());
+    }
 }
 
 } // namespace
@@ -420,10 +471,10 @@ void WriteGrowthPlot(FILE* file, const Exploration& exploration) {
     WriteStableRanges(file, exploration.curve.pixels, axes); // behind everything else
     WriteGridAndAxes(file, axes);
     for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
-        WriteCurve(file, axes, exploration.otherCurves[i].pixels, OtherCurveColours[i % 6], 1.6);
+        WriteCurve(file, axes, exploration.otherCurves[i].pixels, OtherCurveColours[i], 1.6);
     WriteCurve(file, axes, exploration.curve.pixels, MainCurveColour, 2.4);
     WriteStepMarks(file, exploration, axes);
-    WriteKey(file, exploration, axes);
+    WriteKey(file, axes);
     fputs("</svg>\n", file);
 }
 

@@ -25,7 +25,7 @@
 #include "tolerance_explorer/tolerance_explorer.h"
 
 struct GrowthCurve {
-    std::string seedText; // as typed
+    std::string seedText; // as typed; for --explore-seeds, the number read
     uint32_t pixels[StepCount];
 };
 
@@ -49,5 +49,10 @@ std::vector<std::string> ExplorationLines(const Exploration& exploration);
 
 // 33827 -> "33,827".
 std::string WithThousands(uint64_t value);
+
+// A tolerance text as the summary and the explorer show it: a whole number from 0 to 255 as
+// it is ("12"), any other text quoted with what the plug-in reads it as: "\"1e2\" (read as
+// 1)", "\" 7\" (read as 7)", "\"300\" (read as 300)".
+std::string ToleranceShown(const std::string& text);
 
 #endif

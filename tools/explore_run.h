@@ -20,11 +20,6 @@
 // The names the explorer writes in DIR.
 extern const char* const ExploreFileNames[4];
 
-// The seed tolerance texts of --explore-seeds: split at commas, each read later as the plug-in
-// reads a tolerance. False with a reason for an empty item or more than eight.
-bool SplitExploreSeeds(const std::string& text, std::vector<std::string>* seeds,
-                       std::string* error);
-
 // Computes the exploration for options.clicks[0] on `picture` (0x??RRGGBB words) with the
 // starting mask (empty: all clear). False with a reason when memory runs short.
 bool Explore(const ToolOptions& options, const picture_io::Picture& picture,

@@ -254,6 +254,25 @@ bool PendingFile::WritePng(const picture_io::Picture& image, std::string* error)
     return !failed_;
 }
 
+#ifndef _WIN32
+// The staged file takes the replaced file's owner, group and mode where the process may set
+// them: root gives it any owner; another user keeps their own and may give it a group of theirs.
+// The owner goes first, since changing it clears the set-user-ID and set-group-ID bits.
+void PendingFile::TakeOverOwnerAndMode() {
+    struct stat replaced;
+    if (stat(target_.c_str(), &replaced) != 0 || !S_ISREG(replaced.st_mode))
+        return;
+    const int fd = fileno(file_);
+    if (fchown(fd, replaced.st_uid, replaced.st_gid) != 0 &&
+        fchown(fd, uid_t(-1), replaced.st_gid) != 0) {
+        // Neither: the staged file stays the process's, as any file it creates.
+    }
+    if (fchmod(fd, replaced.st_mode & 07777) != 0) {
+        // A file system without modes (a FAT stick): nothing to keep.
+    }
+}
+#endif
+
 bool PendingFile::Ready(std::string* error) {
     if (failed_)
         return false;
@@ -264,6 +283,7 @@ bool PendingFile::Ready(std::string* error) {
     if (stream_)
         return true; // read back by Send()
 #ifndef _WIN32
+    TakeOverOwnerAndMode();
     if (unnamed_) {
         // Complete: now it gets a name, beside the target, registered as one step with it.
         const std::string self = "/proc/self/fd/" + std::to_string(fileno(file_));
@@ -332,12 +352,14 @@ bool PendingFile::Commit(std::string* error) {
         return true;
     std::error_code failure;
     const fs::path target = PathFromUtf8(target_), temporary = PathFromUtf8(temporary_);
-    // A replaced file keeps its permissions, and is kept under a second name until every
-    // output is in place.
+    // A replaced file is kept under a second name until every output is in place. (On Windows
+    // it keeps its permissions here; elsewhere Ready() gave them to the staged file.)
     fs::file_status previous = fs::symlink_status(target, failure);
     hadTarget_ = fs::exists(previous);
     if (fs::is_regular_file(previous)) {
+#ifdef _WIN32
         fs::permissions(temporary, previous.permissions(), failure);
+#endif
         for (int attempt = 0; attempt < 100 && kept_.empty(); ++attempt) {
             std::string name = TemporaryBeside(target_);
             fs::create_hard_link(target, PathFromUtf8(name), failure);

@@ -10,6 +10,9 @@
 //     opened through an existing entry, so a link planted under a guessed name gets nothing.
 //     Commit renames it over the target in one step; the target it replaces is kept (as a
 //     hard link) until every output is in place, so that a later failure can put it back.
+//     The new file takes the replaced one's mode, owner and group where the process may set
+//     them (all three as root). A hard-linked target is replaced, not written through: its
+//     other names keep the old content.
 //   - A stream (a descriptor the process holds, a device, FIFO or socket: tool_paths.h) cannot
 //     be replaced, only written: its bytes are staged in an unnamed temporary file and sent
 //     through its descriptor after every file is complete and before any is put in place.
@@ -75,6 +78,7 @@ class PendingFile : public StagedOutput {
 
   private:
     bool OpenStaging(std::string* error);
+    void TakeOverOwnerAndMode();
     bool Failed(const std::string& reason, std::string* error);
 
     std::string given_, target_; // as typed; the file put in place (links followed)

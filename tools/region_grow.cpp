@@ -35,6 +35,7 @@
 #include "picture_input.h"
 #include "program_messages.h"
 #include "progress.h"
+#include "run_summary.h"
 #include "simulated_host/plugin_loader.h"
 #include "tool_options.h"
 #include "tool_paths.h"
@@ -75,58 +76,6 @@ static bool LoadPluginFile(const std::string& given, LoadedPlugin* plugin, std::
                                                      : *error;
     *error = "cannot load plug-in " + Quoted(given) + ": " + reason;
     return false;
-}
-
-static std::string Summary(const ToolOptions& options, const FillReport& report,
-                           const FramesWritten* frames, int orientation) {
-    int32_t overflow = FirstBufferOverClick(report);
-    char line[512];
-    snprintf(line, sizeof line,
-             "%zu click%s, %llu pixels painted, %llu expansions, %llu refresh requests, "
-             "stopped on \"Buffer over\": %s, %.1f ms",
-             options.clicks.size(), options.clicks.size() == 1 ? "" : "s",
-             (unsigned long long)report.paintedPixels, (unsigned long long)report.expansions,
-             (unsigned long long)report.refreshCount,
-             overflow < 0 ? "no" : ("yes (click " + std::to_string(overflow + 1) + ")").c_str(),
-             report.seconds * 1000.0);
-    std::string text = line;
-    text += " -> " + (options.outputPath.empty()  ? std::string("no result picture")
-                      : options.outputPath == "-" ? std::string("standard output")
-                                                  : options.outputPath);
-    if (frames != nullptr) {
-        const size_t requests = size_t(report.refreshCount);
-        text += "; frames: " + std::to_string(frames->files);
-        if (size_t(frames->files) < requests) {
-            text += " of " + std::to_string(requests);
-            if (frames->byClick)
-                text += " (the last of " + std::to_string(frames->files) + " of the " +
-                        std::to_string(frames->clicks) + " clicks, spread evenly";
-            else
-                text += " (each click's last, the rest spread evenly";
-            text += "; at most " + std::to_string(options.maxFrames) + ")";
-        }
-        text += " in " + options.framesDir;
-    }
-    if (!options.animationPath.empty())
-        text += "; animation: " + options.animationPath;
-    if (orientation != 1)
-        text += "; turned upright (EXIF orientation " + std::to_string(orientation) + ")";
-    return text;
-}
-
-// The explorer's lines after the summary, and what it wrote.
-static void PrintExploration(FILE* to, const Exploration& explored, const ToolOptions& options,
-                             bool bufferOver) {
-    for (const std::string& line : ExplorationLines(explored))
-        PrintAsProgram(to, line);
-    if (bufferOver)
-        PrintAsProgram(to, "the fill at step " + Quoted(options.stepText) +
-                               " stopped on \"Buffer over\": it painted less than the map shows, "
-                               "which leaves out the queue's limit");
-    std::string files = ExploreFileNames[0];
-    for (int i = 1; i < 4; ++i)
-        files += std::string(", ") + ExploreFileNames[i];
-    PrintAsProgram(to, "explored: " + options.exploreDir + " (" + files + ")");
 }
 
 // Every file a run writes, each staged until all are complete (output_files.h).
@@ -178,17 +127,23 @@ static int PrintUsage() {
 }
 
 // What the command line asks of the outputs, checked before any picture is read: the
-// animation's format, the file each output names, and that no two clash. Returns 0, or the
-// exit status with the reason in *error.
-static int CheckOutputRequests(const ToolOptions& options, AnimationFormat* animationFormat,
-                               std::vector<NamedOutput>* targets, std::string* error) {
+// animation's format, the file each output names, that none clashes with another or with an
+// input (but -o IN: *editsInput), that their names say their formats, and that they may be
+// written. Returns 0, or the exit status with the reason in *error.
+static int CheckOutputRequests(const ToolOptions& options, const std::string& pluginPath,
+                               AnimationFormat* animationFormat, std::vector<NamedOutput>* targets,
+                               bool* editsInput, std::string* error) {
     if (!options.animationPath.empty() &&
         !AnimationFormatFor(options.animationPath, animationFormat, error))
         return 2;
     if (!ResolveOutputs(options, targets, error))
         return 1;
-    if (!CheckOutputsApart(options, *targets, error))
+    if (!CheckOutputsApart(options, *targets, error) ||
+        !CheckOutputsSpareInputs(options, pluginPath, *targets, editsInput, error) ||
+        !CheckOutputNames(*targets, error))
         return 2;
+    if (!CheckOutputsWritable(*targets, error))
+        return 1;
     if (!options.animationPath.empty() && !AnimationAvailable()) {
         *error = "--animation: animated pictures are not available in this build";
         return 1;
@@ -196,13 +151,20 @@ static int CheckOutputRequests(const ToolOptions& options, AnimationFormat* anim
     return 0;
 }
 
-// The input picture and the --drawn mask, decoded once their headers pass the checks.
-// Returns 0, or the exit status with the reason in *error.
-static int ReadPictures(const ToolOptions& options, picture_io::Picture* input,
+// The input picture and the --drawn mask, decoded once their headers pass the checks; with
+// -o naming the input, only a PNG input, which the result then replaces. Returns 0, or the
+// exit status with the reason in *error.
+static int ReadPictures(const ToolOptions& options, bool editsInput, picture_io::Picture* input,
                         std::vector<uint8_t>* startMask, std::string* error) {
     PictureReader inputFile, maskFile;
     if (int status = CheckPicturesBeforeDecoding(options, &inputFile, &maskFile, error))
         return status;
+    if (editsInput && inputFile.Header().format != picture_io::Format::Png) {
+        *error = "-o " + Quoted(options.outputPath) + " and the input " +
+                 Quoted(options.inputPath) + " name the same file: only a PNG input (this one is " +
+                 picture_io::FormatName(inputFile.Header().format) + ") is replaced by its result";
+        return 2;
+    }
     ExitCleanlyWhenMemoryRunsOut(inputFile.Header().width, inputFile.Header().height);
     if (!inputFile.Decode(input, error) || !LoadDrawnMask(&maskFile, *input, startMask, error))
         return 1;
@@ -225,9 +187,9 @@ static bool OpenOutputs(const ToolOptions& options, const std::vector<NamedOutpu
     return options.framesDir.empty() || staged->frames.Open(options.framesDir, error);
 }
 
-// The plug-in --plugin names, or the one beside the tool.
-static bool LoadToolPlugin(const ToolOptions& options, LoadedPlugin* plugin, std::string* error) {
-    std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
+// The plug-in file `pluginPath` (--plugin, or the one beside the tool).
+static bool LoadToolPlugin(const std::string& pluginPath, LoadedPlugin* plugin,
+                           std::string* error) {
     if (!LoadPluginFile(pluginPath, plugin, error))
         return false;
 #ifdef _WIN32
@@ -297,22 +259,6 @@ static picture_io::Picture ApplyClicks(const ToolOptions& options, const LoadedP
     return result;
 }
 
-// The summary line, then what the explorer found; the exit status: 3 when a fill stopped on
-// "Buffer over", 1 when the summary could not be written.
-static int PrintSummary(FILE* stream, const ToolOptions& options, const FillReport& report,
-                        const FramesWritten& framesWritten, const Exploration& explored,
-                        int orientation) {
-    PrintAsProgram(stream,
-                   Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten,
-                           orientation));
-    if (fflush(stream) != 0 || ferror(stream))
-        return Fail(1, std::string("cannot write the summary to standard ") +
-                           (stream == stderr ? "error" : "output") + ": " + strerror(errno));
-    if (!options.exploreDir.empty())
-        PrintExploration(stream, explored, options, FirstBufferOverClick(report) >= 0);
-    return FirstBufferOverClick(report) < 0 ? 0 : 3;
-}
-
 int main(int argc, char** argv) {
     GuardStandardDescriptors();
     if (argc > 0)
@@ -325,9 +271,13 @@ int main(int argc, char** argv) {
         return Fail(2, error + " (see --help)");
     if (options.help)
         return PrintUsage();
+    const std::string pluginPath =
+        options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
     AnimationFormat animationFormat = AnimationFormat::WebP;
     std::vector<NamedOutput> targets;
-    if (int status = CheckOutputRequests(options, &animationFormat, &targets, &error))
+    bool editsInput = false;
+    if (int status = CheckOutputRequests(options, pluginPath, &animationFormat, &targets,
+                                         &editsInput, &error))
         return Fail(status, error);
     // The summary's stream must be open, or the run would end without saying what it did.
     const bool summaryToStandardError = WritesToStandardOutput(targets);
@@ -337,13 +287,13 @@ int main(int argc, char** argv) {
 
     picture_io::Picture input;
     std::vector<uint8_t> startMask;
-    if (int status = ReadPictures(options, &input, &startMask, &error))
+    if (int status = ReadPictures(options, editsInput, &input, &startMask, &error))
         return Fail(status, error);
     const int orientation = input.orientation;
     StagedOutputs staged;
     LoadedPlugin plugin;
     if (!OpenOutputs(options, targets, &staged, &error) ||
-        !LoadToolPlugin(options, &plugin, &error))
+        !LoadToolPlugin(pluginPath, &plugin, &error))
         return Fail(1, error);
 
     Exploration explored;
@@ -360,16 +310,19 @@ int main(int argc, char** argv) {
     bool written = WriteOutputs(options, animationFormat, samples, before, std::move(result),
                                 &report, &staged, &framesWritten, &error);
     // All is written; now every output is put in place, or none (the frames first: theirs is
-    // the longest step).
+    // the longest step). The summary is the last stream sent, before any file is put in place.
     if (written) {
         ProgressPhase("putting the outputs in place");
+        PendingSummary summary(
+            summaryToStandardError ? stderr : stdout,
+            SummaryLines(options, report, options.framesDir.empty() ? nullptr : &framesWritten,
+                         options.exploreDir.empty() ? nullptr : &explored, orientation));
         written = CommitTogether({&staged.frames, &staged.record, &staged.beforeAfter,
-                                  &staged.animation, &staged.output, &staged.exploration},
+                                  &staged.animation, &staged.output, &staged.exploration, &summary},
                                  &error);
     }
     ProgressEnd();
     if (!written)
         return Fail(1, staged.frames.InTermsOfFolder(error));
-    return PrintSummary(summaryToStandardError ? stderr : stdout, options, report, framesWritten,
-                        explored, orientation);
+    return FirstBufferOverClick(report) < 0 ? 0 : 3;
 }

@@ -134,13 +134,13 @@ TEST_F(ToolCommandLine, LinksAreFollowedDevicesAndPipesWrittenInto) {
     fs::create_directories(dir / "real");
     std::ofstream(PathOf("real/old.png")) << "previous";
     fs::create_symlink("real/old.png", dir / "link.png");
-    fs::create_symlink("real/new.png", dir / "dangling.png");
-    ToolRun linked = Run(Args({"-o", PathOf("link.png"), "--record", PathOf("dangling.png")}));
+    fs::create_symlink("real/new.txt", dir / "dangling.txt");
+    ToolRun linked = Run(Args({"-o", PathOf("link.png"), "--record", PathOf("dangling.txt")}));
     ASSERT_EQ(linked.exitCode, 0) << linked.err;
     EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
-    EXPECT_TRUE(fs::is_symlink(dir / "dangling.png"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.txt"));
     EXPECT_EQ(ReadFile(dir / "real/old.png"), expected);
-    EXPECT_NE(ReadFile(dir / "real/new.png").find("click 1 1"), std::string::npos);
+    EXPECT_NE(ReadFile(dir / "real/new.txt").find("click 1 1"), std::string::npos);
 
     // A device is written into, not replaced. As root, a tool that replaced it could replace
     // /dev/null itself: then a null device of the test's own is used.

@@ -30,14 +30,6 @@ class ToolOutputs : public ToolTest {
         plain = ReadFile(dir / "plain.png");
     }
 
-    // Runs `script` with bash in the test's folder, the tool as $T; its exit status.
-    int Shell(const std::string& script) const {
-        std::string command =
-            "cd " + Quote(dir.string()) + " && T=" + Quote(TOOL_PATH) + " bash -c " + Quote(script);
-        int status = system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
     // Files in the folder, but for the ones every test starts with.
     std::vector<std::string> NewNames() const {
         std::vector<std::string> names;

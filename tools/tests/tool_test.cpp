@@ -193,7 +193,8 @@ TEST_F(ToolPictures, BeforeAfterShowsTheInputThenTheResult) {
     EXPECT_EQ(At(both, 9 + gap + 4, 4), Magenta);
 }
 
-// The tolerance texts reach the plug-in as typed: it, not the tool, decides what they mean.
+// The tolerance texts reach the plug-in as typed: it, not the tool, decides what they mean. The
+// summary says what it read a text as that is not a whole number from 0 to 255.
 TEST_F(ToolPictures, ToleranceTextsPassThroughAsTyped) {
     picture_io::Picture image = Uniform(6, 4, 0x00101010u);
     FillRect(&image, 3, 0, 5, 3, 0x00111111u); // right half differs by 1 in each channel
@@ -201,8 +202,19 @@ TEST_F(ToolPictures, ToleranceTextsPassThroughAsTyped) {
     struct {
         const char* text;
         int painted;
-    } cases[] = {{"abc", 12}, {"", 12},   {"0", 12}, {"1", 24},
-                 {" +1", 24}, {"1x", 24}, {"-1", 1}, {"4294967297", 24}};
+        const char* shown; // in the summary; null: the text is shown nowhere
+    } cases[] = {{"abc", 12, "\"abc\" (read as 0)"},
+                 {"", 12, "\"\" (read as 0)"},
+                 {"0", 12, nullptr},
+                 {"1", 24, nullptr},
+                 {"255", 24, nullptr},
+                 {" +1", 24, "\" +1\" (read as 1)"},
+                 {"1x", 24, "\"1x\" (read as 1)"},
+                 {"1e2", 24, "\"1e2\" (read as 1)"},
+                 {"01", 24, "\"01\" (read as 1)"},
+                 {"300", 24, "\"300\" (read as 300)"},
+                 {"-1", 1, "\"-1\" (read as -1)"},
+                 {"4294967297", 24, "\"4294967297\" (read as 1)"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         ToolRun run = Run({PathOf("in.png"), "0", "0", "--step", c.text, "--seed-tolerance", c.text,
@@ -210,6 +222,13 @@ TEST_F(ToolPictures, ToleranceTextsPassThroughAsTyped) {
         ASSERT_EQ(run.exitCode, 0) << run.err;
         picture_io::Picture result = LoadPicture("out.png");
         EXPECT_EQ(std::count(result.pixels.begin(), result.pixels.end(), Magenta), c.painted);
+        if (c.shown == nullptr)
+            EXPECT_EQ(run.out.find("read as"), std::string::npos) << run.out;
+        else
+            EXPECT_NE(run.out.find(std::string("; step ") + c.shown + "; seed tolerance " +
+                                   c.shown + "\n"),
+                      std::string::npos)
+                << run.out;
     }
 }
 

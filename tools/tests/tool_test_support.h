@@ -151,6 +151,14 @@ class ToolTest : public ::testing::Test {
         return run;
     }
 
+    // Runs `script` with bash in the test's folder, the tool as $T; its exit status.
+    int Shell(const std::string& script) const {
+        std::string command =
+            "cd " + Quote(dir.string()) + " && T=" + Quote(TOOL_PATH) + " bash -c " + Quote(script);
+        int status = system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
     void SavePicture(const std::string& name, const picture_io::Picture& image) const {
         std::string error;
         ASSERT_TRUE(SavePng(PathOf(name), image, &error)) << error;
