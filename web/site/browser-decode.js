@@ -5,17 +5,34 @@
 // orientation to apply; only the first frame of an animation is read.
 import { orientationOfFrame } from "./orientation.js";
 
+// Where red, green, blue and alpha lie in a pixel of each 8-bit RGB layout of a frame.
+const Layouts = { RGBA: [0, 1, 2, 3], RGBX: [0, 1, 2, -1], BGRA: [2, 1, 0, 3], BGRX: [2, 1, 0, -1] };
+
 // A decoded frame's colour words, 0xAARRGGBB when `alpha` and some pixel is not opaque, else
-// 0x00RRGGBB: {words, hasAlpha}.
+// 0x00RRGGBB: {words, hasAlpha}. A frame in an RGB layout is read as it is: the browser's own
+// conversion to RGBA loses the colour under alpha 0. Any other layout is converted by it.
 export async function frameToWords(frame, alpha) {
     const { width, height } = frame.visibleRect;
-    const rgba = new Uint8Array(width * height * 4);
-    await frame.copyTo(rgba, { format: "RGBA" });
+    let layout = Layouts[frame.format];
+    let bytes, planes;
+    if (layout) {
+        bytes = new Uint8Array(frame.allocationSize());
+        planes = await frame.copyTo(bytes);
+    } else {
+        layout = Layouts.RGBA;
+        bytes = new Uint8Array(frame.allocationSize({ format: "RGBA" }));
+        planes = await frame.copyTo(bytes, { format: "RGBA" });
+    }
+    const [r, g, b, a] = layout;
+    const { offset, stride } = planes[0];
     const words = new Uint32Array(width * height);
     let translucent = false;
-    for (let i = 0, p = 0; i < words.length; ++i, p += 4) {
-        translucent = translucent || rgba[p + 3] !== 255;
-        words[i] = ((rgba[p + 3] << 24) | (rgba[p] << 16) | (rgba[p + 1] << 8) | rgba[p + 2]) >>> 0;
+    for (let y = 0, i = 0; y < height; ++y) {
+        for (let p = offset + y * stride, end = p + 4 * width; p < end; p += 4, ++i) {
+            const opacity = a < 0 ? 255 : bytes[p + a];
+            translucent = translucent || opacity !== 255;
+            words[i] = ((opacity << 24) | (bytes[p + r] << 16) | (bytes[p + g] << 8) | bytes[p + b]) >>> 0;
+        }
     }
     const hasAlpha = alpha && translucent;
     if (!hasAlpha) for (let i = 0; i < words.length; ++i) words[i] &= 0xffffff;

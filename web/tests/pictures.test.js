@@ -104,3 +104,127 @@ test("every corpus picture opens, paints and downloads as region_grow reads and 
     const different = results.filter((r) => r.differing !== 0 || r.problems.length !== 0);
     assert.deepStrictEqual(different.map((r) => r.what), [], "pictures the page reads otherwise than region_grow");
 });
+
+// A scene's pixels at 8 bits, RGBA, with colour under alpha 0 and alpha of every value.
+function rgbaScene(width, height, seed) {
+    const at = scene(width, height, seed);
+    return (x, y) => at(x, y).slice(0, 4).map((v) => v >> 8);
+}
+function expectedSamples(width, height, sample) {
+    const rgba = new Uint16Array(width * height * 4);
+    for (let y = 0; y < height; ++y) for (let x = 0; x < width; ++x) rgba.set(sample(x, y), (y * width + x) * 4);
+    return { width, height, depth: 8, grey: false, chunks: [], rgba };
+}
+
+test("an interlaced RGBA PNG opens and downloads unchanged, and a click paints what region_grow paints", async () => {
+    const [width, height] = [64, 48];
+    const sample = rgbaScene(width, height, 3);
+    const file = path.join(web.workDir, "rgba-interlaced.png");
+    fs.writeFileSync(file, files.makePng({ width, height, colourType: 6, depth: 8, interlace: 1, sample }));
+    assert.deepStrictEqual(await openFile(file), { width, height });
+    const expected = expectedSamples(width, height, sample);
+    const saved = files.readPngSamples(await download());
+    assert.deepStrictEqual(compare(saved, expected), { differing: 0, largest: 0, problems: [] });
+    assert.ok(saved.alpha, "the download keeps alpha");
+
+    // At a pixel of alpha 0 whose colour is its own, tolerance 0 paints what the colours say.
+    await web.setTolerances(page, 0, 0);
+    await page.fill("#paint", "#ff00ff");
+    const [x, y] = [3, 1];
+    assert.strictEqual(sample(x, y)[3], 0);
+    const fill = await web.clickPicture(page, x, y);
+    const out = path.join(web.workDir, "rgba-native.png");
+    const run = spawnSync(process.env.VX_REGION_GROW, [file, String(x), String(y), "--step", "0", "--seed-tolerance", "0", "-o", out], { encoding: "utf8" });
+    assert.strictEqual(run.status, 0, run.stderr);
+    assert.strictEqual(fill.painted, +run.stdout.match(/(\d+) pixels painted/)[1]);
+    assert.deepStrictEqual(compare(files.readPngSamples(await download()), files.readPngSamples(fs.readFileSync(out))),
+        { differing: 0, largest: 0, problems: [] });
+});
+
+// A picture as ImageMagick reads it (through libwebp, giflib): 8-bit RGBA samples.
+function magickSamples(file, width, height) {
+    const run = spawnSync("convert", [file, "-depth", "8", "rgba:-"], { maxBuffer: 1 << 26 });
+    assert.strictEqual(run.status, 0, String(run.stderr));
+    return { width, height, depth: 8, grey: false, chunks: [], rgba: Uint16Array.from(run.stdout) };
+}
+
+test("WebP and GIF come through the browser's decoder with exact colour under alpha", async () => {
+    const [width, height] = [40, 30];
+    const source = path.join(web.workDir, "webp-source.png");
+    fs.writeFileSync(source, files.makePng({ width, height, colourType: 6, depth: 8, sample: rgbaScene(width, height, 4) }));
+    const webp = path.join(web.workDir, "lossless.webp");
+    spawnSync("convert", [source, "-define", "webp:lossless=true", "-define", "webp:exact=true", webp]);
+    const expected = magickSamples(webp, width, height);
+    const underAlpha = expected.rgba.filter((v, i) => i % 4 !== 3 && expected.rgba[i - (i % 4) + 3] === 0 && v !== 0).length;
+    assert.ok(underAlpha > 100, "the file keeps colour under alpha 0");
+    assert.deepStrictEqual(await openFile(webp), { width, height });
+    assert.deepStrictEqual(compare(files.readPngSamples(await download()), expected), { differing: 0, largest: 0, problems: [] });
+
+    // A GIF of 64 opaque colours and one transparent index: what lies under it is the page's
+    // choice, fully transparent either way.
+    const colour = (x, y) => ((x >> 2) * 8 + (y >> 2)) % 64;
+    const gifSource = path.join(web.workDir, "gif-source.png");
+    fs.writeFileSync(gifSource, files.makePng({ width, height, colourType: 6, depth: 8,
+        sample: (x, y) => (x === y ? [0, 0, 0, 0] : [colour(x, y) * 4, 255 - colour(x, y) * 2, 128, 255]) }));
+    const gif = path.join(web.workDir, "palette.gif");
+    spawnSync("convert", [gifSource, gif]);
+    const gifExpected = magickSamples(gif, width, height);
+    assert.deepStrictEqual(await openFile(gif), { width, height });
+    const saved = files.readPngSamples(await download());
+    for (let i = 0; i < saved.rgba.length; i += 4)
+        if (gifExpected.rgba[i + 3] === 0) saved.rgba.set(gifExpected.rgba.subarray(i, i + 3), i);
+    assert.deepStrictEqual(compare(saved, gifExpected), { differing: 0, largest: 0, problems: [] });
+});
+
+// A palette PNG, and the same damaged each way, with what region_grow says of it.
+function damagedPngs() {
+    const [width, height] = [20, 10];
+    const base = { width, height, colourType: 3, depth: 4, palette: [[0, 0, 0], [255, 0, 0], [0, 255, 0], [0, 0, 255]] };
+    const sample = (limit) => (x, y) => [(x + y) % limit];
+    const good = files.makePng({ ...base, sample: sample(4) });
+    const rows = files.pngRows({ ...base, sample: sample(4) });
+    const rowBytes = rows.length / height;
+    const idat = good.indexOf("IDAT", 0, "latin1");
+    const badCrc = Buffer.from(good);
+    badCrc[idat + 4 + good.readUInt32BE(idat - 4)] ^= 0x55;
+    const badZlib = zlib.deflateSync(rows);
+    badZlib[0] = 0x79; // not a deflate stream's header
+    return {
+        good,
+        damaged: {
+            "cut.png": good.subarray(0, idat + 20),
+            "bad-crc.png": badCrc,
+            "bad-zlib.png": files.makePng({ ...base, data: badZlib }),
+            "palette-index.png": files.makePng({ ...base, sample: sample(9) }),
+            "extra-data.png": files.makePng({ ...base, data: zlib.deflateSync(Buffer.concat([rows, rows.subarray(0, rowBytes)])) }),
+            "too-little-data.png": files.makePng({ ...base, data: zlib.deflateSync(rows.subarray(0, rows.length - rowBytes)) }),
+        },
+    };
+}
+
+test("damaged PNGs are refused with a message, as region_grow refuses them, and the page keeps its picture", async () => {
+    const { good, damaged } = damagedPngs();
+    const goodFile = path.join(web.workDir, "good.png");
+    fs.writeFileSync(goodFile, good);
+    assert.deepStrictEqual(await openFile(goodFile), { width: 20, height: 10 });
+    const shown = await web.canvasPixels(page);
+    for (const [name, bytes] of Object.entries(damaged)) {
+        const file = path.join(web.workDir, name);
+        fs.writeFileSync(file, bytes);
+        // The damage is real: region_grow refuses each file, but for an index past the palette,
+        // which the system's libpng lets through as black.
+        const run = spawnSync(process.env.VX_REGION_GROW, [file, "0", "0", "-o", path.join(web.workDir, "x.png")], { encoding: "utf8" });
+        const native = run.status === 0 ? "region_grow reads it" : run.stderr.trim();
+        if (name !== "palette-index.png") assert.match(native, /damaged PNG/, name);
+        const opened = await openFile(file);
+        assert.match(opened.refused || "", new RegExp(`^Error: ${name.replace(".", "\\.")}: damaged PNG: `), name);
+        console.log(`# ${name}: the page: ${opened.refused}; ${native}`);
+        assert.strictEqual(web.comparePixels(await web.canvasPixels(page), shown, 20).differing, 0, `${name}: the picture stays`);
+    }
+    const fill = await web.clickPicture(page, 0, 0);
+    assert.ok(fill.painted > 0, "the kept picture still takes fills");
+});
+
+test("nothing went wrong on the console", () => {
+    assert.deepStrictEqual(session.problems, []);
+});
