@@ -160,6 +160,17 @@ function jpegKinds(dir) {
     const base = kinds.find((k) => k.name === "jpeg-420.jpg").bytes;
     for (let orientation = 1; orientation <= 8; ++orientation)
         kinds.push({ name: `jpeg-exif-${orientation}.jpg`, what: `JPEG 4:2:0, EXIF orientation ${orientation}`, bytes: files.withJpegSegments(base, { orientation }) });
+    // Photographs the size of the sample picture and larger, where the browser's decoding differs
+    // most from the JPEG library's when it converts colour itself.
+    const photo = path.join(process.env.VX_EXAMPLES_DIR || "", "chelsea.png");
+    const addPhoto = (name, what, args) => {
+        const file = path.join(dir, name);
+        convert([photo, ...args, file]);
+        kinds.push({ name, what, bytes: fs.readFileSync(file) });
+    };
+    addPhoto("jpeg-photo-420.jpg", "JPEG photograph 451 x 300, 4:2:0", ["-sampling-factor", "2x2", "-quality", "85"]);
+    addPhoto("jpeg-photo-large-444.jpg", "JPEG photograph 1353 x 900, 4:4:4, progressive", ["-resize", "300%", "-sampling-factor", "1x1", "-interlace", "JPEG"]);
+    addPhoto("jpeg-photo-large-cmyk.jpg", "JPEG photograph 902 x 600, CMYK", ["-resize", "200%", "-colorspace", "CMYK"]);
     const profile = Buffer.from(Array.from({ length: 700 }, (_, i) => (i * 7) & 255));
     kinds.push({ name: "jpeg-icc.jpg", what: "JPEG 4:2:0 with an ICC profile in two segments", bytes: files.withJpegSegments(base, { profile }) });
     return kinds;
