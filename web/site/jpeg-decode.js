@@ -14,9 +14,10 @@
 import { exifOrientation } from "./orientation.js";
 import { frameToWords } from "./browser-decode.js";
 
-// What the markers before the scan say: {components, orientation, profile (Uint8Array or null)}.
+// What the markers before the scan say: {width, height, components, orientation, profile
+// (Uint8Array or null)}; the size is 0 x 0 when no frame header came before the scan.
 export function readJpegMarkers(bytes) {
-    const found = { components: 0, orientation: 1, profile: null };
+    const found = { width: 0, height: 0, components: 0, orientation: 1, profile: null };
     const iccParts = [];
     let exifSeen = false;
     for (let offset = 2; offset + 4 <= bytes.length;) {
@@ -34,6 +35,8 @@ export function readJpegMarkers(bytes) {
         } else if (marker === 0xe2 && starts("ICC_PROFILE\0") && body.length >= 14) {
             iccParts.push({ sequence: body[12], count: body[13], data: body.subarray(14) });
         } else if (marker >= 0xc0 && marker <= 0xcf && marker !== 0xc4 && marker !== 0xc8 && marker !== 0xcc && body.length >= 6) {
+            found.height = (body[1] << 8) | body[2];
+            found.width = (body[3] << 8) | body[4];
             found.components = body[5];
         }
         offset += 2 + length;
@@ -165,6 +168,8 @@ async function planesToWords(frame) {
 // Resolves to the picture as stored (orientation not applied), as png-decode.js describes it.
 export async function decodeJpeg(bytes, checkSize) {
     const markers = readJpegMarkers(bytes);
+    checkSize(markers.width, markers.height); // before the browser decodes it
+    if (typeof ImageDecoder === "undefined") throw new Error("unsupported JPEG: this browser has no ImageDecoder");
     const decoder = new ImageDecoder({ data: bytes, type: "image/jpeg", colorSpaceConversion: "none", premultiplyAlpha: "none" });
     let frame;
     try {
