@@ -148,6 +148,25 @@ function magickSamples(file, width, height) {
     return { width, height, depth: 8, grey: false, chunks: [], rgba: Uint16Array.from(run.stdout) };
 }
 
+test("a 16-bit picture fills by its samples' high bytes and keeps the low bytes, as region_grow does", async () => {
+    // Two halves whose high bytes differ by one; within each, low bytes of every value.
+    const [width, height] = [30, 20];
+    const sample = (x, y) => [(x < 15 ? 0x4000 : 0x4100) + ((x * 37 + y * 11) & 0xff), 0x8000 + y, 0x1234, 0xffff - x];
+    const file = path.join(web.workDir, "deep.png");
+    fs.writeFileSync(file, files.makePng({ width, height, colourType: 6, depth: 16, sample }));
+    assert.deepStrictEqual(await openFile(file), { width, height });
+    await web.setTolerances(page, 0, 0);
+    await page.fill("#paint", "#ff00ff");
+    const fill = await web.clickPicture(page, 3, 4);
+    assert.strictEqual(fill.painted, 15 * height, "the left half, whose high bytes are alike");
+    const out = path.join(web.workDir, "deep-native.png");
+    const run = spawnSync(process.env.VX_REGION_GROW, [file, "3", "4", "--step", "0", "--seed-tolerance", "0", "-o", out], { encoding: "utf8" });
+    assert.strictEqual(run.status, 0, run.stderr);
+    const saved = files.readPngSamples(await download());
+    assert.deepStrictEqual(compare(saved, files.readPngSamples(fs.readFileSync(out))), { differing: 0, largest: 0, problems: [] });
+    assert.deepStrictEqual([...saved.rgba.subarray(4 * 20, 4 * 21)], sample(20, 0), "an unpainted pixel keeps its 16-bit samples");
+});
+
 test("WebP and GIF come through the browser's decoder with exact colour under alpha", async () => {
     const [width, height] = [40, 30];
     const source = path.join(web.workDir, "webp-source.png");
