@@ -48,7 +48,8 @@ function readChunks(bytes, checkSize) {
         if (crc32(bytes, offset + 4, offset + 8 + length) !== view.getUint32(offset + 8 + length))
             throw damaged(`${type}: CRC error`);
         offset += 12 + length;
-        if ((found.header === null) !== (type === "IHDR")) throw damaged(type === "IHDR" ? "a second IHDR" : "it does not start with IHDR");
+        if (found.header === null && type !== "IHDR") throw damaged("it does not start with IHDR");
+        if (found.header !== null && type === "IHDR") throw damaged("a second IHDR");
         const beforeData = found.data.length === 0;
         if (type !== "IDAT" && !beforeData) afterData = true;
         switch (type) {
@@ -101,7 +102,8 @@ function readTransparency(found, body) {
     if (found.data.length > 0 || found.transparency !== null) throw damaged("tRNS out of place");
     if (colourType === 4 || colourType === 6) throw damaged("tRNS in a picture with an alpha channel");
     if (colourType === 3) {
-        if (found.palette === null || body.length > found.palette.length / 3) throw damaged("tRNS longer than the palette");
+        if (found.palette === null) throw damaged("tRNS before PLTE");
+        if (body.length > found.palette.length / 3) throw damaged("tRNS longer than the palette");
         return { alphas: body };
     }
     if (body.length !== (colourType === 0 ? 2 : 6)) throw damaged(`a tRNS of ${body.length} bytes`);
