@@ -16,39 +16,6 @@ const char* FormatName(Format format) {
     return format == Format::Png ? "PNG" : format == Format::Jpeg ? "JPEG" : "BMP";
 }
 
-// ---- Input -------------------------------------------------------------------------------------
-
-size_t Input::Read(void* to, size_t count) {
-    unsigned char* out = static_cast<unsigned char*>(to);
-    size_t got = 0;
-    while (got < count && headUsed < headSize)
-        out[got++] = head[headUsed++];
-    if (got < count && file != nullptr) {
-        const size_t read = fread(out + got, 1, count - got, file);
-        if (read < count - got && ferror(file))
-            failed = true;
-        got += read;
-    }
-    position += int64_t(got);
-    return got;
-}
-
-bool Input::Skip(int64_t count) {
-    unsigned char buffer[4096];
-    while (count > 0) {
-        const size_t step = count < int64_t(sizeof buffer) ? size_t(count) : sizeof buffer;
-        if (Read(buffer, step) != step)
-            return false;
-        count -= int64_t(step);
-    }
-    return true;
-}
-
-Reader::Decoder::~Decoder() {
-    if (input.file != nullptr)
-        fclose(input.file);
-}
-
 // ---- Orientation -------------------------------------------------------------------------------
 
 // Whether an orientation exchanges width and height (5 to 8 turn the picture a quarter).
