@@ -34,7 +34,6 @@ need googletest /usr/src/googletest/CMakeLists.txt
 need libbenchmark-dev /usr/include/benchmark/benchmark.h
 need clang /usr/bin/clang++
 need libclang-rt-14-dev
-need libstb-dev /usr/include/stb/stb_image.h
 need libwebp-dev /usr/include/webp/mux.h
 # Animated GIFs of region_grow --animation x.gif.
 need libgif-dev /usr/include/gif_lib.h

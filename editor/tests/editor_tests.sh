@@ -7,7 +7,7 @@
 # names, messages, dialogs (each described at its function below). The paths it needs come from the environment, set by editor/tests/CMakeLists:
 #   EDITOR_DIR      build/win32/editor: vexra.exe and plugins\PAINT.DLL
 #   NATIVE_TOOL     the native region_grow, for what the same clicks must paint
-#   PICTURE_CHECK   the build machine's picture_check
+#   PICTURE_CHECK   the native picture_check: pictures compared as picture_io decodes them
 #   WINE_RUNNER     windows_host/run_under_wine.sh
 #   SOURCE_DIR      the repository, for the sample photograph, its clicks and the button map
 #   TEST_DLLS       libraries that are not tools, for the start-up test
@@ -108,7 +108,7 @@ expect_line() { # expect_line TEXT: editor.out has a line that is exactly TEXT
 }
 
 # Scripted clicks paint what the native region_grow paints with the same picture, tolerances
-# and clicks, byte for byte through the same PNG writer; each click requests as many refreshes
+# and clicks, pixel for pixel (the same picture as picture_io decodes it); each click requests as many refreshes
 # as the native run recorded, every repaint shows what the fill painted (read back from the
 # window, a test-only option), and the wait cursor is up throughout the fill and the cursor
 # from before the click back after it. The picture is the demo's before/after pair, wider than
@@ -139,7 +139,8 @@ test_clicks() {
     editor wide.png "${editor_clicks[@]}" "${options[@]}" --save editor.png \
         --check-repaints --close-messages --quit || { cat editor.out; fail "the editor failed"; }
     cat editor.out
-    cmp native.png editor.png || fail "the editor's picture differs from the native tool's"
+    "$PICTURE_CHECK" --same native.png editor.png ||
+        fail "the editor's picture differs from the native tool's"
     awk '/^click/ {n++} /^refresh/ {r[n]++} END {for (i = 1; i <= n; i++) print r[i] + 0}' \
         native.txt >native-refreshes.txt
     sed -n 's/^click [0-9]* [0-9]*: [0-9]* pixels painted, \([0-9]*\) refresh requests.*/\1/p' \
@@ -169,7 +170,7 @@ test_screenshot() {
     "$PICTURE_CHECK" shot.png --pixmap "$SOURCE_DIR/plugin/button.pixmap" ||
         fail "the button bitmap is not in the screenshot"
     "$PICTURE_CHECK" shot.png result.png || fail "the painted picture is not in the screenshot"
-    cmp -s result.png picture.png && fail "the click painted nothing"
+    "$PICTURE_CHECK" --same result.png picture.png >/dev/null && fail "the click painted nothing"
     return 0
 }
 
@@ -374,7 +375,8 @@ test_repaints() {
     editor uniform.png --click 0 0 --check-repaints --input-during-fill --save editor.png \
         --quit || { cat editor.out; fail "the editor failed"; }
     cat editor.out
-    cmp native.png editor.png || fail "the editor's picture differs from the native tool's"
+    "$PICTURE_CHECK" --same native.png editor.png ||
+        fail "the editor's picture differs from the native tool's"
     local requests line
     requests=$(grep -c '^refresh' native.txt)
     line=$(grep '^click 0 0:' editor.out)
@@ -419,7 +421,7 @@ test_faults() {
         fail "RegionGrowing did not paint beside the faulting plug-ins"
 }
 
-# The user's data: a picture with alpha keeps it on save, painted pixels opaque, byte for byte
+# The user's data: a picture with alpha keeps it on save, painted pixels opaque, pixel for pixel
 # as region_grow writes it; many undo levels and redo, the menu items enabled only when they
 # apply, the title marked while changes are unsaved; closing asks Save / Don't Save / Cancel
 # (Cancel keeps the window); --save refuses a name that is not PNG.
@@ -431,7 +433,8 @@ test_data() {
     editor alpha.png --click 5 5 --click 70 5 --click 40 5 --undo 3 --redo 2 --save out.png \
         --quit || { cat editor.out; fail "the editor failed"; }
     cat editor.out
-    cmp native-alpha.png out.png || fail "saved picture differs from region_grow's (alpha?)"
+    "$PICTURE_CHECK" --same native-alpha.png out.png ||
+        fail "saved picture differs from region_grow's (alpha?)"
     grep -q '^undo (menu item enabled): undone: one fill; 2 to undo, 1 to redo$' editor.out ||
         fail "the first undo"
     grep -q '^undo (menu item enabled): undone: one fill; 0 to undo, 3 to redo$' editor.out ||
@@ -478,7 +481,8 @@ test_names() {
         { cat editor.out; fail "the editor failed on names in several scripts"; }
     cat editor.out
     [ -f "$folder/$out" ] || { ls -la "$folder"; fail "no file named \"$out\""; }
-    cmp native.png "$folder/$out" || fail "the picture saved under \"$out\" differs"
+    "$PICTURE_CHECK" --same native.png "$folder/$out" ||
+        fail "the picture saved under \"$out\" differs"
     expect_line "saved $folder/$out"
     local status=0
     editor 'Z:\nowhere\ça.png' --quit || status=$?
@@ -507,8 +511,12 @@ test_messages() {
     grep -q '^message "cannot read .*damaged.png.*", caption "vexra", buttons OK, icon shown, owner main window$' \
         messages.out || fail "no message box naming the picture"
 
-    # 6000 x 6000: the header alone is read (the file is too short to hold the pixels).
-    printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x17\x70\0\0\x17\x70\x08\x02\0\0\0\0\0\0\0' >huge.png
+    # 6000 x 6000: the header alone is read (the file is too short to hold the pixels), a
+    # whole header chunk with its checksum.
+    python3 -c 'import struct, sys, zlib
+ihdr = b"IHDR" + struct.pack(">IIBBBBB", 6000, 6000, 8, 2, 0, 0, 0)
+sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + struct.pack(">I", 13) + ihdr +
+                        struct.pack(">I", zlib.crc32(ihdr)))' >huge.png
     local status=0
     editor huge.png --quit || status=$?
     cat editor.out
