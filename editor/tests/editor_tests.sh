@@ -4,7 +4,8 @@
 #   editor_tests.sh TEST WORK_DIR
 #
 # TEST is one of: clicks, screenshot, overflow, start-up, pointer, repaints, faults, data,
-# names, messages, dialogs (each described at its function below). The paths it needs come from the environment, set by editor/tests/CMakeLists:
+# deep, names, messages, dialogs (each described at its function below). The paths it needs
+# come from the environment, set by editor/tests/CMakeLists:
 #   EDITOR_DIR      build/win32/editor: vexra.exe and plugins\PAINT.DLL
 #   NATIVE_TOOL     the native region_grow, for what the same clicks must paint
 #   PICTURE_CHECK   the native picture_check: pictures compared as picture_io decodes them
@@ -470,6 +471,55 @@ test_data() {
     [ ! -e out.jpg ] || fail "--save out.jpg wrote a file"
 }
 
+# A 16-bit picture keeps its samples through fills, undo and redo, as region_grow keeps them: two
+# halves whose 8-bit words are uniform (each filled whole by one click at step 0) and whose low
+# bytes all differ. The left half filled and the right one filled and undone, the file holds
+# the right half's samples exactly and the paint at 16 bits on the left: the native tool's
+# picture for the left click alone. Undoing both and redoing the first gives it too; so does a
+# grey 16-bit picture (made colour by the magenta paint), and one with alpha. The pictures
+# with an EXIF orientation, clicked upright, are the corpus test's (pictures_agree_across_hosts).
+test_deep() {
+    python3 - <<'PY' || fail "could not make the pictures"
+import struct, zlib
+def png(path, colour_type, samples):
+    w, h = 40, 20
+    rows = b''
+    for y in range(h):
+        row = b'\0'
+        for x in range(w):
+            high = 0x40 if x < 20 else 0xA0
+            for c in range(samples):
+                row += struct.pack('>H', high << 8 | ((x * 7 + y * 3 + c * 5) % 256))
+        rows += row
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    ihdr = struct.pack('>IIBBBBB', w, h, 16, colour_type, 0, 0, 0)
+    open(path, 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', ihdr) + chunk(b'gAMA', struct.pack('>I', 45455)) +
+                           chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
+png('deep.png', 2, 3)
+png('deep-grey.png', 0, 1)
+png('deep-alpha.png', 6, 4)
+PY
+    local picture
+    for picture in deep.png deep-grey.png deep-alpha.png; do
+        "$NATIVE_TOOL" "$picture" 5 5 --step 0 -o "native-$picture" >/dev/null ||
+            fail "the native region_grow failed on $picture"
+        editor "$picture" --step 0 --click 5 5 --click 30 5 --undo 1 --save "undone-$picture" \
+            --quit || { cat editor.out; fail "the editor failed on $picture"; }
+        "$PICTURE_CHECK" --same "native-$picture" "undone-$picture" ||
+            fail "$picture: the undone fill's pixels did not keep their 16-bit samples"
+        editor "$picture" --step 0 --click 5 5 --click 30 5 --undo 2 --redo 1 \
+            --save "redone-$picture" --quit || { cat editor.out; fail "the editor failed"; }
+        "$PICTURE_CHECK" --same "native-$picture" "redone-$picture" ||
+            fail "$picture: undo and redo did not give the first fill's picture"
+    done
+    # And the check would see it: both fills kept differ from the first alone.
+    editor deep.png --step 0 --click 5 5 --click 30 5 --save both.png --quit || fail "the editor failed"
+    "$PICTURE_CHECK" --same native-deep.png both.png >/dev/null &&
+        fail "the picture with both fills is the same as with the first"
+    echo "16-bit samples kept through fills, undo and redo"
+}
+
 # Names in several scripts: a picture in a folder named in them opens, the fill is saved under
 # such a name (the exact name on disk), and messages show paths as typed, backslashes single.
 test_names() {
@@ -546,6 +596,7 @@ repaints) test_repaints ;;
 faults) test_faults ;;
 data) test_data ;;
 names) test_names ;;
+deep) test_deep ;;
 messages) test_messages ;;
 dialogs) test_dialogs ;;
 *) fail "unknown test $test_name" ;;
