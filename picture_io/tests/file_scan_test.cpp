@@ -237,7 +237,7 @@ TEST(PngScan, GivesTheNativeHeaderForEveryColourTypeDepthAndTransparency) {
                     if (transparency)
                         before += PngChunk("tRNS", type == 3   ? std::string(1, '\0')
                                                    : type == 0 ? Big(0, 2)
-                                                               : Big(0, 6));
+                                                               : std::string(6, '\0'));
                     ExpectSameReading(Png(depth, type, interlaced, before),
                                       "type " + std::to_string(type) + " depth " +
                                           std::to_string(depth) + (interlaced ? " Adam7" : "") +
@@ -314,7 +314,7 @@ TEST(PngScan, RefusesWhatTheNativeReaderRefusesAtTheSameStep) {
                      "pixel data split by a chunk");
     ExpectBothRefuse(Png(8, 3, false), "a palette picture without its palette");
     ExpectBothRefuse(Png(8, 2, false, PngChunk("tRNS", Big(0, 2))), "tRNS of the wrong length");
-    ExpectBothRefuse(Png(8, 6, false, PngChunk("tRNS", Big(0, 6))), "tRNS with alpha");
+    ExpectBothRefuse(Png(8, 6, false, PngChunk("tRNS", std::string(6, '\0'))), "tRNS with alpha");
     ExpectBothRefuse(Png(8, 0, false, PngChunk("PLTE", std::string(6, '\0'))),
                      "a palette in a grey picture");
     ExpectBothRefuse(Png(8, 2, false, PngChunk("CRIT", "x")), "an unknown critical chunk");
