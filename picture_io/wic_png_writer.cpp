@@ -66,6 +66,19 @@ bool EncodedPng::Failed(HRESULT result, std::string* reason) const {
     return false;
 }
 
+// One filter for every row, Up: under Wine it encodes a photograph in two thirds of the time
+// of the encoder's own choice per row, the file a few percent larger. An encoder that does not
+// know the option chooses as it would.
+void ChooseFilter(IPropertyBag2* options) {
+    PROPBAG2 option = {};
+    option.pstrName = const_cast<LPOLESTR>(L"FilterOption");
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_UI1;
+    value.bVal = WICPngFilterUp;
+    options->Write(1, &option, &value);
+}
+
 bool EncodedPng::Encode(const GUID& format, UINT width, UINT height, size_t rowBytes,
                         const BandFiller& fill, std::string* reason) {
     ComRef<IWICBitmapEncoder> encoder;
@@ -78,6 +91,8 @@ bool EncodedPng::Encode(const GUID& format, UINT width, UINT height, size_t rowB
         result = encoder->Initialize(stream_.get(), WICBitmapEncoderNoCache);
     if (SUCCEEDED(result))
         result = encoder->CreateNewFrame(frame.Out(), options.Out());
+    if (SUCCEEDED(result))
+        ChooseFilter(options.get());
     if (SUCCEEDED(result))
         result = frame->Initialize(options.get());
     if (SUCCEEDED(result))
