@@ -42,6 +42,18 @@
 //   with alpha when it has alpha, its colour chunks right after the header. PaintDeep() keeps
 //   the deep samples and the grey flag true to the pixels after a host painted some of them.
 //
+// On Windows
+//   The whole file is read into memory first. Its header, colour chunks and orientation come
+//   from its own bytes (file_scan.h), as the native readers find them; only the pixels come
+//   from WIC. A PNG is held to the native reader's checks of its checksums, its chunks' order
+//   and its pixel data's stream; ancillary chunks besides the colour ones and eXIf are not
+//   looked into. A JPEG's segments, restart markers and end are checked, but damage inside a
+//   scan's compressed data is decoded as WIC decodes it. WIC decodes JPEG with a library of
+//   its own: its pixels may differ from libjpeg-turbo's by a few levels where rounding differs,
+//   and a CMYK JPEG without an Adobe segment is taken as YCCK. WritePng writes a grey picture
+//   with alpha as colour and alpha, which reads back as the same pixels (WIC's PNG encoder has
+//   no grey-and-alpha format).
+//
 // The library allocates its buffers as std::vector; a failed allocation is reported as
 // "not enough memory for W x H pixels", never thrown at the caller.
 #ifndef PICTURE_IO_PICTURE_IO_H
