@@ -302,9 +302,16 @@ bool BmpDecoder::DecodeRunLengths(Picture* picture, std::string* reason) {
     const bool four = compression == Rle4;
     std::vector<bool> written(w * h, false);
     size_t x = 0, y = 0; // y counts rows from the bottom
+    // Writers encode whole stored rows, padding included (ImageMagick's rows of an odd width
+    // run past the last pixel): pixels past the end of a row are dropped, as Windows and
+    // browsers drop them.
     auto put = [&](uint32_t index) -> bool {
-        if (x >= w || y >= h)
-            return Damaged("its run-length data goes past the end of a row", reason);
+        if (y >= h)
+            return Damaged("its run-length data goes past the last row", reason);
+        if (x >= w) {
+            ++x;
+            return true;
+        }
         if (index >= palette.size())
             return Damaged("a pixel takes colour " + std::to_string(index) + " of a palette of " +
                                std::to_string(palette.size()),

@@ -206,6 +206,11 @@ static std::vector<uint16_t> GreyToColour(const std::vector<uint16_t>& grey, boo
 }
 
 void PaintDeep(Picture* picture, const std::vector<uint8_t>& painted, uint32_t paint) {
+    bool any = false;
+    for (size_t i = 0; i < painted.size() && !any; ++i)
+        any = painted[i] != 0;
+    if (!any)
+        return;
     if (picture->grey && !IsGrey(paint)) {
         if (!picture->deep.empty())
             picture->deep = GreyToColour(picture->deep, picture->hasAlpha);

@@ -141,9 +141,10 @@ bool CheckSize(const Header& header, int64_t maxPixels, const std::string& setBy
 bool WritePng(FILE* file, const Picture& picture, std::string* reason);
 
 // After a host painted the pixels set in `painted` (bit i % 8 of byte i / 8, row-major) with
-// `paint` (a colour word, alpha bits ignored): a grey picture stays grey only if the paint is
-// grey, and the deep samples of painted pixels become the paint scaled to 16 bits (opaque
-// where the picture has alpha). Unpainted pixels keep their samples exactly.
+// `paint` (a colour word, alpha bits ignored): a grey picture stays grey unless a pixel was
+// painted with a paint that is not grey, and the deep samples of painted pixels become the paint
+// scaled to 16 bits (opaque where the picture has alpha). Unpainted pixels keep their samples
+// exactly.
 void PaintDeep(Picture* picture, const std::vector<uint8_t>& painted, uint32_t paint);
 
 // The EXIF orientation (1 to 8) that a TIFF structure (an EXIF block after its "Exif\0\0"

@@ -165,7 +165,7 @@ std::unique_ptr<Reader::Decoder> OpenPng(Input input, Header* header, std::strin
     png_set_benign_errors(d->png, 0);
     png_set_crc_action(d->png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
     png_set_user_limits(d->png, 0x7FFFFFFF, 0x7FFFFFFF); // the caller's limit decides
-    png_set_chunk_malloc_max(d->png, 0); // metadata of any size the file holds
+    png_set_chunk_malloc_max(d->png, 0);                 // metadata of any size the file holds
     // Every chunk the pixels do not need (text, time, background...) is passed over unread but
     // for its checksum: none of them can make a picture refused, whatever it holds.
     png_set_keep_unknown_chunks(d->png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);

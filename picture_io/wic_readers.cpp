@@ -7,7 +7,7 @@
 //
 // WIC gives each picture in a pixel format of its decoder's choosing, converted here to colour
 // words and deep samples: grey at 1 to 16 bits, palette indices through the frame's palette
-// (an index past the file's palette is opaque black, as libpng makes it), 24-bit BGR, 32-bit BGR
+// (an index past the file's palette makes it damaged, as natively), 24-bit BGR, 32-bit BGR
 // and BGRA, 48-bit RGB, 64-bit RGBA (16-bit samples in the machine's order), and 32-bit CMYK. WIC's
 // CMYK from a JPEG with an Adobe segment is that segment's inverted CMYK inverted back, 0 meaning
 // no ink; the native reader's rule, each channel times K over 255 on the samples as stored, is
@@ -86,9 +86,9 @@ struct WicDecoder : Reader::Decoder {
     bool Failed(HRESULT result, std::string* reason) const;
     bool Convert(IWICBitmapFrameDecode* frame, const PixelFormat& source,
                  const std::vector<WICColor>& palette, Picture* picture, std::string* reason);
-    void ConvertRow(const unsigned char* row, const PixelFormat& source,
+    bool ConvertRow(const unsigned char* row, const PixelFormat& source,
                     const std::vector<WICColor>& palette, size_t paletteSize, size_t width,
-                    Sample16* out) const;
+                    Sample16* out, uint32_t* badIndex) const;
 };
 
 bool WicDecoder::Failed(HRESULT result, std::string* reason) const {
@@ -266,7 +266,13 @@ bool WicDecoder::Convert(IWICBitmapFrameDecode* frame, const PixelFormat& source
         if (FAILED(result))
             return Failed(result, reason);
         for (size_t y = 0; y < rows; ++y) {
-            ConvertRow(&band[y * size_t(stride)], source, palette, paletteSize, w, samples.data());
+            uint32_t index = 0;
+            if (!ConvertRow(&band[y * size_t(stride)], source, palette, paletteSize, w,
+                            samples.data(), &index)) {
+                *reason = std::string("damaged ") + FormatName(format) + ": a pixel takes colour " +
+                          std::to_string(index) + " of a palette of " + std::to_string(paletteSize);
+                return false;
+            }
             uint32_t* words = &picture->pixels[(top + y) * w];
             uint16_t* deep =
                 picture->deep.empty() ? nullptr : &picture->deep[(top + y) * w * channels];
@@ -290,9 +296,9 @@ bool WicDecoder::Convert(IWICBitmapFrameDecode* frame, const PixelFormat& source
     return true;
 }
 
-void WicDecoder::ConvertRow(const unsigned char* row, const PixelFormat& source,
+bool WicDecoder::ConvertRow(const unsigned char* row, const PixelFormat& source,
                             const std::vector<WICColor>& palette, size_t paletteSize, size_t width,
-                            Sample16* out) const {
+                            Sample16* out, uint32_t* badIndex) const {
     const int bits = source.bits;
     // A sample of fewer than 8 bits, from the left of its byte.
     auto packed = [row, bits](size_t x) {
@@ -314,8 +320,11 @@ void WicDecoder::ConvertRow(const unsigned char* row, const PixelFormat& source,
             break;
         case Layout::Indexed: {
             const uint32_t index = bits == 8 ? row[x] : packed(x);
-            // An index past the palette is opaque black, as the native reader makes it.
-            const WICColor colour = index < paletteSize ? palette[index] : 0xFF000000u;
+            if (index >= paletteSize) { // the file is damaged, as the native reader finds it
+                *badIndex = index;
+                return false;
+            }
+            const WICColor colour = palette[index];
             s.r = (colour >> 16 & 0xFF) * 257u;
             s.g = (colour >> 8 & 0xFF) * 257u;
             s.b = (colour & 0xFF) * 257u;
@@ -351,6 +360,7 @@ void WicDecoder::ConvertRow(const unsigned char* row, const PixelFormat& source,
         }
         }
     }
+    return true;
 }
 
 } // namespace picture_io

@@ -6,15 +6,14 @@
 # and with a grey one, which keeps a grey picture grey. The results must be the same picture as
 # picture_io decodes them natively: from PNG and BMP exactly (colour words, 16-bit samples,
 # colour chunks); from JPEG with the same chunks and colour words within JPEG_BOUND levels
-# and JPEG_MEAN_BOUND on average, the pixels that differ and by how much printed. A file that one host refuses, every host
-# refuses, as damaged or unsupported alike. The Windows programs run in one batch: one Wine
-# start for all of them.
+# and JPEG_MEAN_BOUND on average, the pixels that differ and by how much printed. A file that
+# one host refuses, every host refuses, as damaged or unsupported alike. The Windows programs
+# run in one batch: one Wine start for all of them.
 #
 #   hosts_agree.sh WORK_DIR
 #
-# The corpus is picture_io/tests/make_corpus.py's where there is one, else
-# stand_in_corpus.sh's. The programs come from the environment: NATIVE_TOOL, PICTURE_CHECK (the
-# native builds'), WINDOWS_TOOL (build/win32/tools/vexra.exe, PAINT.DLL beside it), EDITOR_DIR
+# The corpus is picture_io/tests/make_corpus.py's. The programs come from the environment:
+# NATIVE_TOOL, PICTURE_CHECK (the native builds'), WINDOWS_TOOL (build/win32/tools/vexra.exe, PAINT.DLL beside it), EDITOR_DIR
 # (vexra.exe and plugins\), WINE_RUNNER (windows_host/run_under_wine.sh), SOURCE_DIR.
 # Exit status: 0 all agree, 1 not, 77 skipped: no Wine or no virtual display here (a failure
 # where VX_REQUIRE_WINE=1).
@@ -50,12 +49,7 @@ rm -rf "$work"
 mkdir -p "$work"/{native-paint,native-grey,windows-paint,windows-grey,editor,tool}
 cd "$work" || exit 1
 
-if [ -f "$SOURCE_DIR/picture_io/tests/make_corpus.py" ]; then
-    python3 "$SOURCE_DIR/picture_io/tests/make_corpus.py" corpus >/dev/null ||
-        fail "make_corpus.py failed"
-else
-    "$SOURCE_DIR/picture_io/tests/stand_in_corpus.sh" corpus || fail "stand_in_corpus.sh failed"
-fi
+python3 "$SOURCE_DIR/picture_io/tests/make_corpus.py" corpus >/dev/null || fail "make_corpus.py failed"
 files=()
 while IFS=$'\t' read -r file _; do files+=("$file"); done <corpus/corpus.tsv
 [ ${#files[@]} -gt 0 ] || fail "the corpus is empty"

@@ -409,7 +409,7 @@ def scaled(value, bits):
     return value >> (bits - 8) if bits >= 8 else (value * 255 + top // 2) // top
 
 
-def bmp_corpus():
+def bmp_corpus(out_dir):
     base = varied(37, 23, seed=3)
     pictures = []
 
@@ -436,6 +436,11 @@ def bmp_corpus():
     skips = [[palette[i] + [255] if i is not None else [0, 0, 0, 0] for i in row] for row in got]
     pictures.append(bmp_picture("rle8-skips.bmp", "BMP RLE8 that skips pixels (they are transparent)",
                                 bmp(short, 8, palette=palette[:20], compression=1, pixels=data), skips, alpha=True))
+    # ImageMagick writes RLE8 for rows padded to 4 bytes: runs go past the picture's last column.
+    pictures.append(bmp_picture("rle8-imagemagick.bmp", "BMP RLE8 as ImageMagick writes it (rows of 37 pixels)",
+                                convert(png(colours(short, palette), 2, 8), ["-type", "Palette", "-compress", "RLE"], out_dir,
+                                        "bmp3"),
+                                colours(short, palette)))
     ix4, palette4 = indexed(base, 4)
     pictures.append(bmp_picture("rle4.bmp", "BMP RLE4",
                                 bmp(ix4, 4, palette=palette4, compression=2, pixels=rle(ix4, True)),
@@ -488,16 +493,18 @@ def with_segment(jpeg, marker, payload):
     return jpeg[:2] + bytes([0xFF, marker]) + struct.pack(">H", len(payload) + 2) + payload + jpeg[2:]
 
 
-def convert(png_bytes, options, out_dir):
+def convert(png_bytes, options, out_dir, target_kind="jpg"):
+    """The picture ImageMagick's convert makes of a PNG, `target_kind` naming what it writes."""
     source = os.path.join(out_dir, ".source.png")
     with open(source, "wb") as f:
         f.write(png_bytes)
-    target = os.path.join(out_dir, ".target.jpg")
+    target = (target_kind + ":" if ":" not in target_kind else target_kind) + os.path.join(out_dir, ".target")
+    target_file = target.split(":", 1)[1]
     subprocess.run(["convert", source] + options + ["-strip", target], check=True)
-    with open(target, "rb") as f:
+    with open(target_file, "rb") as f:
         data = f.read()
     os.remove(source)
-    os.remove(target)
+    os.remove(target_file)
     return data
 
 
@@ -533,7 +540,7 @@ def jpeg_corpus(out_dir):
 
 def corpus(out_dir):
     """Every picture of the corpus (JPEGs are made in `out_dir`, which must exist)."""
-    return png_corpus() + bmp_corpus() + jpeg_corpus(out_dir)
+    return png_corpus() + bmp_corpus(out_dir) + jpeg_corpus(out_dir)
 
 
 # The pixel of every upright picture that a host clicks, inside it whatever its size.

@@ -153,6 +153,11 @@ TEST(BmpReading, DamagedRunLengthsAndBitFieldsAreRefusedSayingWhy) {
     const std::string end("\0\1", 2), rowEnd("\0\0", 2);
     const Read whole = ReadBytes(rle("\4\1" + rowEnd + std::string("\4\0", 2) + rowEnd + end));
     ASSERT_TRUE(whole.decoded) << whole.reason;
+    // Runs past the last column (a writer's padded rows) are dropped.
+    const Read padded =
+        ReadBytes(rle(std::string("\6\1", 2) + rowEnd + std::string("\0\6\0\0\0\0\1\1", 8) + end));
+    ASSERT_TRUE(padded.decoded) << padded.reason;
+    EXPECT_EQ(padded.picture.pixels, whole.picture.pixels);
     // 16-bit bit fields in a 40-byte header, the masks right after it.
     auto fields = [](uint32_t red, uint32_t green, uint32_t blue) {
         std::string bmp = Bmp(2, 1, 16, 3, 0).substr(0, 54);
@@ -163,8 +168,9 @@ TEST(BmpReading, DamagedRunLengthsAndBitFieldsAreRefusedSayingWhy) {
     };
     ASSERT_TRUE(ReadBytes(fields(0xF800, 0x07E0, 0x001F)).decoded);
     const Case cases[] = {
-        {"a run past the end of its row", rle(std::string("\5\1", 2) + end),
-         "past the end of a row"},
+        {"a run past the last row",
+         rle("\4\1" + rowEnd + std::string("\4\0", 2) + rowEnd + "\1\1" + end),
+         "past the last row"},
         {"an index past the palette", rle("\4\2" + end), "colour 2 of a palette of 2"},
         {"a literal index past the palette", rle(std::string("\0\3\1\7\1\0", 6) + end),
          "colour 7 of a palette of 2"},
@@ -251,6 +257,9 @@ TEST(PaintDeep, PaintedSamplesTakeThePaintAndTheRestKeepTheirs) {
 
     picture_io::Picture eightBit;
     eightBit.grey = true;
+    eightBit.pixels.assign(3, 0);
+    picture_io::PaintDeep(&eightBit, {0}, 0x00FF00);
+    EXPECT_TRUE(eightBit.grey) << "nothing painted: still grey";
     picture_io::PaintDeep(&eightBit, middle, 0x00FF00);
     EXPECT_FALSE(eightBit.grey);
     EXPECT_TRUE(eightBit.deep.empty());
