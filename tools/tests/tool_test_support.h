@@ -94,7 +94,8 @@ inline std::string Bmp24(const picture_io::Picture& image) {
             bmp += char(value >> (8 * i) & 0xFF);
     };
     put(size, 4), put(0, 4), put(54, 4), put(40, 4), put(uint32_t(image.width), 4);
-    put(uint32_t(image.height), 4), put(1, 2), put(24, 2), put(0, 4), put(0, 20);
+    put(uint32_t(image.height), 4), put(1, 2), put(24, 2), put(0, 4);
+    bmp += std::string(20, '\0'); // sizes, resolutions, colours
     for (int32_t y = image.height - 1; y >= 0; --y) {
         std::string row(rowBytes, '\0');
         for (int32_t x = 0; x < image.width; ++x) {
