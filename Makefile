@@ -90,12 +90,14 @@ demo: deps
 	@echo "      build/demo/explore/ (the tolerance explorer for the click at 430 120)"
 
 # The fill against the protocol floor and the direct-memory fill (its table ends with the
-# ratios); region_grow's time and memory on big pictures and the cost of many clicks; the
-# tolerance explorer against the fill; a whole --explore run against a plain one.
+# ratios); writing and reading big pictures; region_grow's time and memory on big pictures and
+# the cost of many clicks; the tolerance explorer against the fill; a whole --explore run
+# against a plain one.
 bench: deps
 	cmake --preset bench
-	cmake --build --preset bench -j $(JOBS) --target fill_bench explorer_bench region_grow
+	cmake --build --preset bench -j $(JOBS) --target fill_bench explorer_bench picture_bench region_grow
 	build/bench/bench/fill_bench
+	build/bench/bench/picture_bench build/bench
 	bench/tool_memory.sh build/bench/tools/region_grow build/bench/tool-memory
 	build/bench/bench/explorer_bench
 	bench/explore_run.sh build/bench/tools/region_grow build/bench/tool-memory

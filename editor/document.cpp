@@ -1,7 +1,7 @@
 // The picture as the user's document: opening (refused from its header when this editor
-// cannot hold it), saving as PNG with its alpha channel, undo and redo, the title's mark of
-// unsaved changes and the question before they are lost. No allocation failure gets out of
-// here: the open picture stays as it was, and the user is told.
+// cannot hold it), saving as PNG at its own depth with its alpha and colour chunks, undo and
+// redo, the title's mark of unsaved changes and the question before they are lost. No allocation
+// failure gets out of here: the open picture stays as it was, and the user is told.
 #include <windows.h>
 
 #include <commdlg.h>
@@ -23,8 +23,8 @@ static std::string Shown(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-// A message from the shared picture code names the path in its own quoting, which escapes
-// backslashes: shown here as typed instead.
+// A message from the shared output code (SavePng) names the path in its own quoting, which
+// escapes backslashes: shown here as typed instead.
 static std::string AsTyped(std::string message, const std::string& path) {
     const std::string quoted = Quoted(path);
     for (size_t at = message.find(quoted); at != std::string::npos;
@@ -50,43 +50,60 @@ static std::string ExtensionOf(const std::string& path) {
     return extension;
 }
 
-// The header alone, read as region_grow reads it: false with the message when the file cannot
-// be opened or the picture is larger than this editor takes. A header that cannot be read is
-// left to the decoder, whose message says what is wrong with the file.
-static bool FitsFromHeader(const std::string& path, std::string* error) {
-    FILE* file = _wfopen(WideFromUtf8(path).c_str(), L"rb");
+// Reads the picture as region_grow reads it, through picture_io, which gives the reason alone;
+// the messages name the file. A picture larger than this editor takes is refused from its
+// header, before any of its pixels is decoded.
+static bool ReadDocument(const std::string& path, picture_io::Picture* picture,
+                         std::string* error) {
+    const std::wstring wide = WideFromUtf8(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        *error = "cannot read " + Shown(path) + ": it is a directory";
+        return false;
+    }
+    FILE* file = _wfopen(wide.c_str(), L"rb");
     if (file == nullptr) {
         *error = "cannot read " + Shown(path) + ": " + strerror(errno);
         return false;
     }
-    fclose(file);
-    PictureHeader header;
-    std::string unreadable;
-    if (ReadPictureHeader(path, &header, &unreadable) && header.Pixels() > EditorMaxPixels) {
-        *error = "cannot open " + Shown(path) + ": it is " + WithThousands(header.width) + " x " +
-                 WithThousands(header.height) + " pixels (" + WithThousands(header.Pixels()) +
+    picture_io::Reader reader;
+    std::string reason;
+    if (!reader.Open(file, &reason)) {
+        *error = "cannot read " + Shown(path) + ": " + reason;
+        return false;
+    }
+    const picture_io::Header& header = reader.header();
+    const std::string size = WithThousands(header.width) + " x " + WithThousands(header.height);
+    if (header.Pixels() > EditorMaxPixels) {
+        *error = "cannot open " + Shown(path) + ": it is " + size + " pixels (" +
+                 WithThousands(header.Pixels()) +
                  "), and this 32-bit editor takes pictures of at most " +
                  WithThousands(EditorMaxPixels) + " pixels (for example 8,192 x 4,096)";
+        return false;
+    }
+    if (!reader.Decode(picture, &reason)) {
+        *error =
+            reason.compare(0, 17, "not enough memory") == 0
+                ? "cannot open " + Shown(path) + ": not enough memory for its " + size + " pixels"
+                : "cannot read " + Shown(path) + ": " + reason;
         return false;
     }
     return true;
 }
 
 bool OpenPicture(const std::string& path, std::string* error) {
-    if (!FitsFromHeader(path, error))
-        return false;
-    RgbImage picture;
+    picture_io::Picture picture;
     std::vector<uint32_t> before;
     std::vector<uint8_t> mask, bits;
     try {
-        if (!ReadPicture(path, &picture, error, EditorMaxPixels)) {
-            *error = AsTyped(*error, path);
+        if (!ReadDocument(path, &picture, error))
             return false;
-        }
-        // Everything the picture needs exists before the open one is let go.
+        // Everything the picture needs exists before the open one is let go; the history's
+        // painted set last, since it forgets the open picture's levels.
         before = picture.pixels;
         mask.assign(picture.pixels.size(), 0);
         bits.assign((picture.pixels.size() + 7) / 8, 0);
+        TheEditor.history.Start(picture.pixels.size());
     } catch (const std::bad_alloc&) {
         *error = "cannot open " + Shown(path) + ": not enough memory for its " +
                  WithThousands(picture.width) + " x " + WithThousands(picture.height) + " pixels";
@@ -96,6 +113,7 @@ bool OpenPicture(const std::string& path, std::string* error) {
     host.width = picture.width;
     host.height = picture.height;
     host.pixels.swap(picture.pixels);
+    std::vector<uint32_t>().swap(picture.pixels); // the open picture's words go
     host.mask.swap(mask);
     host.painted.bits.swap(bits);
     // The view record names the editor's main window as the owner of the plug-in's boxes.
@@ -104,12 +122,11 @@ bool OpenPicture(const std::string& path, std::string* error) {
     host.keepRefreshes = false; // the view repaints from onRefresh; nothing reads them later
     host.MakeCurrent();
     // Painted pixels are opaque in a picture with alpha; the plug-in never looks at alpha.
-    host.paintColour = 0x00FF00FFu | (picture.hasAlpha ? OpaqueAlpha : 0);
+    host.paintColour = 0x00FF00FFu | (picture.hasAlpha ? picture_io::OpaqueAlpha : 0);
     TheEditor.before.swap(before);
-    TheEditor.hasAlpha = picture.hasAlpha;
+    TheEditor.opened = std::move(picture);
     TheEditor.havePicture = true;
     TheEditor.picturePath = path;
-    TheEditor.history.Clear();
     TheEditor.savedState = TheEditor.history.StateId();
     TheEditor.scrollX = TheEditor.scrollY = 0;
     UpdateTitleAndMenu();
@@ -126,11 +143,10 @@ bool SavePicture(const std::string& path, std::string* error) {
         return false;
     }
     try {
-        RgbImage picture;
-        picture.width = TheEditor.host.width;
-        picture.height = TheEditor.host.height;
-        picture.hasAlpha = TheEditor.hasAlpha;
+        picture_io::Picture picture = TheEditor.opened;
         picture.pixels = TheEditor.host.pixels;
+        picture_io::PaintDeep(&picture, TheEditor.history.PaintedSinceStart(),
+                              TheEditor.host.paintColour);
         if (!SavePng(path, picture, error)) {
             *error = AsTyped(*error, path);
             return false;

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "editor/undo_history.h"
+#include "picture_io/picture_io.h"
 #include "simulated_host/plugin_loader.h"
 #include "tools/tool_host.h"
 
@@ -55,7 +56,8 @@ struct FillOutcome {
 
 // The most pixels a picture may have: what this 32-bit editor can hold with room to spare. A
 // picture takes about 9 bytes a pixel while open (the picture, the picture before the next
-// fill, the drawn flags), saving about 12 more for a while, and undo levels up to their budget.
+// fill, the drawn flags), saving about 12 more for a while, and undo levels up to their budget;
+// a 16-bit one up to 8 more while open (its samples) and as many again while saving.
 const int64_t EditorMaxPixels = int64_t(1) << 25; // 33,554,432
 const size_t UndoBudgetBytes = size_t(192) << 20;
 
@@ -68,7 +70,10 @@ struct Editor {
     std::vector<std::string> skippedPlugins; // one line per DLL that did not become a tool
 
     ToolHost host; // the picture, its drawn flags, the parameter store, what a fill painted
-    bool havePicture = false, hasAlpha = false;
+    bool havePicture = false;
+    // The picture as opened but for its colour words, which the host holds: its alpha, grey
+    // and deep samples and its colour chunks, which saving carries over.
+    picture_io::Picture opened;
     std::string picturePath;      // UTF-8, as opened or last saved
     std::vector<uint32_t> before; // the picture before the next fill: what a fault restores
     UndoHistory history{UndoBudgetBytes};
@@ -124,7 +129,9 @@ POINT PictureToView(int32_t x, int32_t y);
 void ShowWholePicture(); // invalidates the whole view
 
 // document.cpp: the picture as a document: opening, saving, undo, the title and the menu.
-// Messages name paths as the user typed them, in quotes.
+// Messages name paths as the user typed them, in quotes. A picture is saved at its own depth
+// and with its colour chunks: a 16-bit picture keeps the samples of every pixel no fill shown
+// painted, and the painted ones get the paint colour at 16 bits (picture_io::PaintDeep).
 bool OpenPicture(const std::string& path, std::string* error);
 bool SavePicture(const std::string& path, std::string* error);
 bool HasUnsavedChanges();

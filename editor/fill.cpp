@@ -207,7 +207,7 @@ void KeepForUndo(FillOutcome* outcome) {
                                           TheEditor.before.data(), host.pixels.data()));
     } catch (const std::bad_alloc&) {
         std::copy(host.pixels.begin(), host.pixels.end(), TheEditor.before.begin());
-        TheEditor.history.ChangedWithoutUndo();
+        TheEditor.history.ChangedWithoutUndo(host.painted.bits.data());
         outcome->undoNote = "not enough memory to keep this fill for Undo; earlier fills can no "
                             "longer be undone";
     }

@@ -169,7 +169,7 @@ static bool Screenshot(const std::string& path, std::string* error) {
     if (GetMenuBarInfo(TheEditor.main, OBJID_MENU, 0, &menu) && menu.rcBar.top < area.top)
         area.top = menu.rcBar.top;
     OffsetRect(&area, -window.left, -window.top);
-    RgbImage shot;
+    picture_io::Picture shot;
     shot.width = area.right - area.left;
     shot.height = area.bottom - area.top;
     BITMAPINFO info = {};

@@ -117,6 +117,14 @@ void ApplyRedo(const FillChange& change, uint32_t* pixels) {
 
 // ---- The history -------------------------------------------------------------------------------
 
+// Sets the bits of the change's pixels in `bits`.
+static void MarkPainted(const FillChange& change, std::vector<uint8_t>* bits) {
+    for (size_t s = 0; s < change.spans.size(); s += 2)
+        for (size_t i = change.spans[s]; i < size_t(change.spans[s]) + change.spans[s + 1]; ++i)
+            if ((i >> 3) < bits->size())
+                (*bits)[i >> 3] |= uint8_t(1u << (i & 7));
+}
+
 void UndoHistory::Push(FillChange&& change) {
     change.id = lastId_ + 1;
     undo_.push_back(std::move(change)); // may throw: nothing has changed yet
@@ -128,6 +136,7 @@ void UndoHistory::Push(FillChange&& change) {
     while (bytes_ > budget_ && undo_.size() > 1) {
         bytes_ -= undo_.front().Bytes();
         baseState_ = undo_.front().id;
+        MarkPainted(undo_.front(), &basePainted_);
         undo_.pop_front();
         ++dropped_;
     }
@@ -163,4 +172,26 @@ void UndoHistory::Clear() {
     redo_.clear();
     bytes_ = 0;
     baseState_ = state_;
+}
+
+void UndoHistory::Start(size_t pixels) {
+    std::vector<uint8_t> painted((pixels + 7) / 8, 0);
+    Clear();
+    basePainted_.swap(painted);
+}
+
+void UndoHistory::ChangedWithoutUndo(const uint8_t* paintedBits) {
+    for (const FillChange& level : undo_)
+        MarkPainted(level, &basePainted_);
+    for (size_t i = 0; i < basePainted_.size(); ++i)
+        basePainted_[i] |= paintedBits[i];
+    Clear();
+    baseState_ = state_ = ++lastId_;
+}
+
+std::vector<uint8_t> UndoHistory::PaintedSinceStart() const {
+    std::vector<uint8_t> painted = basePainted_;
+    for (const FillChange& level : undo_)
+        MarkPainted(level, &painted);
+    return painted;
 }

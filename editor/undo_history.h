@@ -86,15 +86,21 @@ class UndoHistory {
     bool Undo(uint32_t* pixels, uint32_t* before);
     bool Redo(uint32_t* pixels, uint32_t* before);
     void Clear(); // forgets every level; the state stays
+    // A picture of `pixels` pixels opened: no level, and nothing painted. May throw.
+    void Start(size_t pixels);
 
     // The state the picture is in: 0 as first opened, else the id of the last change applied
     // (ids are never reused). A fill whose change could not be kept calls ChangedWithoutUndo():
     // the levels go, and the picture is in a state of its own.
     uint64_t StateId() const { return state_; }
-    void ChangedWithoutUndo() {
-        Clear();
-        baseState_ = state_ = ++lastId_;
-    }
+    // `paintedBits` are the fill's painted pixels, as RecordFill() takes them.
+    void ChangedWithoutUndo(const uint8_t* paintedBits);
+
+    // The pixels painted since Start() by the fills the picture now shows (bit i % 8 of byte
+    // i / 8): those of the undo levels, of the levels dropped for the budget and of the fills
+    // kept without a level. An undone fill's pixels are not among them, unless a fill still
+    // shown painted them too. May throw.
+    std::vector<uint8_t> PaintedSinceStart() const;
 
     size_t UndoLevels() const { return undo_.size(); }
     size_t RedoLevels() const { return redo_.size(); }
@@ -106,6 +112,7 @@ class UndoHistory {
     uint64_t lastId_ = 0, state_ = 0;
     uint64_t baseState_ = 0;             // the state below the oldest undo level
     std::deque<FillChange> undo_, redo_; // newest at the back of undo_ and of redo_
+    std::vector<uint8_t> basePainted_;   // painted below the oldest undo level, sized by Start
 };
 
 #endif

@@ -34,8 +34,10 @@ need googletest /usr/src/googletest/CMakeLists.txt
 need libbenchmark-dev /usr/include/benchmark/benchmark.h
 need clang /usr/bin/clang++
 need libclang-rt-14-dev
-need libstb-dev /usr/include/stb/stb_image.h
 need libwebp-dev /usr/include/webp/mux.h
+# Pictures natively: PNG through libpng, JPEG through libjpeg-turbo (picture_io/).
+need libpng-dev /usr/include/png.h
+need libjpeg62-turbo-dev /usr/include/jpeglib.h
 # Animated GIFs of region_grow --animation x.gif.
 need libgif-dev /usr/include/gif_lib.h
 # The tools' PNG compression, natively and in the cross build.

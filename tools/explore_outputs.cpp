@@ -1,10 +1,9 @@
-// The explorer's four files and its stdout lines. tolerances.png is encoded here (16-bit grey is
-// beyond stb_image_write), row by row through zlib, so that no second copy of the map is made.
+// The explorer's map and growth files and its stdout lines; tolerances.png is the map itself,
+// written by picture_io (explore_run.cpp).
 #include "explore_outputs.h"
 
 #include <math.h>
 #include <string.h>
-#include <zlib.h>
 
 #include <algorithm>
 
@@ -21,99 +20,12 @@ std::string WithThousands(uint64_t value) {
     return text;
 }
 
-// ---- tolerances.png ----------------------------------------------------------------------------
-
-static void PutBigEndian32(unsigned char* bytes, uint32_t value) {
-    bytes[0] = uint8_t(value >> 24);
-    bytes[1] = uint8_t(value >> 16);
-    bytes[2] = uint8_t(value >> 8);
-    bytes[3] = uint8_t(value);
-}
-
-static void WriteChunk(FILE* file, const char* type, const unsigned char* data, uint32_t length) {
-    unsigned char header[8];
-    PutBigEndian32(header, length);
-    memcpy(header + 4, type, 4);
-    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
-    if (length > 0)
-        crc = crc32(crc, data, length);
-    unsigned char trailer[4];
-    PutBigEndian32(trailer, uint32_t(crc));
-    fwrite(header, 1, 8, file);
-    if (length > 0)
-        fwrite(data, 1, length, file);
-    fwrite(trailer, 1, 4, file);
-}
-
-// A row of 16-bit samples as PNG stores it with the "Sub" filter: the filter's number (1),
-// then each sample big-endian, each byte minus the byte two before it (the same byte of the
-// sample to its left), modulo 256.
-static void SubFilteredRow(const uint16_t* values, int32_t width, unsigned char* row) {
-    row[0] = 1;
-    unsigned char previousHigh = 0, previousLow = 0;
-    for (int32_t x = 0; x < width; ++x) {
-        const unsigned char high = uint8_t(values[x] >> 8), low = uint8_t(values[x]);
-        row[1 + 2 * size_t(x)] = uint8_t(high - previousHigh);
-        row[2 + 2 * size_t(x)] = uint8_t(low - previousLow);
-        previousHigh = high;
-        previousLow = low;
-    }
-}
-
-bool WriteToleranceMap(FILE* file, const Exploration& exploration, const std::string& path,
-                       std::string* error) {
-    static const unsigned char Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    fwrite(Signature, 1, 8, file);
-    unsigned char header[13];
-    PutBigEndian32(header, uint32_t(exploration.width));
-    PutBigEndian32(header + 4, uint32_t(exploration.height));
-    header[8] = 16; // bits per sample
-    header[9] = 0;  // greyscale
-    header[10] = header[11] = header[12] = 0;
-    WriteChunk(file, "IHDR", header, sizeof header);
-
-    z_stream stream = {};
-    if (deflateInit(&stream, 1) != Z_OK) {
-        *error = "cannot write " + Quoted(path) + ": compression failed to start";
-        return false;
-    }
-    // Each row: the "Sub" filter (a sample minus the one to its left), which turns the map's
-    // flat areas into runs of zeros.
-    const size_t rowBytes = 1 + 2 * size_t(exploration.width);
-    std::vector<unsigned char> row(rowBytes), chunk(1 << 16);
-    stream.next_out = chunk.data();
-    stream.avail_out = uInt(chunk.size());
-    bool failed = false;
-    for (int32_t y = 0; y <= exploration.height && !failed; ++y) {
-        const bool last = y == exploration.height;
-        if (!last) {
-            SubFilteredRow(exploration.map.data() + size_t(y) * size_t(exploration.width),
-                           exploration.width, row.data());
-            stream.next_in = row.data();
-            stream.avail_in = uInt(rowBytes);
-        }
-        for (;;) {
-            int status = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
-            if (status == Z_STREAM_ERROR) {
-                failed = true;
-                break;
-            }
-            if (stream.avail_out == 0 || (last && status == Z_STREAM_END)) {
-                WriteChunk(file, "IDAT", chunk.data(), uint32_t(chunk.size() - stream.avail_out));
-                stream.next_out = chunk.data();
-                stream.avail_out = uInt(chunk.size());
-            }
-            if (last ? status == Z_STREAM_END : stream.avail_in == 0 && stream.avail_out > 0)
-                break;
-        }
-    }
-    deflateEnd(&stream);
-    if (failed) {
-        *error = "cannot write " + Quoted(path) + ": compression failed";
-        return false;
-    }
-    WriteChunk(file, "IEND", nullptr, 0);
-    return true;
+std::string ToleranceShown(const std::string& text) {
+    const int32_t value = ParseToleranceText(text.c_str());
+    const std::string read = std::to_string(value);
+    if (value >= 0 && value <= 255 && text == read)
+        return text;
+    return Quoted(text, '"') + " (read as " + read + ")";
 }
 
 // ---- map.png -----------------------------------------------------------------------------------
@@ -141,7 +53,7 @@ const Glyph Font[] = {
 };
 
 struct Canvas {
-    RgbImage* image;
+    picture_io::Picture* image;
     void Fill(int32_t left, int32_t top, int32_t width, int32_t height, uint32_t colour) {
         for (int32_t y = std::max(top, 0); y < std::min(top + height, image->height); ++y)
             for (int32_t x = std::max(left, 0); x < std::min(left + width, image->width); ++x)
@@ -281,12 +193,13 @@ void DrawLegend(Canvas* canvas, const LegendLayout& legend, int32_t top) {
 
 } // namespace
 
-RgbImage DrawToleranceMap(const Exploration& exploration, const std::vector<uint32_t>& picture) {
+picture_io::Picture DrawToleranceMap(const Exploration& exploration,
+                                     const std::vector<uint32_t>& picture) {
     const int32_t width = exploration.width, height = exploration.height;
     const int32_t top = ScaleTop(exploration.map);
     const int32_t canvasWidth = std::max(width, 360);
     const LegendLayout legend(canvasWidth, height);
-    RgbImage image;
+    picture_io::Picture image;
     image.width = canvasWidth;
     image.height = height + legend.Height();
     image.pixels.assign(size_t(image.width) * size_t(image.height), 0xFFFFFFu);
@@ -343,15 +256,29 @@ std::string Escaped(const std::string& text) {
 const char* const MainCurveColour = "#08306b";
 const char* const OtherCurveColours[] = {"#e6550d", "#756bb1", "#636363",
                                          "#31a354", "#de2d26", "#3182bd"};
+static_assert(sizeof OtherCurveColours / sizeof *OtherCurveColours >= size_t(MostExploreSeeds),
+              "a colour for each curve --explore-seeds may add");
 
-// The plot's frame and its two logarithmic axes, in the picture's units.
+// One curve's entry in the key: its line and label, at x in its row of the key.
+struct KeyEntry {
+    const char* colour;
+    std::string label;
+    double x;
+    int32_t row;
+};
+const double KeyRowHeight = 16;
+
+// The plot's frame and its two logarithmic axes, in the picture's units, below the title and
+// the key; the key takes as many rows as its entries need, each row moving the frame down.
 struct GrowthAxes {
+    double width = 760, height = 460;
     double left = 78, right = 730, top = 56, bottom = 396;
     int lowDecade, highDecade; // the pixel axis runs from 10^lowDecade to 10^highDecade
+    std::vector<KeyEntry> key; // one entry per curve, when there is more than one
 
-    // Decades wide enough for every curve (each grows with the step, so its ends are its least
-    // and its most).
     explicit GrowthAxes(const Exploration& exploration) {
+        // Decades wide enough for every curve (each grows with the step, so its ends are its
+        // least and its most).
         uint32_t least = exploration.curve.pixels[0],
                  most = exploration.curve.pixels[StepCount - 1];
         for (const GrowthCurve& other : exploration.otherCurves) {
@@ -362,6 +289,11 @@ struct GrowthAxes {
         highDecade = int(ceil(log10(double(std::max<uint32_t>(most, 1)))));
         if (highDecade <= lowDecade)
             highDecade = lowDecade + 1;
+        LayOutKey(exploration);
+        const double below = key.empty() ? 0 : KeyRowHeight * key.back().row;
+        top += below;
+        bottom += below;
+        height += below;
     }
     // Steps on a logarithmic axis too, log(1 + step): the leaks that matter happen at small
     // steps, and a linear axis would give them a sliver. Step T spans X(T) to X(T + 1).
@@ -370,10 +302,33 @@ struct GrowthAxes {
         double decades = log10(double(std::max<uint32_t>(pixels, 1))) - lowDecade;
         return bottom - (bottom - top) * decades / (highDecade - lowDecade);
     }
+
+  private:
+    // The first row starts after the "stable ranges" swatch, the next ones under it; an entry
+    // that would pass the picture's right margin starts the next row.
+    void LayOutKey(const Exploration& exploration) {
+        if (exploration.otherCurves.empty())
+            return;
+        const double start = left + 120, end = width - 10;
+        double x = start;
+        int32_t row = 0;
+        auto add = [&](const char* colour, const std::string& label) {
+            const double size = 22 + 6.5 * double(label.size()); // the line, a gap, the text
+            if (x > start && x + size > end) {
+                x = start;
+                ++row;
+            }
+            key.push_back({colour, label, x, row});
+            x += size + 18;
+        };
+        add(MainCurveColour, "seed tolerance " + ToleranceShown(exploration.curve.seedText));
+        for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
+            add(OtherCurveColours[i], "seed tolerance " + exploration.otherCurves[i].seedText);
+    }
 };
 
 void WritePlotHeading(FILE* file, const Exploration& exploration, const GrowthAxes& axes) {
-    const double width = 760, height = 460;
+    const double width = axes.width, height = axes.height;
     fprintf(file,
             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
             "viewBox=\"0 0 %.0f %.0f\" font-family=\"DejaVu Sans, Arial, sans-serif\" "
@@ -383,9 +338,16 @@ void WritePlotHeading(FILE* file, const Exploration& exploration, const GrowthAx
     std::string title = "Pixels painted by each step tolerance: click (" +
                         std::to_string(exploration.seedX) + ", " +
                         std::to_string(exploration.seedY) + "), seed tolerance " +
-                        exploration.curve.seedText;
-    fprintf(file, "<text x=\"%s\" y=\"24\" font-size=\"15\" font-weight=\"bold\">%s</text>\n",
-            Number(axes.left).c_str(), Escaped(title).c_str());
+                        ToleranceShown(exploration.curve.seedText);
+    // About 8.4 units a character in bold at 15: a title longer than the room (a long seed
+    // tolerance text) is squeezed into it rather than cut off at the picture's edge.
+    const double room = axes.width - 10 - axes.left;
+    const std::string squeezed =
+        8.4 * double(title.size()) > room
+            ? " textLength=\"" + Number(room) + "\" lengthAdjust=\"spacingAndGlyphs\""
+            : "";
+    fprintf(file, "<text x=\"%s\" y=\"24\" font-size=\"15\" font-weight=\"bold\"%s>%s</text>\n",
+            Number(axes.left).c_str(), squeezed.c_str(), Escaped(title).c_str());
 }
 
 // The main curve's stable ranges, shaded, the widest darkest.
@@ -471,7 +433,7 @@ void WriteStepMarks(FILE* file, const Exploration& exploration, const GrowthAxes
     const int32_t step = std::min(exploration.step, StepCount - 1);
     if (step >= 0)
         MarkStep(file, axes, step, "#c51b8a",
-                 "--step " + exploration.stepText + ": " +
+                 "--step " + ToleranceShown(exploration.stepText) + ": " +
                      WithThousands(PixelsPaintedAtStep(main, exploration.step)) + " px",
                  16);
     int32_t suggestion = SuggestStepTolerance(main);
@@ -482,29 +444,23 @@ void WriteStepMarks(FILE* file, const Exploration& exploration, const GrowthAxes
                  32);
 }
 
-// The key: what is shaded, and one entry per curve when there is more than one.
-void WriteKey(FILE* file, const Exploration& exploration, const GrowthAxes& axes) {
+// The key: what is shaded, and the curves' entries laid out by GrowthAxes.
+void WriteKey(FILE* file, const GrowthAxes& axes) {
     const double keyY = 44;
     fprintf(file,
             "<rect x=\"%s\" y=\"%s\" width=\"14\" height=\"10\" fill=\"#2ca25f\" "
             "fill-opacity=\"0.3\"/><text x=\"%s\" y=\"%s\">stable ranges</text>\n",
             Number(axes.left).c_str(), Number(keyY - 9).c_str(), Number(axes.left + 18).c_str(),
             Number(keyY).c_str());
-    double keyX = axes.left + 120;
-    auto keyEntry = [&](const char* colour, const std::string& label) {
+    for (const KeyEntry& entry : axes.key) {
+        const double y = keyY + KeyRowHeight * entry.row;
         fprintf(file,
                 "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"%s\" stroke-width=\"2.4\"/>"
                 "<text x=\"%s\" y=\"%s\">%s</text>\n",
-                Number(keyX).c_str(), Number(keyY - 4).c_str(), Number(keyX + 18).c_str(),
-                Number(keyY - 4).c_str(), colour, Number(keyX + 22).c_str(), Number(keyY).c_str(),
-                Escaped(label).c_str());
-        keyX += 40 + 6.5 * double(label.size()); // the next entry after this one's text
-    };
-    if (exploration.otherCurves.empty())
-        return;
-    keyEntry(MainCurveColour, "seed tolerance " + exploration.curve.seedText);
-    for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
-        keyEntry(OtherCurveColours[i % 6], "seed tolerance " + exploration.otherCurves[i].seedText);
+                Number(entry.x).c_str(), Number(y - 4).c_str(), Number(entry.x + 18).c_str(),
+                Number(y - 4).c_str(), entry.colour, Number(entry.x + 22).c_str(),
+                Number(y).c_str(), Escaped(entry.label).c_str());
+    }
 }
 
 } // namespace
@@ -515,10 +471,10 @@ void WriteGrowthPlot(FILE* file, const Exploration& exploration) {
     WriteStableRanges(file, exploration.curve.pixels, axes); // behind everything else
     WriteGridAndAxes(file, axes);
     for (size_t i = 0; i < exploration.otherCurves.size(); ++i)
-        WriteCurve(file, axes, exploration.otherCurves[i].pixels, OtherCurveColours[i % 6], 1.6);
+        WriteCurve(file, axes, exploration.otherCurves[i].pixels, OtherCurveColours[i], 1.6);
     WriteCurve(file, axes, exploration.curve.pixels, MainCurveColour, 2.4);
     WriteStepMarks(file, exploration, axes);
-    WriteKey(file, exploration, axes);
+    WriteKey(file, axes);
     fputs("</svg>\n", file);
 }
 

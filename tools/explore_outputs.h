@@ -25,7 +25,7 @@
 #include "tolerance_explorer/tolerance_explorer.h"
 
 struct GrowthCurve {
-    std::string seedText; // as typed
+    std::string seedText; // as typed; for --explore-seeds, the number read
     uint32_t pixels[StepCount];
 };
 
@@ -38,10 +38,9 @@ struct Exploration {
     std::vector<GrowthCurve> otherCurves; // --explore-seeds, in the order given
 };
 
-// The four files. Each returns false with a reason on a failed write.
-bool WriteToleranceMap(FILE* file, const Exploration& exploration, const std::string& path,
-                       std::string* error);
-RgbImage DrawToleranceMap(const Exploration& exploration, const std::vector<uint32_t>& picture);
+// The map in colour, and the growth table and plot.
+picture_io::Picture DrawToleranceMap(const Exploration& exploration,
+                                     const std::vector<uint32_t>& picture);
 void WriteGrowthTable(FILE* file, const Exploration& exploration);
 void WriteGrowthPlot(FILE* file, const Exploration& exploration);
 
@@ -50,5 +49,10 @@ std::vector<std::string> ExplorationLines(const Exploration& exploration);
 
 // 33827 -> "33,827".
 std::string WithThousands(uint64_t value);
+
+// A tolerance text as the summary and the explorer show it: a whole number from 0 to 255 as
+// it is ("12"), any other text quoted with what the plug-in reads it as: "\"1e2\" (read as
+// 1)", "\" 7\" (read as 7)", "\"300\" (read as 300)".
+std::string ToleranceShown(const std::string& text);
 
 #endif

@@ -11,31 +11,7 @@ namespace fs = std::filesystem;
 
 const char* const ExploreFileNames[4] = {"tolerances.png", "map.png", "growth.tsv", "growth.svg"};
 
-bool SplitExploreSeeds(const std::string& text, std::vector<std::string>* seeds,
-                       std::string* error) {
-    const size_t MostSeeds = 8;
-    size_t start = 0;
-    for (;;) {
-        size_t comma = text.find(',', start);
-        std::string item = text.substr(start, comma == std::string::npos ? comma : comma - start);
-        if (item.empty()) {
-            *error = "--explore-seeds " + Quoted(text) + " has an empty item";
-            return false;
-        }
-        seeds->push_back(item);
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
-    }
-    if (seeds->size() > MostSeeds) {
-        *error = "--explore-seeds " + Quoted(text) + " lists more than " +
-                 std::to_string(MostSeeds) + " seed tolerances";
-        return false;
-    }
-    return true;
-}
-
-bool Explore(const ToolOptions& options, const RgbImage& picture,
+bool Explore(const ToolOptions& options, const picture_io::Picture& picture,
              const std::vector<uint8_t>& startMask, Exploration* exploration, std::string* error) {
     exploration->width = picture.width;
     exploration->height = picture.height;
@@ -70,13 +46,10 @@ bool Explore(const ToolOptions& options, const RgbImage& picture,
         return status == JoinToleranceDone;
     };
     // The other seed tolerances first, so that the map left behind is the click's own.
-    std::vector<std::string> seeds;
-    if (!options.exploreSeedsText.empty() &&
-        !SplitExploreSeeds(options.exploreSeedsText, &seeds, error))
-        return false;
+    const std::vector<int32_t>& seeds = options.exploreSeeds;
     exploration->otherCurves.resize(seeds.size());
     for (size_t i = 0; i < seeds.size(); ++i)
-        if (!pass(seeds[i], &exploration->otherCurves[i]))
+        if (!pass(std::to_string(seeds[i]), &exploration->otherCurves[i]))
             return false;
     return pass(options.seedText, &exploration->curve);
 }
@@ -114,14 +87,22 @@ bool PendingExploration::Open(const std::string& dir, std::string* error) {
     return true;
 }
 
-bool PendingExploration::Write(const Exploration& exploration, const std::vector<uint32_t>& picture,
+bool PendingExploration::Write(Exploration* exploration, const std::vector<uint32_t>& picture,
                                std::string* error) {
-    if (!WriteToleranceMap(tolerances_.File(), exploration, PathOf(ExploreFileNames[0]), error))
+    if (!map_.WritePng(DrawToleranceMap(*exploration, picture), error))
         return false;
-    if (!map_.WritePng(DrawToleranceMap(exploration, picture), error))
+    // tolerances.png is the map as 16-bit grey samples: lent to the picture, not copied.
+    picture_io::Picture tolerances;
+    tolerances.width = exploration->width;
+    tolerances.height = exploration->height;
+    tolerances.grey = true;
+    tolerances.deep.swap(exploration->map);
+    const bool written = tolerances_.WritePng(tolerances, error);
+    tolerances.deep.swap(exploration->map);
+    if (!written)
         return false;
-    WriteGrowthTable(table_.File(), exploration);
-    WriteGrowthPlot(plot_.File(), exploration);
+    WriteGrowthTable(table_.File(), *exploration);
+    WriteGrowthPlot(plot_.File(), *exploration);
     return true;
 }
 

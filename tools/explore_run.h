@@ -20,14 +20,9 @@
 // The names the explorer writes in DIR.
 extern const char* const ExploreFileNames[4];
 
-// The seed tolerance texts of --explore-seeds: split at commas, each read later as the plug-in
-// reads a tolerance. False with a reason for an empty item or more than eight.
-bool SplitExploreSeeds(const std::string& text, std::vector<std::string>* seeds,
-                       std::string* error);
-
 // Computes the exploration for options.clicks[0] on `picture` (0x??RRGGBB words) with the
 // starting mask (empty: all clear). False with a reason when memory runs short.
-bool Explore(const ToolOptions& options, const RgbImage& picture,
+bool Explore(const ToolOptions& options, const picture_io::Picture& picture,
              const std::vector<uint8_t>& startMask, Exploration* exploration, std::string* error);
 
 // The four files as one staged output (output_files.h): put in place with the run's other
@@ -36,8 +31,8 @@ class PendingExploration : public StagedOutput {
   public:
     bool Open(const std::string& dir, std::string* error);
     // Writes the four files, each into its staging.
-    bool Write(const Exploration& exploration, const std::vector<uint32_t>& picture,
-               std::string* error);
+    // The map of `exploration` is lent to tolerances.png's writer and given back.
+    bool Write(Exploration* exploration, const std::vector<uint32_t>& picture, std::string* error);
 
     bool Ready(std::string* error) override;
     bool Send(std::string* error) override;

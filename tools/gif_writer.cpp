@@ -32,14 +32,14 @@ GifWriter::~GifWriter() {
 }
 
 bool GifWriter::ChoosePalette(const std::vector<uint32_t>& exact,
-                              const std::vector<const RgbImage*>& pictures) {
+                              const std::vector<const picture_io::Picture*>& pictures) {
     for (uint32_t colour : exact)
         if (std::find(palette_.begin(), palette_.end(), colour & 0xFFFFFF) == palette_.end())
             palette_.push_back(colour & 0xFFFFFF);
     const size_t room = PaletteSize - palette_.size();
     // The pictures' colours: exactly, when there are few.
     std::unordered_map<uint32_t, bool> seen;
-    for (const RgbImage* picture : pictures)
+    for (const picture_io::Picture* picture : pictures)
         for (uint32_t p : picture->pixels)
             if (seen.size() <= room)
                 seen.emplace(p & 0xFFFFFF, true);
@@ -50,7 +50,7 @@ bool GifWriter::ChoosePalette(const std::vector<uint32_t>& exact,
         return true;
     }
     std::vector<GifByteType> red, green, blue;
-    for (const RgbImage* picture : pictures)
+    for (const picture_io::Picture* picture : pictures)
         for (uint32_t p : picture->pixels) {
             red.push_back(p >> 16 & 0xFF);
             green.push_back(p >> 8 & 0xFF);
@@ -107,11 +107,11 @@ bool GifWriter::WriteScreen(int32_t width, int32_t height) {
 }
 
 bool GifWriter::Start(int32_t width, int32_t height, const std::vector<uint32_t>& exact,
-                      const std::vector<const RgbImage*>& pictures) {
+                      const std::vector<const picture_io::Picture*>& pictures) {
     if (!ChoosePalette(exact, pictures))
         return false;
     FindNearestColours();
-    previous_ = RgbImage(); // the first picture is stored whole
+    previous_ = picture_io::Picture(); // the first picture is stored whole
     previous_.width = width;
     previous_.height = height;
     return WriteScreen(width, height);
@@ -128,7 +128,7 @@ uint8_t GifWriter::IndexOf(uint32_t colour) const {
     return at != palette_.end() ? uint8_t(at - palette_.begin()) : guess;
 }
 
-bool GifWriter::Add(const RgbImage& picture, int ms) {
+bool GifWriter::Add(const picture_io::Picture& picture, int ms) {
     // The rectangle that changed since the previous picture (all of the first).
     int32_t left = 0, top = 0, right = picture.width - 1, bottom = picture.height - 1;
     if (!previous_.pixels.empty()) {

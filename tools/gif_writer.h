@@ -27,16 +27,16 @@ class GifWriter {
 
     // `exact` colours are kept as they are; the palette's other colours come from `pictures`.
     bool Start(int32_t width, int32_t height, const std::vector<uint32_t>& exact,
-               const std::vector<const RgbImage*>& pictures);
+               const std::vector<const picture_io::Picture*>& pictures);
     // Adds `picture` (of the animation's size), shown for `ms` milliseconds.
-    bool Add(const RgbImage& picture, int ms);
+    bool Add(const picture_io::Picture& picture, int ms);
     bool Finish();
 
   private:
     // The palette: the `exact` colours, then the pictures' own or a median-cut palette of them.
     // False when giflib cannot make the palette.
     bool ChoosePalette(const std::vector<uint32_t>& exact,
-                       const std::vector<const RgbImage*>& pictures);
+                       const std::vector<const picture_io::Picture*>& pictures);
     // nearest_: the palette colour nearest to each 15-bit colour.
     void FindNearestColours();
     // Opens the GIF: the screen of the animation's size with the palette, set to loop.
@@ -47,7 +47,7 @@ class GifWriter {
     GifFileType* gif_ = nullptr;
     std::vector<uint32_t> palette_;
     std::vector<uint8_t> nearest_; // palette index by 15-bit colour, for colours not in it
-    RgbImage previous_;
+    picture_io::Picture previous_;
 };
 
 #endif

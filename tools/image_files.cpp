@@ -4,13 +4,15 @@
 
 #include <algorithm>
 
-RgbImage SideBySide(const RgbImage& left, const RgbImage& right, int32_t gap, uint32_t gapColour) {
-    RgbImage both;
+picture_io::Picture SideBySide(const picture_io::Picture& left, const picture_io::Picture& right,
+                               int32_t gap, uint32_t gapColour) {
+    picture_io::Picture both;
     both.width = left.width + gap + right.width;
     both.height = left.height > right.height ? left.height : right.height;
     both.hasAlpha = left.hasAlpha || right.hasAlpha;
+    both.colour = left.colour;
     both.pixels.assign(size_t(both.width) * size_t(both.height),
-                       both.hasAlpha ? gapColour | OpaqueAlpha : gapColour);
+                       both.hasAlpha ? gapColour | picture_io::OpaqueAlpha : gapColour);
     for (int32_t y = 0; y < both.height; ++y) {
         uint32_t* row = &both.pixels[size_t(y) * size_t(both.width)];
         if (y < left.height)

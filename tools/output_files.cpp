@@ -1,12 +1,10 @@
-// The outputs' transaction, and PNG writing through stb_image_write (Debian's libstb-dev),
-// whose implementation for the whole tool is here.
+// The outputs' transaction; the PNGs in it are encoded by picture_io.
 #include "output_files.h"
 
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
-#include <zlib.h>
 
 #include <filesystem>
 #include <system_error>
@@ -23,80 +21,23 @@
 #endif
 
 #include "interrupt_cleanup.h"
-#include "memory_exhaustion.h"
 #include "tool_options.h" // Quoted
 #include "utf8_files.h"
 
 namespace fs = std::filesystem;
 
-// The PNG rows are compressed by zlib at its fastest level, several times faster than stb's
-// own compressor on a big picture and with smaller files. Its stream depends only on the bytes
-// and zlib's version, so the native and the Windows builds (both zlib 1.2.13) write the same
-// files.
-static unsigned char* ZlibCompress(unsigned char* data, int length, int* outLength, int) {
-    uLongf size = compressBound(uLong(length));
-    unsigned char* stream = static_cast<unsigned char*>(AllocateOrExit(size));
-    if (stream == nullptr || compress2(stream, &size, data, uLong(length), 1) != Z_OK) {
-        free(stream);
-        return nullptr;
-    }
-    *outLength = int(size);
-    return stream;
-}
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-// Memory that runs out while encoding ends the run as anywhere else (memory_exhaustion.h).
-#define STBIW_MALLOC(size) AllocateOrExit(size)
-#define STBIW_REALLOC(pointer, size) ReallocateOrExit(pointer, size)
-#define STBIW_FREE(pointer) free(pointer)
-#define STBIW_ZLIB_COMPRESS ZlibCompress
-#include <stb_image_write.h>
-
 // ---- PNG encoding ------------------------------------------------------------------------------
 
-static void WriteToFile(void* context, void* data, int size) {
-    fwrite(data, 1, size_t(size), static_cast<FILE*>(context));
-}
-
-// Packs colour words into R, G, B (and A, with `channels` 4) bytes, from `words` to `bytes`,
-// which may be the same memory: each pixel's bytes end no later than its word, so no word is
-// overwritten before it is read.
-static void PackSamples(const uint32_t* words, size_t count, size_t channels,
-                        unsigned char* bytes) {
-    for (size_t i = 0; i < count; ++i) {
-        const uint32_t word = words[i];
-        unsigned char* p = bytes + channels * i;
-        p[0] = (word >> 16) & 0xFF;
-        p[1] = (word >> 8) & 0xFF;
-        p[2] = word & 0xFF;
-        if (channels == 4)
-            p[3] = (word >> 24) & 0xFF;
-    }
-}
-
-static bool EncodePng(FILE* file, int32_t width, int32_t height, int channels,
-                      const unsigned char* samples, const std::string& path, std::string* error) {
-    // One filter for every row, the average of left and up: on photographs as small as stb's
-    // choice per row, or smaller, and several times faster than trying all five per row. (The
-    // choice per row also sums a row's samples in an int, which overflows on very wide rows.)
-    stbi_write_force_png_filter = 3;
-    if (stbi_write_png_to_func(WriteToFile, file, width, height, channels, samples,
-                               width * channels) == 0) {
-        *error = "cannot write " + Quoted(path) + ": encoding failed";
-        return false;
-    }
-    return true;
-}
-
-static bool EncodePng(FILE* file, const RgbImage& image, const std::string& path,
+static bool EncodePng(FILE* file, const picture_io::Picture& image, const std::string& path,
                       std::string* error) {
-    const size_t channels = image.hasAlpha ? 4 : 3;
-    std::vector<unsigned char> samples(image.pixels.size() * channels);
-    PackSamples(image.pixels.data(), image.pixels.size(), channels, samples.data());
-    return EncodePng(file, image.width, image.height, int(channels), samples.data(), path, error);
+    std::string reason;
+    if (picture_io::WritePng(file, image, &reason))
+        return true;
+    *error = "cannot write " + Quoted(path) + ": " + reason;
+    return false;
 }
 
-bool WriteNewPng(const std::string& path, const RgbImage& image, std::string* error) {
+bool WriteNewPng(const std::string& path, const picture_io::Picture& image, std::string* error) {
     FILE* file = CreateNewUtf8(path);
     if (file == nullptr) {
         *error = "cannot write " + Quoted(path) + ": " + strerror(errno);
@@ -110,7 +51,7 @@ bool WriteNewPng(const std::string& path, const RgbImage& image, std::string* er
     return written && flushed;
 }
 
-bool SavePng(const std::string& path, const RgbImage& image, std::string* error) {
+bool SavePng(const std::string& path, const picture_io::Picture& image, std::string* error) {
     PendingFile pending;
     return pending.Open(path, error) && pending.WritePng(image, error) &&
            CommitTogether({&pending}, error);
@@ -307,22 +248,30 @@ bool PendingFile::OpenStaging(std::string* error) {
     return Failed(strerror(errno), error);
 }
 
-bool PendingFile::WritePng(const RgbImage& image, std::string* error) {
+bool PendingFile::WritePng(const picture_io::Picture& image, std::string* error) {
     if (failed_ || !EncodePng(file_, image, given_, error))
         failed_ = true;
     return !failed_;
 }
 
-bool PendingFile::WritePng(RgbImage&& image, std::string* error) {
-    const size_t channels = image.hasAlpha ? 4 : 3;
-    std::vector<uint32_t> pixels = std::move(image.pixels);
-    unsigned char* samples = reinterpret_cast<unsigned char*>(pixels.data());
-    PackSamples(pixels.data(), pixels.size(), channels, samples);
-    if (failed_ ||
-        !EncodePng(file_, image.width, image.height, int(channels), samples, given_, error))
-        failed_ = true;
-    return !failed_;
+#ifndef _WIN32
+// The staged file takes the replaced file's owner, group and mode where the process may set
+// them: root gives it any owner; another user keeps their own and may give it a group of theirs.
+// The owner goes first, since changing it clears the set-user-ID and set-group-ID bits.
+void PendingFile::TakeOverOwnerAndMode() {
+    struct stat replaced;
+    if (stat(target_.c_str(), &replaced) != 0 || !S_ISREG(replaced.st_mode))
+        return;
+    const int fd = fileno(file_);
+    if (fchown(fd, replaced.st_uid, replaced.st_gid) != 0 &&
+        fchown(fd, uid_t(-1), replaced.st_gid) != 0) {
+        // Neither: the staged file stays the process's, as any file it creates.
+    }
+    if (fchmod(fd, replaced.st_mode & 07777) != 0) {
+        // A file system without modes (a FAT stick): nothing to keep.
+    }
 }
+#endif
 
 bool PendingFile::Ready(std::string* error) {
     if (failed_)
@@ -334,6 +283,7 @@ bool PendingFile::Ready(std::string* error) {
     if (stream_)
         return true; // read back by Send()
 #ifndef _WIN32
+    TakeOverOwnerAndMode();
     if (unnamed_) {
         // Complete: now it gets a name, beside the target, registered as one step with it.
         const std::string self = "/proc/self/fd/" + std::to_string(fileno(file_));
@@ -402,12 +352,14 @@ bool PendingFile::Commit(std::string* error) {
         return true;
     std::error_code failure;
     const fs::path target = PathFromUtf8(target_), temporary = PathFromUtf8(temporary_);
-    // A replaced file keeps its permissions, and is kept under a second name until every
-    // output is in place.
+    // A replaced file is kept under a second name until every output is in place. (On Windows
+    // it keeps its permissions here; elsewhere Ready() gave them to the staged file.)
     fs::file_status previous = fs::symlink_status(target, failure);
     hadTarget_ = fs::exists(previous);
     if (fs::is_regular_file(previous)) {
+#ifdef _WIN32
         fs::permissions(temporary, previous.permissions(), failure);
+#endif
         for (int attempt = 0; attempt < 100 && kept_.empty(); ++attempt) {
             std::string name = TemporaryBeside(target_);
             fs::create_hard_link(target, PathFromUtf8(name), failure);

@@ -10,6 +10,9 @@
 //     opened through an existing entry, so a link planted under a guessed name gets nothing.
 //     Commit renames it over the target in one step; the target it replaces is kept (as a
 //     hard link) until every output is in place, so that a later failure can put it back.
+//     The new file takes the replaced one's mode, owner and group where the process may set
+//     them (all three as root). A hard-linked target is replaced, not written through: its
+//     other names keep the old content.
 //   - A stream (a descriptor the process holds, a device, FIFO or socket: tool_paths.h) cannot
 //     be replaced, only written: its bytes are staged in an unnamed temporary file and sent
 //     through its descriptor after every file is complete and before any is put in place.
@@ -65,10 +68,7 @@ class PendingFile : public StagedOutput {
     bool Open(const std::string& given, std::string* error);
     bool Open(const std::string& given, const OutputTarget& target, std::string* error);
     FILE* File() const { return file_; }
-    bool WritePng(const RgbImage& image, std::string* error);
-    // The same, using the image's own buffer for the PNG's rows (the image is used up): saves
-    // the copy, which for a big picture is the largest buffer of the write.
-    bool WritePng(RgbImage&& image, std::string* error);
+    bool WritePng(const picture_io::Picture& image, std::string* error);
 
     bool Ready(std::string* error) override;
     bool Send(std::string* error) override;
@@ -78,6 +78,7 @@ class PendingFile : public StagedOutput {
 
   private:
     bool OpenStaging(std::string* error);
+    void TakeOverOwnerAndMode();
     bool Failed(const std::string& reason, std::string* error);
 
     std::string given_, target_; // as typed; the file put in place (links followed)
@@ -94,6 +95,6 @@ class PendingFile : public StagedOutput {
 
 // Writes a PNG into a new file at `path`, created exclusively: for files in a folder of the
 // run's own (the staged frames). On failure returns false with a reason naming `path`.
-bool WriteNewPng(const std::string& path, const RgbImage& image, std::string* error);
+bool WriteNewPng(const std::string& path, const picture_io::Picture& image, std::string* error);
 
 #endif

@@ -30,16 +30,16 @@ int CheckPicturesBeforeDecoding(const ToolOptions& options, PictureReader* input
     return 0;
 }
 
-bool LoadDrawnMask(PictureReader* maskFile, const RgbImage& image, std::vector<uint8_t>* mask,
-                   std::string* error) {
-    if (maskFile->Header().width == 0)
+bool LoadDrawnMask(PictureReader* maskFile, const picture_io::Picture& image,
+                   std::vector<uint8_t>* mask, std::string* error) {
+    if (!maskFile->Opened())
         return true;
-    RgbImage picture;
+    picture_io::Picture picture;
     if (!maskFile->Decode(&picture, error))
         return false;
     mask->assign(image.pixels.size(), 0);
     for (size_t i = 0; i < picture.pixels.size(); ++i)
-        if ((picture.pixels[i] & ~OpaqueAlpha) != 0) // not black, whatever its alpha
+        if ((picture.pixels[i] & ~picture_io::OpaqueAlpha) != 0) // not black, whatever its alpha
             (*mask)[i] = MaskDrawnBit;
     return true;
 }

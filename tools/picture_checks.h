@@ -23,7 +23,7 @@ int CheckPicturesBeforeDecoding(const ToolOptions& options, PictureReader* input
 
 // The flags each click starts from, MaskDrawnBit where the mask is not black; left empty (all
 // clear) when no mask was opened. `image` is the decoded input.
-bool LoadDrawnMask(PictureReader* maskFile, const RgbImage& image, std::vector<uint8_t>* mask,
-                   std::string* error);
+bool LoadDrawnMask(PictureReader* maskFile, const picture_io::Picture& image,
+                   std::vector<uint8_t>* mask, std::string* error);
 
 #endif

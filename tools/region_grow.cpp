@@ -35,6 +35,7 @@
 #include "picture_input.h"
 #include "program_messages.h"
 #include "progress.h"
+#include "run_summary.h"
 #include "simulated_host/plugin_loader.h"
 #include "tool_options.h"
 #include "tool_paths.h"
@@ -77,56 +78,6 @@ static bool LoadPluginFile(const std::string& given, LoadedPlugin* plugin, std::
     return false;
 }
 
-static std::string Summary(const ToolOptions& options, const FillReport& report,
-                           const FramesWritten* frames) {
-    int32_t overflow = FirstBufferOverClick(report);
-    char line[512];
-    snprintf(line, sizeof line,
-             "%zu click%s, %llu pixels painted, %llu expansions, %llu refresh requests, "
-             "stopped on \"Buffer over\": %s, %.1f ms",
-             options.clicks.size(), options.clicks.size() == 1 ? "" : "s",
-             (unsigned long long)report.paintedPixels, (unsigned long long)report.expansions,
-             (unsigned long long)report.refreshCount,
-             overflow < 0 ? "no" : ("yes (click " + std::to_string(overflow + 1) + ")").c_str(),
-             report.seconds * 1000.0);
-    std::string text = line;
-    text += " -> " + (options.outputPath.empty()  ? std::string("no result picture")
-                      : options.outputPath == "-" ? std::string("standard output")
-                                                  : options.outputPath);
-    if (frames != nullptr) {
-        const size_t requests = size_t(report.refreshCount);
-        text += "; frames: " + std::to_string(frames->files);
-        if (size_t(frames->files) < requests) {
-            text += " of " + std::to_string(requests);
-            if (frames->byClick)
-                text += " (the last of " + std::to_string(frames->files) + " of the " +
-                        std::to_string(frames->clicks) + " clicks, spread evenly";
-            else
-                text += " (each click's last, the rest spread evenly";
-            text += "; at most " + std::to_string(options.maxFrames) + ")";
-        }
-        text += " in " + options.framesDir;
-    }
-    if (!options.animationPath.empty())
-        text += "; animation: " + options.animationPath;
-    return text;
-}
-
-// The explorer's lines after the summary, and what it wrote.
-static void PrintExploration(FILE* to, const Exploration& explored, const ToolOptions& options,
-                             bool bufferOver) {
-    for (const std::string& line : ExplorationLines(explored))
-        PrintAsProgram(to, line);
-    if (bufferOver)
-        PrintAsProgram(to, "the fill at step " + Quoted(options.stepText) +
-                               " stopped on \"Buffer over\": it painted less than the map shows, "
-                               "which leaves out the queue's limit");
-    std::string files = ExploreFileNames[0];
-    for (int i = 1; i < 4; ++i)
-        files += std::string(", ") + ExploreFileNames[i];
-    PrintAsProgram(to, "explored: " + options.exploreDir + " (" + files + ")");
-}
-
 // Every file a run writes, each staged until all are complete (output_files.h).
 struct StagedOutputs {
     PendingFile output, record, beforeAfter, animation;
@@ -137,9 +88,9 @@ struct StagedOutputs {
 // Writes every output into its staging, the result last, in place (its pixel words become
 // its PNG rows), with the paint epochs released first.
 static bool WriteOutputs(const ToolOptions& options, AnimationFormat animationFormat,
-                         const WindowSamples& samples, const RgbImage& before, RgbImage&& result,
-                         FillReport* report, StagedOutputs* staged, FramesWritten* framesWritten,
-                         std::string* error) {
+                         const WindowSamples& samples, const picture_io::Picture& before,
+                         picture_io::Picture&& result, FillReport* report, StagedOutputs* staged,
+                         FramesWritten* framesWritten, std::string* error) {
     if (!options.framesDir.empty()) {
         ProgressPhase("writing frames");
         if (!WriteFrames(staged->frames.Folder(), samples, *report, options.paintColour,
@@ -176,17 +127,23 @@ static int PrintUsage() {
 }
 
 // What the command line asks of the outputs, checked before any picture is read: the
-// animation's format, the file each output names, and that no two clash. Returns 0, or the
-// exit status with the reason in *error.
-static int CheckOutputRequests(const ToolOptions& options, AnimationFormat* animationFormat,
-                               std::vector<NamedOutput>* targets, std::string* error) {
+// animation's format, the file each output names, that none clashes with another or with an
+// input (but -o IN: *editsInput), that their names say their formats, and that they may be
+// written. Returns 0, or the exit status with the reason in *error.
+static int CheckOutputRequests(const ToolOptions& options, const std::string& pluginPath,
+                               AnimationFormat* animationFormat, std::vector<NamedOutput>* targets,
+                               bool* editsInput, std::string* error) {
     if (!options.animationPath.empty() &&
         !AnimationFormatFor(options.animationPath, animationFormat, error))
         return 2;
     if (!ResolveOutputs(options, targets, error))
         return 1;
-    if (!CheckOutputsApart(options, *targets, error))
+    if (!CheckOutputsApart(options, *targets, error) ||
+        !CheckOutputsSpareInputs(options, pluginPath, *targets, editsInput, error) ||
+        !CheckOutputNames(*targets, error))
         return 2;
+    if (!CheckOutputsWritable(*targets, error))
+        return 1;
     if (!options.animationPath.empty() && !AnimationAvailable()) {
         *error = "--animation: animated pictures are not available in this build";
         return 1;
@@ -194,13 +151,20 @@ static int CheckOutputRequests(const ToolOptions& options, AnimationFormat* anim
     return 0;
 }
 
-// The input picture and the --drawn mask, decoded once their headers pass the checks.
-// Returns 0, or the exit status with the reason in *error.
-static int ReadPictures(const ToolOptions& options, RgbImage* input,
+// The input picture and the --drawn mask, decoded once their headers pass the checks; with
+// -o naming the input, only a PNG input, which the result then replaces. Returns 0, or the
+// exit status with the reason in *error.
+static int ReadPictures(const ToolOptions& options, bool editsInput, picture_io::Picture* input,
                         std::vector<uint8_t>* startMask, std::string* error) {
     PictureReader inputFile, maskFile;
     if (int status = CheckPicturesBeforeDecoding(options, &inputFile, &maskFile, error))
         return status;
+    if (editsInput && inputFile.Header().format != picture_io::Format::Png) {
+        *error = "-o " + Quoted(options.outputPath) + " and the input " +
+                 Quoted(options.inputPath) + " name the same file: only a PNG input (this one is " +
+                 picture_io::FormatName(inputFile.Header().format) + ") is replaced by its result";
+        return 2;
+    }
     ExitCleanlyWhenMemoryRunsOut(inputFile.Header().width, inputFile.Header().height);
     if (!inputFile.Decode(input, error) || !LoadDrawnMask(&maskFile, *input, startMask, error))
         return 1;
@@ -223,9 +187,9 @@ static bool OpenOutputs(const ToolOptions& options, const std::vector<NamedOutpu
     return options.framesDir.empty() || staged->frames.Open(options.framesDir, error);
 }
 
-// The plug-in --plugin names, or the one beside the tool.
-static bool LoadToolPlugin(const ToolOptions& options, LoadedPlugin* plugin, std::string* error) {
-    std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
+// The plug-in file `pluginPath` (--plugin, or the one beside the tool).
+static bool LoadToolPlugin(const std::string& pluginPath, LoadedPlugin* plugin,
+                           std::string* error) {
     if (!LoadPluginFile(pluginPath, plugin, error))
         return false;
 #ifdef _WIN32
@@ -244,13 +208,13 @@ static bool LoadToolPlugin(const ToolOptions& options, LoadedPlugin* plugin, std
 
 // --explore: what every step tolerance paints, written to its staged folder. The explorer
 // sees the picture as the host shows it at the click, before the fill.
-static bool ExploreTolerances(const ToolOptions& options, const RgbImage& input,
+static bool ExploreTolerances(const ToolOptions& options, const picture_io::Picture& input,
                               const std::vector<uint8_t>& startMask,
                               PendingExploration* exploration, Exploration* explored,
                               std::string* error) {
     ProgressPhase("exploring the tolerances");
     if (!Explore(options, input, startMask, explored, error) ||
-        !exploration->Write(*explored, input.pixels, error))
+        !exploration->Write(explored, input.pixels, error))
         return false;
     explored->map = std::vector<uint16_t>(); // only the curves are needed from here on
     return true;
@@ -260,46 +224,39 @@ static bool ExploreTolerances(const ToolOptions& options, const RgbImage& input,
 // the painted picture. Only what the outputs need of the input is kept: its samples at frame
 // scale in *samples (for frames or an animation), and a copy in *before for the before/after
 // picture.
-static RgbImage ApplyClicks(const ToolOptions& options, const LoadedPlugin& plugin,
-                            RgbImage&& input, const std::vector<uint8_t>& startMask,
-                            WindowSamples* samples, RgbImage* before, FillReport* report) {
+static picture_io::Picture ApplyClicks(const ToolOptions& options, const LoadedPlugin& plugin,
+                                       picture_io::Picture&& input,
+                                       const std::vector<uint8_t>& startMask,
+                                       WindowSamples* samples, picture_io::Picture* before,
+                                       FillReport* report) {
     const bool window = !options.framesDir.empty() || !options.animationPath.empty();
     if (window)
         SampleInput(input, options.frameWidth, samples);
-    if (!options.beforeAfterPath.empty())
-        *before = input;
+    if (!options.beforeAfterPath.empty()) {
+        before->width = input.width;
+        before->height = input.height;
+        before->pixels = input.pixels;
+        before->hasAlpha = input.hasAlpha;
+        before->grey = input.grey;
+        before->colour = input.colour;
+    }
     ToolHost host;
-    const bool hasAlpha = input.hasAlpha;
     PrepareToolHost(options, input.width, input.height, std::move(input.pixels), &host);
     // Painted pixels are opaque; the plug-in never looks at the alpha bits.
-    host.paintColour |= hasAlpha ? OpaqueAlpha : 0;
+    host.paintColour |= input.hasAlpha ? picture_io::OpaqueAlpha : 0;
     report->keepEpochs = window;
     report->keepRefreshes = window || !options.recordPath.empty();
     ProgressStart(ProgramName().c_str(), options.clicks.size());
     RunClicks(&host, plugin, options.clicks, startMask, report, ProgressClicksDone);
-    RgbImage result;
-    result.width = input.width;
-    result.height = input.height;
-    result.hasAlpha = hasAlpha;
+    // The result is the input painted: its 8-bit words from the host, and what the file said
+    // beyond them (the 16-bit samples, grey, the colour chunks) kept true to the paint.
+    picture_io::Picture result = std::move(input);
     result.pixels = std::move(host.pixels);
     host.Reset(0, 0);
+    picture_io::PaintDeep(&result, report->painted.bits, options.paintColour);
     if (window)
         SampleResult(result.pixels, *report, samples);
     return result;
-}
-
-// The summary line, then what the explorer found; the exit status: 3 when a fill stopped on
-// "Buffer over", 1 when the summary could not be written.
-static int PrintSummary(FILE* stream, const ToolOptions& options, const FillReport& report,
-                        const FramesWritten& framesWritten, const Exploration& explored) {
-    PrintAsProgram(stream,
-                   Summary(options, report, options.framesDir.empty() ? nullptr : &framesWritten));
-    if (fflush(stream) != 0 || ferror(stream))
-        return Fail(1, std::string("cannot write the summary to standard ") +
-                           (stream == stderr ? "error" : "output") + ": " + strerror(errno));
-    if (!options.exploreDir.empty())
-        PrintExploration(stream, explored, options, FirstBufferOverClick(report) >= 0);
-    return FirstBufferOverClick(report) < 0 ? 0 : 3;
 }
 
 int main(int argc, char** argv) {
@@ -314,9 +271,13 @@ int main(int argc, char** argv) {
         return Fail(2, error + " (see --help)");
     if (options.help)
         return PrintUsage();
+    const std::string pluginPath =
+        options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
     AnimationFormat animationFormat = AnimationFormat::WebP;
     std::vector<NamedOutput> targets;
-    if (int status = CheckOutputRequests(options, &animationFormat, &targets, &error))
+    bool editsInput = false;
+    if (int status = CheckOutputRequests(options, pluginPath, &animationFormat, &targets,
+                                         &editsInput, &error))
         return Fail(status, error);
     // The summary's stream must be open, or the run would end without saying what it did.
     const bool summaryToStandardError = WritesToStandardOutput(targets);
@@ -324,14 +285,15 @@ int main(int argc, char** argv) {
         return Fail(1, std::string("cannot write the summary: standard ") +
                            (summaryToStandardError ? "error" : "output") + " is closed");
 
-    RgbImage input;
+    picture_io::Picture input;
     std::vector<uint8_t> startMask;
-    if (int status = ReadPictures(options, &input, &startMask, &error))
+    if (int status = ReadPictures(options, editsInput, &input, &startMask, &error))
         return Fail(status, error);
+    const int orientation = input.orientation;
     StagedOutputs staged;
     LoadedPlugin plugin;
     if (!OpenOutputs(options, targets, &staged, &error) ||
-        !LoadToolPlugin(options, &plugin, &error))
+        !LoadToolPlugin(pluginPath, &plugin, &error))
         return Fail(1, error);
 
     Exploration explored;
@@ -340,24 +302,27 @@ int main(int argc, char** argv) {
         return Fail(1, error);
 
     WindowSamples samples;
-    RgbImage before;
+    picture_io::Picture before;
     FillReport report;
-    RgbImage result =
+    picture_io::Picture result =
         ApplyClicks(options, plugin, std::move(input), startMask, &samples, &before, &report);
     FramesWritten framesWritten;
     bool written = WriteOutputs(options, animationFormat, samples, before, std::move(result),
                                 &report, &staged, &framesWritten, &error);
     // All is written; now every output is put in place, or none (the frames first: theirs is
-    // the longest step).
+    // the longest step). The summary is the last stream sent, before any file is put in place.
     if (written) {
         ProgressPhase("putting the outputs in place");
+        PendingSummary summary(
+            summaryToStandardError ? stderr : stdout,
+            SummaryLines(options, report, options.framesDir.empty() ? nullptr : &framesWritten,
+                         options.exploreDir.empty() ? nullptr : &explored, orientation));
         written = CommitTogether({&staged.frames, &staged.record, &staged.beforeAfter,
-                                  &staged.animation, &staged.output, &staged.exploration},
+                                  &staged.animation, &staged.output, &staged.exploration, &summary},
                                  &error);
     }
     ProgressEnd();
     if (!written)
         return Fail(1, staged.frames.InTermsOfFolder(error));
-    return PrintSummary(summaryToStandardError ? stderr : stdout, options, report, framesWritten,
-                        explored);
+    return FirstBufferOverClick(report) < 0 ? 0 : 3;
 }

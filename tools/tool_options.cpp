@@ -9,16 +9,19 @@ const char ToolUsage[] =
     "                   [--paint RRGGBB] [--drawn MASK] [--frames DIR] [--max-frames N]\n"
     "                   [--frame-width N] [--animation FILE] [--max-pixels N] [--plugin PATH]\n"
     "                   [--record FILE]\n"
-    "                   [--before-after FILE] -o OUT.png\n"
+    "                   [--before-after FILE.png] -o OUT.png\n"
     "       region_grow IN X Y [--step TEXT] [--seed-tolerance TEXT] [--drawn MASK]\n"
     "                   [--explore-seeds S1,S2,...] --explore DIR [-o OUT.png]\n"
     "Applies the RegionGrowing tool at each X Y in turn to the picture IN (PNG, JPEG or BMP)\n"
     "and writes the result as PNG. An option's value follows it or an '=' (--step=12); each\n"
     "option may be given once; after -- every argument is IN or a coordinate.\n"
     "  -o OUT.png             result picture (required, but for --explore); - writes it to\n"
-    "                         standard output, and the summary line then goes to standard error\n"
+    "                         standard output, and the summary line then goes to standard error;\n"
+    "                         -o IN replaces a PNG input once everything else has succeeded\n"
     "  --step TEXT            step tolerance, as the host's parameter text (default 12)\n"
-    "  --seed-tolerance TEXT  seed tolerance, as the host's parameter text (default 40)\n"
+    "  --seed-tolerance TEXT  seed tolerance, as the host's parameter text (default 40). Both\n"
+    "                         reach the plug-in as typed; for a text that is not a whole number\n"
+    "                         from 0 to 255 the summary says what it reads: \"1e2\" (read as 1)\n"
     "  --paint RRGGBB         paint colour (default FF00FF)\n"
     "  --drawn MASK           non-black pixels of MASK start flagged as drawn\n"
     "  --frames DIR           what the window shows at each refresh request, plus overview.png;\n"
@@ -31,7 +34,8 @@ const char ToolUsage[] =
     "                         or GIF (.gif), as the name says\n"
     "  --max-pixels N         refuse pictures of more than N pixels (default and most 268435456)\n"
     "  --plugin PATH          plug-in file to load (default: the one next to this program)\n"
-    "  --record FILE          text record of refresh requests and painted pixels\n"
+    "  --record FILE          text record of refresh requests and painted pixels, never named\n"
+    "                         as a picture (.png, .jpg, .jpeg, .bmp, .gif, .webp, .tif, .tiff)\n"
     "  --before-after FILE    IN and the result side by side (PNG)\n"
     "  --explore DIR          for the one click, what every step tolerance paints: DIR gets\n"
     "                         tolerances.png (16-bit grey: the least step that paints each\n"
@@ -47,15 +51,20 @@ const char ToolUsage[] =
     "                         than a quarter more. -o is optional here. The map leaves out the\n"
     "                         queue's limit: the summary says when the fill stopped on\n"
     "                         \"Buffer over\"\n"
-    "  --explore-seeds LIST   one more growth curve per seed tolerance in LIST (1,30,255)\n"
-    "Outputs are put in place together, only when all are complete. They may be devices,\n"
-    "pipes, sockets, descriptors (/dev/stdout, /dev/fd/N: written through, never truncated)\n"
-    "or symbolic links (their target is replaced); no two may name the same file. Pixels are\n"
+    "  --explore-seeds LIST   one more growth curve per seed tolerance in LIST (1,30,255): at\n"
+    "                         most 6 (a colour each), each a whole number from 0 to 255\n"
+    "Outputs are put in place together, only when all are complete and the summary has been\n"
+    "written. -o and --before-after are named .png. Outputs may be devices, pipes, sockets,\n"
+    "descriptors (/dev/stdout, /dev/fd/N: written through, never truncated; no name to check)\n"
+    "or symbolic links (their target is replaced). A replaced file keeps its mode, owner and\n"
+    "group; a hard-linked one is replaced, its other names keep the old content; one whose\n"
+    "mode has no write bit is refused, as cp refuses it. No two outputs may name the same\n"
+    "file, nor may one name IN (but -o, for a PNG input), MASK or the plug-in. Pixels are\n"
     "compared by their red, green and blue; an alpha channel is kept, and painted pixels are\n"
     "opaque.\n"
     "Exit status: 0 done, 1 a file, a write (a closed pipe included) or the plug-in failed,\n"
-    "2 a bad command line or click, or outputs that clash, 3 done but a fill stopped on\n"
-    "\"Buffer over\", 130/143/129 interrupted (SIGINT/SIGTERM/SIGHUP).\n";
+    "2 a bad command line or click, or outputs that clash or are misnamed, 3 done but a fill\n"
+    "stopped on \"Buffer over\", 130/143/129 interrupted (SIGINT/SIGTERM/SIGHUP).\n";
 
 NumberText ReadInteger(const std::string& text, int64_t least, int64_t most, int64_t* value) {
     size_t i = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
@@ -113,10 +122,10 @@ bool ParseColourHex(const std::string& text, uint32_t* colour) {
     return true;
 }
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
+std::string Quoted(const std::string& text, char quote) {
+    std::string quoted(1, quote);
     for (unsigned char c : text) {
-        if (c == '\'' || c == '\\') {
+        if (c == (unsigned char)quote || c == '\\') {
             quoted += '\\';
             quoted += char(c);
         } else if (c == '\t') {
@@ -131,14 +140,14 @@ std::string Quoted(const std::string& text) {
             quoted += char(c);
         }
     }
-    return quoted + "'";
+    return quoted + quote;
 }
 
 namespace {
 
 // The texts of the options that take a value, as typed; parsed after the whole line is read.
 struct OptionTexts {
-    std::string paint, maxFrames, frameWidth, maxPixels;
+    std::string paint, maxFrames, frameWidth, maxPixels, exploreSeeds;
 };
 
 std::string* ValueOf(const std::string& name, ToolOptions* options, OptionTexts* texts) {
@@ -171,7 +180,7 @@ std::string* ValueOf(const std::string& name, ToolOptions* options, OptionTexts*
     if (name == "--explore")
         return &options->exploreDir;
     if (name == "--explore-seeds")
-        return &options->exploreSeedsText;
+        return &texts->exploreSeeds;
     return nullptr;
 }
 
@@ -332,7 +341,37 @@ bool CheckOptionsTogether(const SortedArguments& sorted, ToolOptions* options, s
     return true;
 }
 
-// The colour and the counts, from the texts typed.
+// --explore-seeds: whole numbers from 0 to 255 (a seed tolerance above 255 grows what 255
+// does, a negative one the seed alone), at most one for each colour the plot has.
+bool ReadExploreSeeds(const std::string& text, std::vector<int32_t>* seeds, std::string* error) {
+    for (size_t start = 0;;) {
+        const size_t comma = text.find(',', start);
+        const std::string item =
+            text.substr(start, comma == std::string::npos ? comma : comma - start);
+        if (item.empty()) {
+            *error = "--explore-seeds " + Quoted(text) + " has an empty item";
+            return false;
+        }
+        int64_t seed;
+        if (ReadInteger(item, 0, 255, &seed) != NumberText::Valid) {
+            *error = "--explore-seeds " + Quoted(text) + ": " + Quoted(item) +
+                     " is not a whole number from 0 to 255";
+            return false;
+        }
+        seeds->push_back(int32_t(seed));
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    if (seeds->size() > size_t(MostExploreSeeds)) {
+        *error = "--explore-seeds " + Quoted(text) + " lists more than " +
+                 std::to_string(MostExploreSeeds) + " seed tolerances";
+        return false;
+    }
+    return true;
+}
+
+// The colour, the counts and the explorer's seed tolerances, from the texts typed.
 bool ReadOptionNumbers(const SortedArguments& sorted, ToolOptions* options, std::string* error) {
     const std::set<std::string>& given = sorted.given;
     const OptionTexts& texts = sorted.texts;
@@ -346,15 +385,17 @@ bool ReadOptionNumbers(const SortedArguments& sorted, ToolOptions* options, std:
             return false;
         options->maxFrames = int32_t(count);
     }
-    if (given.count("--max-pixels") && !ReadCount("--max-pixels", texts.maxPixels, 1,
-                                                  MaxPicturePixels, &options->maxPixels, error))
+    if (given.count("--max-pixels") &&
+        !ReadCount("--max-pixels", texts.maxPixels, 1, picture_io::MaxPixels, &options->maxPixels,
+                   error))
         return false;
     if (given.count("--frame-width")) {
         if (!ReadCount("--frame-width", texts.frameWidth, 1, MaxFrameWidth, &count, error))
             return false;
         options->frameWidth = int32_t(count);
     }
-    return true;
+    return !given.count("--explore-seeds") ||
+           ReadExploreSeeds(texts.exploreSeeds, &options->exploreSeeds, error);
 }
 
 } // namespace

@@ -10,7 +10,9 @@
 //
 // The tolerance texts go to the plug-in exactly as typed, as the host's parameter store
 // would hand them over (parameter group 2: index 0 the step, 1 the seed tolerance): a text
-// that is not a number behaves as it does in the host.
+// that is not a number behaves as it does in the host. What the plug-in reads a text as is
+// shown wherever the text is (ToleranceShown, explore_outputs.h). The explorer's extra seed
+// tolerances are its own, never the plug-in's: whole numbers from 0 to 255, read strictly.
 #ifndef TOOLS_TOOL_OPTIONS_H
 #define TOOLS_TOOL_OPTIONS_H
 
@@ -19,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "image_files.h" // MaxPicturePixels
+#include "image_files.h" // picture_io::MaxPixels
 
 struct Click {
     int32_t x, y;
@@ -31,15 +33,18 @@ struct ToolOptions {
     std::string stepText = "12", seedText = "40";
     uint32_t paintColour = 0x00FF00FFu; // 0x00RRGGBB
     std::string drawnMaskPath, framesDir, pluginPath, recordPath, beforeAfterPath, animationPath;
-    std::string exploreDir, exploreSeedsText; // --explore, --explore-seeds
+    std::string exploreDir;            // --explore
+    std::vector<int32_t> exploreSeeds; // --explore-seeds, in the order given
     int32_t maxFrames = 200;
-    int64_t maxPixels = MaxPicturePixels;
+    int64_t maxPixels = picture_io::MaxPixels;
     int32_t frameWidth = 960;
     bool help = false;
 };
 
 // The widest (and highest) frame: the most an animated WebP picture holds.
 const int32_t MaxFrameWidth = 16383;
+// The most --explore-seeds lists: growth.svg draws each extra curve in a colour of its own.
+const int32_t MostExploreSeeds = 6;
 
 extern const char ToolUsage[];
 
@@ -56,6 +61,7 @@ bool ParseColourHex(const std::string& text, uint32_t* colour);
 
 // A value as messages show it: in single quotes, so that spaces and empty texts are visible,
 // with quotes, backslashes and control characters escaped (' 5' -> "' 5'", tab -> "'\t'").
-std::string Quoted(const std::string& text);
+// The summary quotes texts in double quotes, as in stopped on "Buffer over".
+std::string Quoted(const std::string& text, char quote = '\'');
 
 #endif

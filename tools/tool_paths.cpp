@@ -197,6 +197,11 @@ fs::path KeyOf(const std::string& path) {
     return failure ? absolute.lexically_normal() : key;
 }
 
+// "-o 'out.png'": an output as messages name it.
+std::string Named(const NamedOutput& output) {
+    return std::string(output.option) + " " + Quoted(output.given);
+}
+
 Identity IdentityOf(const OutputTarget& target) {
     Identity identity;
     identity.descriptor = target.descriptor;
@@ -243,20 +248,22 @@ bool IsWithin(const fs::path& path, const fs::path& folder) {
     return true;
 }
 
+// Whether the frames written into the folder `frames` would replace the file `key` (both keys).
+bool FramesReplace(const fs::path& frames, const fs::path& key) {
+    return key.parent_path() == frames && IsFrameFileName(Utf8FromPath(key.filename()));
+}
+
 } // namespace
 
 bool CheckOutputsApart(const ToolOptions& options, const std::vector<NamedOutput>& outputs,
                        std::string* error) {
-    auto named = [](const NamedOutput& output) {
-        return std::string(output.option) + " " + Quoted(output.given);
-    };
     std::vector<Identity> identities;
     for (const NamedOutput& output : outputs)
         identities.push_back(IdentityOf(output.target));
     for (size_t i = 0; i < outputs.size(); ++i)
         for (size_t j = i + 1; j < outputs.size(); ++j)
             if (Same(identities[i], identities[j], outputs[i].target, outputs[j].target)) {
-                *error = named(outputs[i]) + " and " + named(outputs[j]) + " name the same file";
+                *error = Named(outputs[i]) + " and " + Named(outputs[j]) + " name the same file";
                 return false;
             }
     if (options.framesDir.empty())
@@ -274,18 +281,118 @@ bool CheckOutputsApart(const ToolOptions& options, const std::vector<NamedOutput
         if (outputs[i].target.kind == OutputKind::Descriptor)
             continue;
         if (identity.key == frames) {
-            *error = named(outputs[i]) + " is the --frames folder";
+            *error = Named(outputs[i]) + " is the --frames folder";
             return false;
         }
-        if (identity.key.parent_path() == frames &&
-            IsFrameFileName(Utf8FromPath(identity.key.filename()))) {
-            *error = named(outputs[i]) + " lies in the --frames folder, where the frames would "
+        if (FramesReplace(frames, identity.key)) {
+            *error = Named(outputs[i]) + " lies in the --frames folder, where the frames would "
                                          "replace it";
             return false;
         }
         if (!outermostCreated.empty() && IsWithin(identity.key, outermostCreated)) {
-            *error = named(outputs[i]) + " lies in " + Quoted(Utf8FromPath(outermostCreated)) +
+            *error = Named(outputs[i]) + " lies in " + Quoted(Utf8FromPath(outermostCreated)) +
                      ", a folder this run would create for --frames";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CheckOutputsSpareInputs(const ToolOptions& options, const std::string& pluginPath,
+                             const std::vector<NamedOutput>& outputs, bool* editsInput,
+                             std::string* error) {
+    struct Input {
+        std::string what, path;
+        bool editable; // IN, which -o may replace
+    };
+    std::vector<Input> inputs = {{"the plug-in", pluginPath, false}};
+    if (!options.drawnMaskPath.empty())
+        inputs.push_back({"the --drawn mask", options.drawnMaskPath, false});
+    inputs.push_back({"the input", options.inputPath, true});
+    *editsInput = false;
+    for (const Input& input : inputs) {
+        OutputTarget read;
+        read.path = input.path;
+        const Identity identity = IdentityOf(read);
+        const std::string inputNamed = input.what + " " + Quoted(input.path);
+        for (const NamedOutput& output : outputs) {
+            if (!Same(IdentityOf(output.target), identity, output.target, read))
+                continue;
+            if (input.editable && std::string(output.option) == "-o" &&
+                output.target.kind == OutputKind::File) {
+                *editsInput = true;
+                continue;
+            }
+            *error = Named(output) + " and " + inputNamed + " name the same file";
+            return false;
+        }
+        if (!options.framesDir.empty() && FramesReplace(KeyOf(options.framesDir), identity.key)) {
+            *error = inputNamed + " lies in the --frames folder, where the frames would replace it";
+            return false;
+        }
+    }
+    return true;
+}
+
+// ".PNG" -> ".png": a name's extension, the way the checks compare it.
+static std::string LowerExtension(const std::string& name) {
+    std::string extension = Utf8FromPath(PathFromUtf8(name).extension());
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return extension;
+}
+
+bool CheckOutputNames(const std::vector<NamedOutput>& outputs, std::string* error) {
+    static const char* const PictureExtensions[] = {".png", ".jpg",  ".jpeg", ".bmp",
+                                                    ".gif", ".webp", ".tif",  ".tiff"};
+    for (const NamedOutput& output : outputs) {
+        const std::string option = output.option;
+        const bool png = option == "-o" || option == "--before-after", text = option == "--record";
+        if (output.target.kind != OutputKind::File || (!png && !text))
+            continue;
+        for (const std::string& name : {output.given, output.target.path}) {
+            const std::string extension = LowerExtension(name);
+            bool picture = false;
+            for (const char* known : PictureExtensions)
+                picture = picture || extension == known;
+            if (png ? extension == ".png" : !picture)
+                continue;
+            *error = Named(output) + " writes " + (png ? "PNG" : "text");
+            if (name != output.given)
+                *error += " into " + Quoted(name) + ", where its links lead";
+            *error += png ? ": name it .png" : ": name it other than " + extension;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CheckOutputsWritable(const std::vector<NamedOutput>& outputs, std::string* error) {
+    for (const NamedOutput& output : outputs) {
+        if (output.target.kind != OutputKind::File)
+            continue;
+        const fs::path target = PathFromUtf8(output.target.path);
+        std::error_code failure;
+        const fs::file_status status = fs::status(target, failure);
+        int refusal = 0;
+        const fs::perms writeBits =
+            fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+        if (fs::is_regular_file(status) && (status.permissions() & writeBits) == fs::perms::none)
+            refusal = EACCES;
+#ifndef _WIN32
+        // The replacement is made beside the target and renamed over it: the folder must take
+        // it. A folder still missing is reported when the output is opened.
+        const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+        if (refusal == 0 && fs::is_regular_file(status) &&
+            access(output.target.path.c_str(), W_OK) != 0)
+            refusal = errno;
+        if (refusal == 0 && fs::is_directory(folder, failure) &&
+            access(folder.c_str(), W_OK | X_OK) != 0)
+            refusal = errno;
+#endif
+        if (refusal != 0) {
+            *error = CannotWrite(output.given, strerror(refusal));
             return false;
         }
     }

@@ -56,6 +56,29 @@ bool ResolveOutputs(const ToolOptions& options, std::vector<NamedOutput>* output
 bool CheckOutputsApart(const ToolOptions& options, const std::vector<NamedOutput>& outputs,
                        std::string* error);
 
+// Refuses, with a one-line reason naming both, an output that names IN, the --drawn mask or the
+// plug-in file `pluginPath`, through whatever spelling, symbolic link or hard link (the same
+// device and inode), and an input that lies in the --frames folder under a frame's name. The
+// one output that may name IN is -o, as a file (not a stream): it replaces IN once everything
+// else has succeeded. *editsInput then says so, for the caller to refuse it all the same when
+// IN turns out not to be a PNG (from its header: the name says nothing).
+bool CheckOutputsSpareInputs(const ToolOptions& options, const std::string& pluginPath,
+                             const std::vector<NamedOutput>& outputs, bool* editsInput,
+                             std::string* error);
+
+// Refuses, with a one-line reason, a file output whose name does not say what it holds: -o and
+// --before-after write PNG and are named .png; --record writes text and is never named as a
+// picture (.png, .jpg, .jpeg, .bmp, .gif, .webp, .tif, .tiff). In any case, for the name given
+// and, when links lead elsewhere, for the file they lead to. Streams and descriptors have no
+// name to check; --animation's name is checked for its format (window_animation.h).
+bool CheckOutputNames(const std::vector<NamedOutput>& outputs, std::string* error);
+
+// Refuses, as cp refuses it, a file output the process may not write: "cannot write 'NAME':
+// Permission denied". An existing file whose mode has no write bit at all (0444) is refused to
+// everyone, root included (whom access() lets write anything); for the rest access() decides,
+// for the file and for the folder its replacement is made in.
+bool CheckOutputsWritable(const std::vector<NamedOutput>& outputs, std::string* error);
+
 // True when an output goes to standard output (descriptor 1, by any name): the summary then
 // goes to standard error.
 bool WritesToStandardOutput(const std::vector<NamedOutput>& outputs);

@@ -81,7 +81,7 @@ struct Encoder {
         return encoder != nullptr && WebPValidateConfig(&config);
     }
     // Adds `image` to be shown for `ms` milliseconds.
-    bool Add(const RgbImage& image, int ms) {
+    bool Add(const picture_io::Picture& image, int ms) {
         // Colour words 0x00RRGGBB lie in memory as B, G, R, unused.
         if (!WebPPictureImportBGRX(&picture, reinterpret_cast<const uint8_t*>(image.pixels.data()),
                                    image.width * 4) ||
@@ -101,7 +101,7 @@ struct Encoder {
 // The pictures of the animation, in order, each with how long it shows: the input, the
 // requests chosen, the result. Stops at the first `add` that fails.
 static bool PlayWindow(const WindowSamples& samples, const FillReport& report, uint32_t paintColour,
-                       const std::function<bool(const RgbImage&, int ms)>& add) {
+                       const std::function<bool(const picture_io::Picture&, int ms)>& add) {
     const size_t requests = report.refreshes.size();
     const AnimationPacing pacing = PaceAnimation(requests);
     const uint32_t outline = OutlineColourFor(paintColour);
@@ -126,7 +126,7 @@ static bool WriteWebP(FILE* file, const WindowSamples& samples, const FillReport
     Encoder encoder;
     bool encoded = encoder.Start(samples.input.width, samples.input.height) &&
                    PlayWindow(samples, report, paintColour,
-                              [&encoder](const RgbImage& picture, int ms) {
+                              [&encoder](const picture_io::Picture& picture, int ms) {
                                   return encoder.Add(picture, ms);
                               }) &&
                    encoder.Finish();
@@ -139,12 +139,13 @@ static bool WriteGif(FILE* file, const WindowSamples& samples, const FillReport&
                      uint32_t paintColour, bool* written) {
     GifWriter gif(file);
     const uint32_t outline = OutlineColourFor(paintColour);
-    bool encoded =
-        gif.Start(samples.input.width, samples.input.height, {paintColour, outline},
-                  {&samples.input, &samples.result}) &&
-        PlayWindow(samples, report, paintColour,
-                   [&gif](const RgbImage& picture, int ms) { return gif.Add(picture, ms); }) &&
-        gif.Finish();
+    bool encoded = gif.Start(samples.input.width, samples.input.height, {paintColour, outline},
+                             {&samples.input, &samples.result}) &&
+                   PlayWindow(samples, report, paintColour,
+                              [&gif](const picture_io::Picture& picture, int ms) {
+                                  return gif.Add(picture, ms);
+                              }) &&
+                   gif.Finish();
     *written = encoded && !ferror(file);
     return encoded;
 }

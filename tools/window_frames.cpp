@@ -39,7 +39,7 @@ static std::vector<Word> Sample(const WindowSamples& samples, const std::vector<
     return sampled;
 }
 
-void SampleInput(const RgbImage& picture, int32_t frameWidth, WindowSamples* samples) {
+void SampleInput(const picture_io::Picture& picture, int32_t frameWidth, WindowSamples* samples) {
     samples->pictureWidth = picture.width;
     samples->pictureHeight = picture.height;
     // The largest size of the picture's shape that fits in frameWidth x frameWidth.
@@ -59,6 +59,8 @@ void SampleInput(const RgbImage& picture, int32_t frameWidth, WindowSamples* sam
     samples->input.width = samples->result.width = width;
     samples->input.height = samples->result.height = height;
     samples->input.pixels = Sample(*samples, picture.pixels);
+    // The frames show the picture's numbers: they carry its colour information too.
+    samples->input.colour = samples->result.colour = picture.colour;
 }
 
 void SampleResult(const std::vector<uint32_t>& painted, const FillReport& report,
@@ -143,7 +145,7 @@ size_t WindowScreen::OutlineLength(size_t request) const {
     return 2 * size_t(right - left + 1) + 2 * size_t(bottom - top + 1);
 }
 
-void WindowScreen::DrawOutline(size_t request, uint32_t colour, RgbImage* image) const {
+void WindowScreen::DrawOutline(size_t request, uint32_t colour, picture_io::Picture* image) const {
     int32_t left, top, right, bottom;
     if (!OutlineBox(request, &left, &top, &right, &bottom))
         return;
@@ -156,8 +158,8 @@ void WindowScreen::DrawOutline(size_t request, uint32_t colour, RgbImage* image)
         at(left, y) = at(right, y) = colour;
 }
 
-RgbImage WindowScreen::Outlined(size_t request, uint32_t colour) const {
-    RgbImage frame = screen_;
+picture_io::Picture WindowScreen::Outlined(size_t request, uint32_t colour) const {
+    picture_io::Picture frame = screen_;
     DrawOutline(request, colour, &frame);
     return frame;
 }
@@ -254,7 +256,7 @@ bool WriteFrames(const std::string& dir, const WindowSamples& samples, const Fil
     // that thousands of requests do not hide the paint.
     static const uint32_t OverviewColours[] = {0x00FFFF00u, 0x0000FFFFu, 0x0000FF00u, 0x00FF8000u,
                                                0x00FFFFFFu};
-    RgbImage overview = samples.result;
+    picture_io::Picture overview = samples.result;
     size_t ringPixels = 0;
     for (size_t k = 0; k < requests; ++k)
         ringPixels += screen.OutlineLength(k);

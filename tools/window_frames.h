@@ -45,12 +45,12 @@
 struct WindowSamples {
     int32_t pictureWidth = 0, pictureHeight = 0;
     std::vector<int32_t> columns, rows; // picture x of each frame column, y of each frame row
-    RgbImage input, result;             // at frame scale
+    picture_io::Picture input, result;  // at frame scale
     std::vector<uint32_t> paintEpoch;   // at frame scale
 };
 
 // Before the fill: the frame scale for `picture` and its sampled input.
-void SampleInput(const RgbImage& picture, int32_t frameWidth, WindowSamples* samples);
+void SampleInput(const picture_io::Picture& picture, int32_t frameWidth, WindowSamples* samples);
 // After the fill: the sampled result (the painted picture) and paint epochs.
 void SampleResult(const std::vector<uint32_t>& painted, const FillReport& report,
                   WindowSamples* samples);
@@ -67,11 +67,11 @@ class WindowScreen {
     WindowScreen(const WindowSamples& samples, const FillReport& report);
     // Shows request `request` (requests are applied in order, each once).
     void Apply(size_t request);
-    const RgbImage& Shown() const { return screen_; }
+    const picture_io::Picture& Shown() const { return screen_; }
     // What is shown, with request `request`'s rectangle outlined in `colour`.
-    RgbImage Outlined(size_t request, uint32_t colour) const;
+    picture_io::Picture Outlined(size_t request, uint32_t colour) const;
     // Draws request `request`'s rectangle's outline onto `image` (of the frame scale).
-    void DrawOutline(size_t request, uint32_t colour, RgbImage* image) const;
+    void DrawOutline(size_t request, uint32_t colour, picture_io::Picture* image) const;
 
     // Frame pixels the outline of request `request` takes (0 when it has none).
     size_t OutlineLength(size_t request) const;
@@ -84,7 +84,7 @@ class WindowScreen {
 
     const WindowSamples& samples_;
     const FillReport& report_;
-    RgbImage screen_;
+    picture_io::Picture screen_;
     // The frame pixels that change at request k: changing_[firstChanging_[k]] up to
     // changing_[firstChanging_[k + 1]] (exclusive).
     std::vector<uint32_t> firstChanging_, changing_;

@@ -4,10 +4,11 @@
 #   editor_tests.sh TEST WORK_DIR
 #
 # TEST is one of: clicks, screenshot, overflow, start-up, pointer, repaints, faults, data,
-# names, messages, dialogs (each described at its function below). The paths it needs come from the environment, set by editor/tests/CMakeLists:
+# deep, names, messages, dialogs (each described at its function below). The paths it needs
+# come from the environment, set by editor/tests/CMakeLists:
 #   EDITOR_DIR      build/win32/editor: vexra.exe and plugins\PAINT.DLL
 #   NATIVE_TOOL     the native region_grow, for what the same clicks must paint
-#   PICTURE_CHECK   the build machine's picture_check
+#   PICTURE_CHECK   the native picture_check: pictures compared as picture_io decodes them
 #   WINE_RUNNER     windows_host/run_under_wine.sh
 #   SOURCE_DIR      the repository, for the sample photograph, its clicks and the button map
 #   TEST_DLLS       libraries that are not tools, for the start-up test
@@ -108,7 +109,7 @@ expect_line() { # expect_line TEXT: editor.out has a line that is exactly TEXT
 }
 
 # Scripted clicks paint what the native region_grow paints with the same picture, tolerances
-# and clicks, byte for byte through the same PNG writer; each click requests as many refreshes
+# and clicks, pixel for pixel (the same picture as picture_io decodes it); each click requests as many refreshes
 # as the native run recorded, every repaint shows what the fill painted (read back from the
 # window, a test-only option), and the wait cursor is up throughout the fill and the cursor
 # from before the click back after it. The picture is the demo's before/after pair, wider than
@@ -139,7 +140,8 @@ test_clicks() {
     editor wide.png "${editor_clicks[@]}" "${options[@]}" --save editor.png \
         --check-repaints --close-messages --quit || { cat editor.out; fail "the editor failed"; }
     cat editor.out
-    cmp native.png editor.png || fail "the editor's picture differs from the native tool's"
+    "$PICTURE_CHECK" --same native.png editor.png ||
+        fail "the editor's picture differs from the native tool's"
     awk '/^click/ {n++} /^refresh/ {r[n]++} END {for (i = 1; i <= n; i++) print r[i] + 0}' \
         native.txt >native-refreshes.txt
     sed -n 's/^click [0-9]* [0-9]*: [0-9]* pixels painted, \([0-9]*\) refresh requests.*/\1/p' \
@@ -169,7 +171,7 @@ test_screenshot() {
     "$PICTURE_CHECK" shot.png --pixmap "$SOURCE_DIR/plugin/button.pixmap" ||
         fail "the button bitmap is not in the screenshot"
     "$PICTURE_CHECK" shot.png result.png || fail "the painted picture is not in the screenshot"
-    cmp -s result.png picture.png && fail "the click painted nothing"
+    "$PICTURE_CHECK" --same result.png picture.png >/dev/null && fail "the click painted nothing"
     return 0
 }
 
@@ -374,7 +376,8 @@ test_repaints() {
     editor uniform.png --click 0 0 --check-repaints --input-during-fill --save editor.png \
         --quit || { cat editor.out; fail "the editor failed"; }
     cat editor.out
-    cmp native.png editor.png || fail "the editor's picture differs from the native tool's"
+    "$PICTURE_CHECK" --same native.png editor.png ||
+        fail "the editor's picture differs from the native tool's"
     local requests line
     requests=$(grep -c '^refresh' native.txt)
     line=$(grep '^click 0 0:' editor.out)
@@ -419,7 +422,7 @@ test_faults() {
         fail "RegionGrowing did not paint beside the faulting plug-ins"
 }
 
-# The user's data: a picture with alpha keeps it on save, painted pixels opaque, byte for byte
+# The user's data: a picture with alpha keeps it on save, painted pixels opaque, pixel for pixel
 # as region_grow writes it; many undo levels and redo, the menu items enabled only when they
 # apply, the title marked while changes are unsaved; closing asks Save / Don't Save / Cancel
 # (Cancel keeps the window); --save refuses a name that is not PNG.
@@ -431,7 +434,8 @@ test_data() {
     editor alpha.png --click 5 5 --click 70 5 --click 40 5 --undo 3 --redo 2 --save out.png \
         --quit || { cat editor.out; fail "the editor failed"; }
     cat editor.out
-    cmp native-alpha.png out.png || fail "saved picture differs from region_grow's (alpha?)"
+    "$PICTURE_CHECK" --same native-alpha.png out.png ||
+        fail "saved picture differs from region_grow's (alpha?)"
     grep -q '^undo (menu item enabled): undone: one fill; 2 to undo, 1 to redo$' editor.out ||
         fail "the first undo"
     grep -q '^undo (menu item enabled): undone: one fill; 0 to undo, 3 to redo$' editor.out ||
@@ -467,6 +471,55 @@ test_data() {
     [ ! -e out.jpg ] || fail "--save out.jpg wrote a file"
 }
 
+# A 16-bit picture keeps its samples through fills, undo and redo, as region_grow keeps them: two
+# halves whose 8-bit words are uniform (each filled whole by one click at step 0) and whose low
+# bytes all differ. The left half filled and the right one filled and undone, the file holds
+# the right half's samples exactly and the paint at 16 bits on the left: the native tool's
+# picture for the left click alone. Undoing both and redoing the first gives it too; so does a
+# grey 16-bit picture (made colour by the magenta paint), and one with alpha. The pictures
+# with an EXIF orientation, clicked upright, are the corpus test's (pictures_agree_across_hosts).
+test_deep() {
+    python3 - <<'PY' || fail "could not make the pictures"
+import struct, zlib
+def png(path, colour_type, samples):
+    w, h = 40, 20
+    rows = b''
+    for y in range(h):
+        row = b'\0'
+        for x in range(w):
+            high = 0x40 if x < 20 else 0xA0
+            for c in range(samples):
+                row += struct.pack('>H', high << 8 | ((x * 7 + y * 3 + c * 5) % 256))
+        rows += row
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    ihdr = struct.pack('>IIBBBBB', w, h, 16, colour_type, 0, 0, 0)
+    open(path, 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', ihdr) + chunk(b'gAMA', struct.pack('>I', 45455)) +
+                           chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
+png('deep.png', 2, 3)
+png('deep-grey.png', 0, 1)
+png('deep-alpha.png', 6, 4)
+PY
+    local picture
+    for picture in deep.png deep-grey.png deep-alpha.png; do
+        "$NATIVE_TOOL" "$picture" 5 5 --step 0 -o "native-$picture" >/dev/null ||
+            fail "the native region_grow failed on $picture"
+        editor "$picture" --step 0 --click 5 5 --click 30 5 --undo 1 --save "undone-$picture" \
+            --quit || { cat editor.out; fail "the editor failed on $picture"; }
+        "$PICTURE_CHECK" --same "native-$picture" "undone-$picture" ||
+            fail "$picture: the undone fill's pixels did not keep their 16-bit samples"
+        editor "$picture" --step 0 --click 5 5 --click 30 5 --undo 2 --redo 1 \
+            --save "redone-$picture" --quit || { cat editor.out; fail "the editor failed"; }
+        "$PICTURE_CHECK" --same "native-$picture" "redone-$picture" ||
+            fail "$picture: undo and redo did not give the first fill's picture"
+    done
+    # And the check would see it: both fills kept differ from the first alone.
+    editor deep.png --step 0 --click 5 5 --click 30 5 --save both.png --quit || fail "the editor failed"
+    "$PICTURE_CHECK" --same native-deep.png both.png >/dev/null &&
+        fail "the picture with both fills is the same as with the first"
+    echo "16-bit samples kept through fills, undo and redo"
+}
+
 # Names in several scripts: a picture in a folder named in them opens, the fill is saved under
 # such a name (the exact name on disk), and messages show paths as typed, backslashes single.
 test_names() {
@@ -478,7 +531,8 @@ test_names() {
         { cat editor.out; fail "the editor failed on names in several scripts"; }
     cat editor.out
     [ -f "$folder/$out" ] || { ls -la "$folder"; fail "no file named \"$out\""; }
-    cmp native.png "$folder/$out" || fail "the picture saved under \"$out\" differs"
+    "$PICTURE_CHECK" --same native.png "$folder/$out" ||
+        fail "the picture saved under \"$out\" differs"
     expect_line "saved $folder/$out"
     local status=0
     editor 'Z:\nowhere\ça.png' --quit || status=$?
@@ -507,8 +561,12 @@ test_messages() {
     grep -q '^message "cannot read .*damaged.png.*", caption "vexra", buttons OK, icon shown, owner main window$' \
         messages.out || fail "no message box naming the picture"
 
-    # 6000 x 6000: the header alone is read (the file is too short to hold the pixels).
-    printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x17\x70\0\0\x17\x70\x08\x02\0\0\0\0\0\0\0' >huge.png
+    # 6000 x 6000: the header alone is read (the file is too short to hold the pixels), a
+    # whole header chunk with its checksum.
+    python3 -c 'import struct, sys, zlib
+ihdr = b"IHDR" + struct.pack(">IIBBBBB", 6000, 6000, 8, 2, 0, 0, 0)
+sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + struct.pack(">I", 13) + ihdr +
+                        struct.pack(">I", zlib.crc32(ihdr)))' >huge.png
     local status=0
     editor huge.png --quit || status=$?
     cat editor.out
@@ -538,6 +596,7 @@ repaints) test_repaints ;;
 faults) test_faults ;;
 data) test_data ;;
 names) test_names ;;
+deep) test_deep ;;
 messages) test_messages ;;
 dialogs) test_dialogs ;;
 *) fail "unknown test $test_name" ;;

@@ -148,8 +148,65 @@ TEST(UndoHistory, KeepsTheNewestLevelsWithinItsBudget) {
     EXPECT_EQ(levels, 0u);
     EXPECT_NE(history.StateId(), latest);
     EXPECT_NE(history.StateId(), 0u) << "the oldest state kept is not the picture as opened";
-    history.ChangedWithoutUndo();
+    std::vector<uint8_t> none((count + 7) / 8, 0);
+    history.ChangedWithoutUndo(none.data());
     EXPECT_FALSE(history.CanUndo() || history.CanRedo());
+}
+
+// The painted set a save needs: a random sequence of fills, undos, redos, levels dropped for
+// the budget and fills kept without a level, held against the set worked out from the fills
+// shown, step by step.
+TEST(UndoHistory, PaintedSinceStartIsWhatTheFillsShownPainted) {
+    std::mt19937 random(17);
+    const size_t count = 3000;
+    for (int trial = 0; trial < 20; ++trial) {
+        std::vector<uint32_t> picture(count, 1), before = picture;
+        UndoHistory history(trial % 2 == 0 ? 4 * count : size_t(1) << 30);
+        history.Start(count);
+        // Each fill's bits; `shown` fills apply, in order: the applied prefix of `fills`.
+        std::vector<std::vector<uint8_t>> fills;
+        std::vector<uint8_t> kept((count + 7) / 8, 0); // fills the history can no longer undo
+        size_t shown = 0;
+        for (int step = 0; step < 30; ++step) {
+            const int action = int(random() % 6);
+            if (action <= 2) {
+                Fill fill = RandomFill(random, count, 1, false);
+                for (size_t i = 0; i < count; ++i)
+                    if (fill.bits[i / 8] >> (i % 8) & 1)
+                        picture[i] = fill.after[i];
+                fills.resize(shown);
+                if (action == 2) { // the fill's level could not be kept
+                    std::copy(picture.begin(), picture.end(), before.begin());
+                    history.ChangedWithoutUndo(fill.bits.data());
+                    for (const std::vector<uint8_t>& bits : fills)
+                        for (size_t b = 0; b < kept.size(); ++b)
+                            kept[b] |= bits[b];
+                    for (size_t b = 0; b < kept.size(); ++b)
+                        kept[b] |= fill.bits[b];
+                    fills.clear();
+                    shown = 0;
+                    continue;
+                }
+                history.Push(RecordFill(fill.bits.data(), count, before.data(), picture.data()));
+                fills.push_back(fill.bits);
+                shown = fills.size();
+            } else if (action <= 4) {
+                shown -= history.Undo(picture.data(), before.data()) ? 1 : 0;
+            } else {
+                shown += history.Redo(picture.data(), before.data()) ? 1 : 0;
+            }
+            // Levels dropped for the budget can no longer be undone, but stay painted.
+            const size_t undoable = history.UndoLevels();
+            std::vector<uint8_t> expected = kept;
+            for (size_t f = 0; f < shown; ++f)
+                for (size_t b = 0; b < expected.size(); ++b)
+                    expected[b] |= fills[f][b];
+            ASSERT_LE(undoable, shown);
+            ASSERT_EQ(history.PaintedSinceStart(), expected)
+                << "trial " << trial << " step " << step << ": " << shown << " fills shown, "
+                << undoable << " undoable";
+        }
+    }
 }
 
 } // namespace

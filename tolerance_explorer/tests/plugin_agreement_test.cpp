@@ -86,7 +86,7 @@ Picture BlocksUnderMask() {
 }
 
 Picture PhotographCrop(int32_t left, int32_t top, int32_t width, int32_t height) {
-    RgbImage photo;
+    picture_io::Picture photo;
     std::string error;
     EXPECT_TRUE(ReadPicture(DEMO_PICTURE, &photo, &error)) << error;
     Picture picture = Blank(width, height);

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <stb_image.h>
-
 #include "tool_test_support.h"
 
 namespace {
@@ -26,21 +24,20 @@ class ExploreTest : public ToolTest {
     void TearDown() override { fs::remove_all(dir); }
 
     std::vector<uint16_t> ReadTolerances(const fs::path& path, int* width, int* height) {
-        int channels = 0;
-        stbi_us* samples = stbi_load_16(path.string().c_str(), width, height, &channels, 1);
-        EXPECT_NE(samples, nullptr) << stbi_failure_reason();
-        EXPECT_EQ(channels, 1) << "grey, one sample a pixel";
-        std::vector<uint16_t> values;
-        if (samples != nullptr)
-            values.assign(samples, samples + size_t(*width) * size_t(*height));
-        stbi_image_free(samples);
-        return values;
+        picture_io::Picture samples;
+        std::string error;
+        EXPECT_TRUE(ReadPicture(path.string(), &samples, &error)) << error;
+        EXPECT_TRUE(samples.grey && !samples.hasAlpha) << "grey, one sample a pixel";
+        EXPECT_EQ(samples.BitDepth(), 16);
+        *width = samples.width;
+        *height = samples.height;
+        return samples.deep;
     }
 };
 
 // Terraces of grey with a ramp and noise between them, and no magenta anywhere.
-RgbImage Terraces(int32_t w, int32_t h) {
-    RgbImage image = Uniform(w, h, 0);
+picture_io::Picture Terraces(int32_t w, int32_t h) {
+    picture_io::Picture image = Uniform(w, h, 0);
     uint32_t state = 99;
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
@@ -62,7 +59,7 @@ long long Figure(const std::string& text, const std::string& label) {
 TEST_F(ExploreTest, FilesAgreeWithTheRealFillAtEveryStepTried) {
     const int32_t w = 60, h = 24;
     SavePicture("in.png", Terraces(w, h));
-    RgbImage mask = Uniform(w, h, 0);
+    picture_io::Picture mask = Uniform(w, h, 0);
     FillRect(&mask, 12, 0, 12, 20, 0x00FFFFFFu); // a drawn wall with a gap at the bottom
     SavePicture("mask.png", mask);
     for (const char* step : {"1", "3", "4", "255"}) {
@@ -75,7 +72,7 @@ TEST_F(ExploreTest, FilesAgreeWithTheRealFillAtEveryStepTried) {
         std::vector<uint16_t> tolerances = ReadTolerances(dir / "explore/tolerances.png", &tw, &th);
         ASSERT_EQ(tw, w);
         ASSERT_EQ(th, h);
-        RgbImage result = LoadPicture("out.png");
+        picture_io::Picture result = LoadPicture("out.png");
         size_t painted = 0;
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x) {
@@ -104,7 +101,7 @@ TEST_F(ExploreTest, FilesAgreeWithTheRealFillAtEveryStepTried) {
         EXPECT_NE(run.out.find("stable steps"), std::string::npos) << run.out;
         EXPECT_NE(run.out.find("suggested step tolerance: "), std::string::npos) << run.out;
         EXPECT_NE(run.out.find("next leak: "), std::string::npos) << run.out;
-        RgbImage map = LoadPicture("explore/map.png");
+        picture_io::Picture map = LoadPicture("explore/map.png");
         EXPECT_GE(map.width, w);
         EXPECT_GT(map.height, h) << "the legend lies below the picture";
         std::string plot = ReadFile(dir / "explore/growth.svg");
@@ -113,15 +110,27 @@ TEST_F(ExploreTest, FilesAgreeWithTheRealFillAtEveryStepTried) {
     }
 }
 
+// The x of every <text> in `svg` whose text starts with `prefix`.
+std::vector<double> TextPositions(const std::string& svg, const std::string& prefix) {
+    std::vector<double> xs;
+    const std::regex text("<text x=\"([0-9.]+)\"[^>]*>" + prefix);
+    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), text); it != std::sregex_iterator();
+         ++it)
+        xs.push_back(std::stod((*it)[1]));
+    return xs;
+}
+
 TEST_F(ExploreTest, ReadingsOfAKnownCurve) {
     // Three flat parts, 10, 20 and 30 pixels wide in one row: steps 0-9 paint the first, 10-39
     // the first two, 40 and above all 60. The widest stable range short of everything is 10-39.
-    RgbImage row = Uniform(60, 1, 0);
+    // The tolerances are typed as the plug-in reads 5 and 255.
+    picture_io::Picture row = Uniform(60, 1, 0);
     FillRect(&row, 10, 0, 29, 0, 0x000A0A0Au);
     FillRect(&row, 30, 0, 59, 0, 0x00323232u);
     SavePicture("row.png", row);
-    ToolRun run = Run({PathOf("row.png"), "0", "0", "--step", "5", "--seed-tolerance", "255",
-                       "--explore-seeds", "0,abc", "--explore", PathOf("deep/er/explore")});
+    ToolRun run =
+        Run({PathOf("row.png"), "0", "0", "--step", "5x", "--seed-tolerance", "+255",
+             "--explore-seeds", "0,30,60,100,150,200", "--explore", PathOf("deep/er/explore")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("stable steps 40-255: 60 pixels; 10-39: 30 pixels; 0-9: 10 pixels"),
               std::string::npos)
@@ -129,11 +138,27 @@ TEST_F(ExploreTest, ReadingsOfAKnownCurve) {
     EXPECT_NE(run.out.find("next leak: step 5 -> 10 adds 20 pixels"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("suggested step tolerance: 24 (30 pixels"), std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find("no result picture"), std::string::npos) << "-o is optional";
+    EXPECT_NE(run.out.find("no result picture; step \"5x\" (read as 5); seed tolerance "
+                           "\"+255\" (read as 255)\n"),
+              std::string::npos)
+        << run.out;
     EXPECT_EQ(FileNames(dir / "deep/er/explore"),
               (std::vector<std::string>{"growth.svg", "growth.tsv", "map.png", "tolerances.png"}));
+
+    // The plot says what the texts were read as, and its key holds every curve inside it.
     std::string plot = ReadFile(dir / "deep/er/explore/growth.svg");
-    EXPECT_NE(plot.find("seed tolerance abc"), std::string::npos) << "one curve per seed text";
+    EXPECT_NE(plot.find("--step &quot;5x&quot; (read as 5): 10 px"), std::string::npos);
+    EXPECT_NE(plot.find("(0, 0), seed tolerance &quot;+255&quot; (read as 255)</text>"),
+              std::string::npos);
+    std::smatch size;
+    ASSERT_TRUE(std::regex_search(plot, size, std::regex("<svg[^>]* width=\"(\\d+)\"")));
+    const std::vector<double> key = TextPositions(plot, "seed tolerance ");
+    ASSERT_EQ(key.size(), 7u) << plot;
+    for (double x : key)
+        EXPECT_LT(x + 6.5 * std::string("seed tolerance 255").size(), std::stod(size[1])) << plot;
+    for (const char* seed : {"0", "30", "60", "100", "150", "200"})
+        EXPECT_NE(plot.find(std::string(">seed tolerance ") + seed + "</text>"), std::string::npos)
+            << seed;
 }
 
 // The map leaves out the queue's limit; the run says when the real fill met it.
@@ -143,7 +168,10 @@ TEST_F(ExploreTest, SaysWhenTheFillStoppedOnBufferOver) {
                        OVERFLOWING_PLUGIN_PATH, "--explore", PathOf("explore")});
     EXPECT_EQ(run.exitCode, 3) << run.err;
     EXPECT_NE(run.out.find("stopped on \"Buffer over\": yes"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("it painted less than the map shows"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("the fill at step \"overflow\" (read as 0) stopped on \"Buffer over\": "
+                           "it painted less than the map shows"),
+              std::string::npos)
+        << run.out;
     EXPECT_EQ(FileNames(dir / "explore").size(), 4u) << "every file is written all the same";
 }
 
@@ -153,7 +181,20 @@ TEST_F(ExploreTest, CommandLineMistakesLeaveNothingBehind) {
     const std::vector<BadCase> cases = {
         {"two clicks", {"IN", "1", "1", "2", "2", "--explore", "EX"}, 2, "exactly one click"},
         {"seeds alone", {"IN", "1", "1", "--explore-seeds", "3", "-o", "OUT"}, 2, "--explore DIR"},
-        {"empty seed", {"IN", "1", "1", "--explore-seeds", "3,,4", "--explore", "EX"}, 1, "empty"},
+        {"empty seed", {"IN", "1", "1", "--explore-seeds", "3,,4", "--explore", "EX"}, 2, "empty"},
+        {"seed not a number",
+         {"IN", "1", "1", "--explore-seeds", "3,abc", "--explore", "EX"},
+         2,
+         "'abc' is not a whole number from 0 to 255"},
+        {"seed over 255", {"IN", "1", "1", "--explore-seeds", "256", "--explore", "EX"}, 2, "255"},
+        {"more seeds than colours",
+         {"IN", "1", "1", "--explore-seeds", "1,2,3,4,5,6,7", "--explore", "EX"},
+         2,
+         "lists more than 6 seed tolerances"},
+        {"seeds before the picture",
+         {"MISSING", "1", "1", "--explore-seeds", "-1", "--explore", "EX"},
+         2,
+         "'-1' is not a whole number"},
         {"no output", {"IN", "1", "1"}, 2, "-o"},
         {"result over a map",
          {"IN", "1", "1", "--explore", "EX", "-o", "EX/map.png"},
@@ -170,6 +211,7 @@ TEST_F(ExploreTest, CommandLineMistakesLeaveNothingBehind) {
                            : arg == "EX"         ? PathOf("ex")
                            : arg == "EX/map.png" ? PathOf("ex/map.png")
                            : arg == "FILE"       ? PathOf("file")
+                           : arg == "MISSING"    ? PathOf("missing.png")
                                                  : arg);
         ToolRun run = Run(args);
         EXPECT_EQ(run.exitCode, bad.exitCode) << bad.what << ": " << run.err;

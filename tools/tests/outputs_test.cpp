@@ -30,14 +30,6 @@ class ToolOutputs : public ToolTest {
         plain = ReadFile(dir / "plain.png");
     }
 
-    // Runs `script` with bash in the test's folder, the tool as $T; its exit status.
-    int Shell(const std::string& script) const {
-        std::string command =
-            "cd " + Quote(dir.string()) + " && T=" + Quote(TOOL_PATH) + " bash -c " + Quote(script);
-        int status = system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
     // Files in the folder, but for the ones every test starts with.
     std::vector<std::string> NewNames() const {
         std::vector<std::string> names;
@@ -253,7 +245,7 @@ TEST_F(ToolOutputs, OverviewShowsThePaintUnderManyRequests) {
                        "-o", PathOf("out.png")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     ASSERT_GE(Figure(run.out, "refresh requests"), 9999);
-    RgbImage overview = LoadPicture("f/overview.png");
+    picture_io::Picture overview = LoadPicture("f/overview.png");
     ASSERT_EQ(overview.width, 960);
     const size_t paint =
         size_t(std::count(overview.pixels.begin(), overview.pixels.end(), Magenta));
@@ -263,7 +255,7 @@ TEST_F(ToolOutputs, OverviewShowsThePaintUnderManyRequests) {
 
 struct GifFrames {
     int width = 0, height = 0;
-    std::vector<RgbImage> pictures; // composed
+    std::vector<picture_io::Picture> pictures; // composed
     std::vector<int> delaysCs;
 };
 
@@ -279,7 +271,7 @@ GifFrames DecodeGif(const fs::path& path) {
     }
     frames.width = gif->SWidth;
     frames.height = gif->SHeight;
-    RgbImage canvas = Uniform(gif->SWidth, gif->SHeight, 0);
+    picture_io::Picture canvas = Uniform(gif->SWidth, gif->SHeight, 0);
     for (int i = 0; i < gif->ImageCount; ++i) {
         const SavedImage& image = gif->SavedImages[i];
         const ColorMapObject* map =
@@ -303,7 +295,7 @@ GifFrames DecodeGif(const fs::path& path) {
 
 // "x.gif" is a GIF, showing what the WebP shows; a tall picture is scaled to fit both ways.
 TEST_F(ToolOutputs, AnimationIsTheFormatItsNameSaysAndFits) {
-    RgbImage island = Uniform(48, 44, 0);
+    picture_io::Picture island = Uniform(48, 44, 0);
     for (int32_t y = 2; y < 42; ++y)
         for (int32_t x = 6; x < 38; ++x)
             FillRect(&island, x, y, x, y, 0x00808000u + uint32_t(x + y) / 8);

@@ -3,149 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <zlib.h>
 
 #include <string>
 #include <vector>
 
-#include <stb_image.h>
-
+#include "picture_io/tests/picture_bytes.h"
 #include "tool_test_support.h"
-#include "tools/picture_formats.h"
 #include "tools/picture_input.h"
 
 namespace {
-
-// ---- Pictures written byte by byte -------------------------------------------------------------
-
-void BigEndian(std::string* bytes, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        *bytes += char(value >> shift & 0xFF);
-}
-
-void LittleEndian(std::string* bytes, uint32_t value, int size) {
-    for (int i = 0; i < size; ++i)
-        *bytes += char(value >> (8 * i) & 0xFF);
-}
-
-std::string PngChunk(const char* type, const std::string& data) {
-    std::string chunk;
-    BigEndian(&chunk, uint32_t(data.size()));
-    chunk += type + data;
-    BigEndian(&chunk, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(chunk.data() + 4),
-                                     uInt(chunk.size() - 4))));
-    return chunk;
-}
-
-std::string Compressed(const std::string& raw) {
-    uLongf size = compressBound(uLong(raw.size()));
-    std::string out(size, '\0');
-    compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(raw.data()),
-             uLong(raw.size()));
-    out.resize(size);
-    return out;
-}
-
-// A PNG from its IHDR fields, the chunks between header and data, and its raw (filtered) rows.
-std::string Png(uint32_t w, uint32_t h, int depth, int colourType, bool interlaced,
-                const std::string& raw, const std::string& between = "") {
-    std::string ihdr;
-    BigEndian(&ihdr, w);
-    BigEndian(&ihdr, h);
-    ihdr += {char(depth), char(colourType), 0, 0, char(interlaced ? 1 : 0)};
-    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + between +
-           PngChunk("IDAT", Compressed(raw)) + PngChunk("IEND", "");
-}
-
-// A BMP with a 40-byte header and `pixels` bytes of pixel data (however many the header needs).
-std::string Bmp(int32_t w, int32_t h, int bits, int compression, size_t pixels) {
-    std::string bmp = "BM";
-    LittleEndian(&bmp, uint32_t(54 + pixels), 4);
-    LittleEndian(&bmp, 0, 4);
-    LittleEndian(&bmp, 54, 4);
-    LittleEndian(&bmp, 40, 4);
-    LittleEndian(&bmp, uint32_t(w), 4);
-    LittleEndian(&bmp, uint32_t(h), 4);
-    LittleEndian(&bmp, 1, 2);
-    LittleEndian(&bmp, uint32_t(bits), 2);
-    LittleEndian(&bmp, uint32_t(compression), 4);
-    bmp += std::string(20, '\0');
-    return bmp + std::string(pixels, '\x5a');
-}
-
-// A BMP of palette indices (1, 4 or 8 bits), `indices` row by row from the top, with a header
-// of `headerSize` bytes (12, the oldest, or 40 and up). The pixels start right after the
-// palette, unless `dataOffset` says elsewhere (there, or right after the palette if it says
-// less).
-std::string PaletteBmp(int32_t w, int32_t h, int bits, uint32_t headerSize, bool topDown,
-                       const std::vector<uint32_t>& palette, const std::vector<uint8_t>& indices,
-                       uint32_t dataOffset = 0) {
-    const uint32_t entryBytes = headerSize == 12 ? 3 : 4;
-    const size_t rowBytes = (size_t(w) * size_t(bits) + 31) / 32 * 4;
-    if (dataOffset == 0)
-        dataOffset = 14 + headerSize + uint32_t(palette.size()) * entryBytes;
-    std::string bmp = "BM";
-    LittleEndian(&bmp, uint32_t(dataOffset + rowBytes * size_t(h)), 4);
-    LittleEndian(&bmp, 0, 4);
-    LittleEndian(&bmp, dataOffset, 4);
-    LittleEndian(&bmp, headerSize, 4);
-    const int fieldBytes = headerSize == 12 ? 2 : 4;
-    LittleEndian(&bmp, uint32_t(w), fieldBytes);
-    LittleEndian(&bmp, uint32_t(topDown ? -h : h), fieldBytes);
-    LittleEndian(&bmp, 1, 2);
-    LittleEndian(&bmp, uint32_t(bits), 2);
-    if (headerSize > 12) {
-        LittleEndian(&bmp, 0, 4);                        // no compression
-        bmp += std::string(12, '\0');                    // size, resolution
-        LittleEndian(&bmp, uint32_t(palette.size()), 4); // colours used
-        bmp += std::string(headerSize - 36, '\0');
-    }
-    for (uint32_t colour : palette)
-        LittleEndian(&bmp, colour, int(entryBytes));
-    if (bmp.size() < dataOffset)
-        bmp.resize(dataOffset, '\0');
-    for (int32_t stored = 0; stored < h; ++stored) {
-        const int32_t y = topDown ? stored : h - 1 - stored;
-        std::string row(rowBytes, '\0');
-        for (int32_t x = 0; x < w; ++x) {
-            const size_t bit = size_t(x) * size_t(bits);
-            row[bit / 8] = char(row[bit / 8] | indices[size_t(y) * size_t(w) + size_t(x)]
-                                                   << (8 - bits - int(bit % 8)));
-        }
-        bmp += row;
-    }
-    return bmp;
-}
-
-// Bytes from a fixed generator; filter bytes (the first of each row) drawn from 0 to 4.
-std::string NoiseRows(size_t rows, size_t rowBytes, uint32_t seed) {
-    std::string raw;
-    for (size_t r = 0; r < rows; ++r) {
-        seed = seed * 1103515245u + 12345u;
-        raw += char((seed >> 16) % 5);
-        for (size_t i = 0; i < rowBytes; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            raw += char(seed >> 16);
-        }
-    }
-    return raw;
-}
-
-// The raw data of a w x h PNG of `bits` bits a pixel: every row of every pass, noise.
-std::string NoiseImageData(uint32_t w, uint32_t h, int bits, bool interlaced, uint32_t seed) {
-    static const int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
-    if (!interlaced)
-        return NoiseRows(h, (size_t(w) * size_t(bits) + 7) / 8, seed);
-    std::string raw;
-    for (const auto& p : passes) {
-        if (w <= uint32_t(p[0]) || h <= uint32_t(p[1]))
-            continue;
-        const size_t columns = (w - p[0] + p[2] - 1) / p[2], rows = (h - p[1] + p[3] - 1) / p[3];
-        raw += NoiseRows(rows, (columns * size_t(bits) + 7) / 8, seed++);
-    }
-    return raw;
-}
 
 // A new folder under TMPDIR (or /tmp), its name unique to this run.
 fs::path UniqueFolder(const char* prefix) {
@@ -231,26 +97,30 @@ TEST_F(PictureInput, CutOrImpossiblePicturesAreRefusedSayingWhatTheyAre) {
         {"BMP cut in half", bmp.substr(0, bmp.size() / 2), {"damaged BMP"}},
         {"BMP header alone claiming 16384 x -16384", Bmp(16384, -16384, 24, 0, 0), {"damaged BMP"}},
         {"BMP of height -2^31", Bmp(10, INT32_MIN, 24, 0, 0), {"damaged BMP", "-2147483648"}},
-        {"RLE BMP", Bmp(10, 10, 8, 1, 100), {"RLE8"}},
-        {"PNG of 0 x 10", Png(0, 10, 8, 2, false, ""), {"damaged PNG", "0 x 10"}},
+        {"BMP of 2 bits a pixel", Bmp(10, 10, 2, 0, 100), {"unsupported BMP: 2 bits a pixel"}},
+        {"PNG of 0 x 10", Png(0, 10, 8, 2, false, ""), {"damaged PNG", "width is zero"}},
         {"PNG cut inside its data", png.substr(0, png.size() - 30), {"damaged PNG"}},
         {"PNG header alone, at the limit, 16-bit RGBA",
          Png(16384, 16384, 16, 6, false, "").substr(0, 33),
          {"damaged PNG"}},
-        {"PNG with bit depth 3", Png(4, 4, 3, 0, false, std::string(8, '\0')), {"bit depth 3"}},
+        {"PNG with bit depth 3",
+         Png(4, 4, 3, 0, false, std::string(8, '\0')),
+         {"damaged PNG", "bit depth"}},
         {"JPEG cut in its data", jpeg.substr(0, jpeg.size() * 2 / 3), {"damaged JPEG"}},
         {"JPEG cut in its header", jpeg.substr(0, 20), {"damaged JPEG"}},
-        {"JPEG Huffman table of too many codes", manyCodes, {"malformed Huffman table"}},
-        {"JPEG scan using an undefined table", undefinedTable, {"undefined Huffman table"}},
+        {"JPEG Huffman table of too many codes",
+         manyCodes,
+         {"damaged JPEG", "Bogus Huffman table"}},
+        {"JPEG scan using an undefined table",
+         undefinedTable,
+         {"damaged JPEG", "Huffman table 0x03 was not defined"}},
         {"JPEG component of an undefined quantisation table",
          undefinedQuantisation,
-         {"damaged JPEG", "component 2 uses quantisation table 3"}},
+         {"damaged JPEG", "Quantization table 0x03 was not defined"}},
         {"progressive JPEG without a first DC scan",
          noFirstDc,
-         {"damaged JPEG", "component 1 its first DC coefficients"}},
-        {"JPEG without its restart markers",
-         noRestarts,
-         {"damaged JPEG", "0 restart markers where its restart interval needs 1"}},
+         {"damaged JPEG", "Invalid progressive parameters"}},
+        {"JPEG without its restart markers", noRestarts, {"damaged JPEG", "Corrupt JPEG data"}},
         {"BMP indexing past its palette",
          PaletteBmp(5, 2, 4, 40, false, threeColours, indices),
          {"damaged BMP", "colour 3 of a palette of 3"}},
@@ -287,12 +157,12 @@ TEST_F(PictureInput, ClicksAndMaskAreCheckedAgainstTheHeaderBeforeDecoding) {
 }
 
 TEST_F(PictureInput, PipesAreReadWithTheSameChecks) {
-    const RgbImage image = Varied(13, 9);
+    const picture_io::Picture image = Varied(13, 9);
     SavePicture("in.png", image);
     ToolRun run = Run({"/dev/stdin", "2", "3", "--step", "-1", "-o", PathOf("out.png")},
                       "cat " + Quote(PathOf("in.png")) + " |");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    RgbImage expected = image;
+    picture_io::Picture expected = image;
     expected.pixels[3 * 13 + 2] = Magenta;
     EXPECT_TRUE(LoadPicture("out.png").pixels == expected.pixels);
     fs::remove(dir / "out.png");
@@ -311,7 +181,7 @@ TEST_F(PictureInput, MemoryThatRunsOutEndsTheRunCleanly) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "address space limits do not apply under AddressSanitizer";
 #endif
-    RgbImage image = Varied(1500, 1500);
+    picture_io::Picture image = Varied(1500, 1500);
     SavePicture("in.png", image);
     fs::create_directory(dir / "o");
     int sized = 0;
@@ -331,63 +201,6 @@ TEST_F(PictureInput, MemoryThatRunsOutEndsTheRunCleanly) {
         EXPECT_TRUE(FileNames(dir / "o").empty());
     }
     EXPECT_GE(sized, 2);
-}
-
-// ---- The decoder against stb_image's, on every PNG layout ---------------------------------------
-
-// Every colour type and bit depth, interlaced or not, with filters of every kind and
-// transparency of every kind, decodes to what stb_image decodes.
-TEST(PngDecoder, EveryLayoutDecodesAsAReferenceDecoderDoes) {
-    struct Layout {
-        int colourType, depth;
-    };
-    const Layout layouts[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
-                              {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
-    const int samples[] = {1, 0, 3, 1, 2, 0, 4};
-    const fs::path folder = UniqueFolder("png_decoder");
-    ASSERT_FALSE(folder.empty());
-    const std::string path = (folder / "in.png").string();
-    uint32_t seed = 1;
-    for (const Layout& layout : layouts)
-        for (bool interlaced : {false, true})
-            for (bool transparency : {false, true}) {
-                const uint32_t w = 13, h = 11;
-                SCOPED_TRACE(std::to_string(layout.colourType) + "/" +
-                             std::to_string(layout.depth) + (interlaced ? " interlaced" : "") +
-                             (transparency ? " tRNS" : ""));
-                std::string between;
-                if (layout.colourType == 3)
-                    between += PngChunk("PLTE", NoiseRows(1, 3 * 256, seed).substr(1));
-                if (transparency && layout.colourType == 3)
-                    between += PngChunk("tRNS", NoiseRows(1, 100, seed).substr(1));
-                else if (transparency && (layout.colourType == 0 || layout.colourType == 2))
-                    between += PngChunk("tRNS", std::string(layout.colourType == 0 ? 2 : 6, '\0'));
-                const int bits = layout.depth * samples[layout.colourType];
-                std::ofstream(path, std::ios::binary)
-                    << Png(w, h, layout.depth, layout.colourType, interlaced,
-                           NoiseImageData(w, h, bits, interlaced, seed++), between);
-
-                RgbImage mine;
-                std::string error;
-                ASSERT_TRUE(ReadPicture(path, &mine, &error)) << error;
-                int rw = 0, rh = 0, channels = 0;
-                unsigned char* reference = stbi_load(path.c_str(), &rw, &rh, &channels, 4);
-                ASSERT_NE(reference, nullptr) << stbi_failure_reason();
-                ASSERT_EQ(mine.width, rw);
-                ASSERT_EQ(mine.height, rh);
-                const bool alpha = layout.colourType >= 4 || transparency;
-                EXPECT_EQ(mine.hasAlpha, alpha);
-                int differing = 0;
-                for (size_t i = 0; i < mine.pixels.size(); ++i) {
-                    const unsigned char* p = reference + 4 * i;
-                    const uint32_t expected = (alpha ? uint32_t(p[3]) << 24 : 0) |
-                                              uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-                    differing += mine.pixels[i] != expected;
-                }
-                EXPECT_EQ(differing, 0);
-                stbi_image_free(reference);
-            }
-    fs::remove_all(folder);
 }
 
 // ---- Palette BMPs, and decoding that does not depend on what memory held ----------------------
@@ -424,7 +237,7 @@ TEST(BmpPalette, PicturesOfEveryDepthAndHeaderDecodeToTheirColours) {
                     indices[size_t(w) + 3] = uint8_t(colours - 1);
                     std::ofstream(path, std::ios::binary)
                         << PaletteBmp(w, h, bits, headerSize, topDown, palette, indices);
-                    RgbImage image;
+                    picture_io::Picture image;
                     std::string error;
                     ASSERT_TRUE(ReadPicture(path, &image, &error)) << error;
                     ASSERT_EQ(image.pixels.size(), indices.size());
@@ -434,63 +247,6 @@ TEST(BmpPalette, PicturesOfEveryDepthAndHeaderDecodeToTheirColours) {
                         differing += image.pixels[i] != palette[indices[i]];
                     EXPECT_EQ(differing, 0);
                 }
-    fs::remove_all(folder);
-}
-
-// Each byte of a JPEG's and a BMP's headers changed, and every byte of a JPEG's data: each
-// result is refused, or the same picture whatever the decoder's fresh memory held.
-TEST(DecoderMemory, DamagedPicturesDecodeAlikeWhateverMemoryHeld) {
-    const fs::path folder = UniqueFolder("decoder_memory");
-    ASSERT_FALSE(folder.empty());
-    const std::string path = (folder / "in.pic").string();
-    std::vector<uint32_t> palette(256);
-    std::vector<uint8_t> indices(9 * 7);
-    for (size_t i = 0; i < 256; ++i)
-        palette[i] = uint32_t(i * 0x010305u) & 0xFFFFFFu;
-    for (size_t i = 0; i < indices.size(); ++i)
-        indices[i] = uint8_t(i * 37);
-    struct Base {
-        std::string bytes;
-        size_t headerBytes; // changed twice over (to 0 and to 255); the rest flipped
-    };
-    const std::string progressive = ReadFile(TEST_DATA_DIR "/progressive_restarts.jpg");
-    const std::string baseline = ReadFile(TEST_DATA_DIR "/varied.jpg");
-    const Base bases[] = {{progressive, progressive.find("\xFF\xDA") + 14},
-                          {baseline, baseline.find("\xFF\xDA") + 14},
-                          {PaletteBmp(9, 7, 8, 40, false, palette, indices), 54 + 1024},
-                          {PaletteBmp(9, 7, 8, 12, false, palette, indices), 26 + 768},
-                          {Bmp(9, 7, 24, 0, 28 * 7), 54}};
-    int refused = 0, decoded = 0;
-    for (const Base& base : bases) {
-        RgbImage first;
-        std::string error;
-        std::ofstream(path, std::ios::binary) << base.bytes;
-        ASSERT_TRUE(ReadPicture(path, &first, &error)) << error;
-        for (size_t at = 0; at < base.bytes.size(); ++at)
-            for (int value : {0, 255, -1}) {
-                if ((at < base.headerBytes) == (value == -1))
-                    continue;
-                std::string bytes = base.bytes;
-                bytes[at] = char(value == -1 ? ~bytes[at] : value);
-                if (bytes == base.bytes)
-                    continue;
-                std::ofstream(path, std::ios::binary) << bytes;
-                RgbImage zeros, pattern;
-                SetDecoderMemoryFill(0);
-                const bool fromZeros = ReadPicture(path, &zeros, &error);
-                SetDecoderMemoryFill(0xA5);
-                const bool fromPattern = ReadPicture(path, &pattern, &error);
-                SetDecoderMemoryFill(0);
-                EXPECT_EQ(fromZeros, fromPattern) << "byte " << at << " set to " << value;
-                EXPECT_TRUE(zeros.pixels == pattern.pixels)
-                    << "byte " << at << " set to " << value << " of a "
-                    << (base.bytes[0] == 'B' ? "BMP" : "JPEG");
-                ++(fromZeros ? decoded : refused);
-            }
-    }
-    // Both kinds happen, or the test tells nothing.
-    EXPECT_GT(refused, 100);
-    EXPECT_GT(decoded, 100);
     fs::remove_all(folder);
 }
 

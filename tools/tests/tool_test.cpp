@@ -14,8 +14,6 @@
 #include <string>
 #include <vector>
 
-#include <stb_image.h>
-#include <stb_image_write.h>
 #include <webp/demux.h>
 
 #include "simulated_host/plugin_loader.h"
@@ -150,13 +148,13 @@ TEST_F(ToolArgumentErrors, UnwritableSideOutputLeavesNothingBehind) {
 class ToolPictures : public ToolTest {
   protected:
     // With a negative tolerance only the seed changes: the rest must come back as it went in.
-    void ExpectOnlySeedPainted(const std::string& inputName, const RgbImage& decoded) {
+    void ExpectOnlySeedPainted(const std::string& inputName, const picture_io::Picture& decoded) {
         ToolRun run = Run({PathOf(inputName), "5", "3", "--step", "-1", "--paint", "#123456", "-o",
                            PathOf("out.png")});
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        RgbImage expected = decoded;
+        picture_io::Picture expected = decoded;
         FillRect(&expected, 5, 3, 5, 3, 0x00123456u);
-        RgbImage result = LoadPicture("out.png");
+        picture_io::Picture result = LoadPicture("out.png");
         EXPECT_EQ(result.width, decoded.width);
         EXPECT_EQ(result.height, decoded.height);
         EXPECT_TRUE(result.pixels == expected.pixels);
@@ -165,29 +163,25 @@ class ToolPictures : public ToolTest {
 };
 
 TEST_F(ToolPictures, PngBmpAndJpegComeBackUnchangedButForThePaint) {
-    const RgbImage image = Varied(17, 13);
+    const picture_io::Picture image = Varied(17, 13);
     SavePicture("in.png", image);
     ExpectOnlySeedPainted("in.png", image);
 
-    std::vector<unsigned char> rgb = ToRgbBytes(image);
-    std::string bmp;
-    ASSERT_TRUE(stbi_write_bmp_to_func(AppendBytes, &bmp, 17, 13, 3, rgb.data()));
-    std::ofstream(PathOf("in.bmp"), std::ios::binary) << bmp;
+    std::ofstream(PathOf("in.bmp"), std::ios::binary) << Bmp24(image);
     ExpectOnlySeedPainted("in.bmp", image);
-    // JPEG is lossy: compare with the picture as decoded. (A stored file: stb's JPEG writer
-    // shifts negative numbers, which the sanitizer build rejects.)
+    // JPEG is lossy: compare with the picture as decoded.
     fs::copy_file(TEST_DATA_DIR "/varied.jpg", dir / "in.jpg");
     ExpectOnlySeedPainted("in.jpg", LoadPicture("in.jpg"));
 }
 
 TEST_F(ToolPictures, BeforeAfterShowsTheInputThenTheResult) {
-    const RgbImage image = Varied(9, 7);
+    const picture_io::Picture image = Varied(9, 7);
     SavePicture("in.png", image);
     ToolRun run = Run({PathOf("in.png"), "4", "4", "--step", "-1", "--before-after",
                        PathOf("both.png"), "-o", PathOf("out.png")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    RgbImage both = LoadPicture("both.png");
-    RgbImage result = LoadPicture("out.png");
+    picture_io::Picture both = LoadPicture("both.png");
+    picture_io::Picture result = LoadPicture("out.png");
     ASSERT_EQ(both.height, 7);
     ASSERT_GT(both.width, 18);
     const int32_t gap = both.width - 18;
@@ -199,35 +193,54 @@ TEST_F(ToolPictures, BeforeAfterShowsTheInputThenTheResult) {
     EXPECT_EQ(At(both, 9 + gap + 4, 4), Magenta);
 }
 
-// The tolerance texts reach the plug-in as typed: it, not the tool, decides what they mean.
+// The tolerance texts reach the plug-in as typed: it, not the tool, decides what they mean. The
+// summary says what it read a text as that is not a whole number from 0 to 255.
 TEST_F(ToolPictures, ToleranceTextsPassThroughAsTyped) {
-    RgbImage image = Uniform(6, 4, 0x00101010u);
+    picture_io::Picture image = Uniform(6, 4, 0x00101010u);
     FillRect(&image, 3, 0, 5, 3, 0x00111111u); // right half differs by 1 in each channel
     SavePicture("in.png", image);
     struct {
         const char* text;
         int painted;
-    } cases[] = {{"abc", 12}, {"", 12},   {"0", 12}, {"1", 24},
-                 {" +1", 24}, {"1x", 24}, {"-1", 1}, {"4294967297", 24}};
+        const char* shown; // in the summary; null: the text is shown nowhere
+    } cases[] = {{"abc", 12, "\"abc\" (read as 0)"},
+                 {"", 12, "\"\" (read as 0)"},
+                 {"0", 12, nullptr},
+                 {"1", 24, nullptr},
+                 {"255", 24, nullptr},
+                 {" +1", 24, "\" +1\" (read as 1)"},
+                 {"1x", 24, "\"1x\" (read as 1)"},
+                 {"1e2", 24, "\"1e2\" (read as 1)"},
+                 {"01", 24, "\"01\" (read as 1)"},
+                 {"300", 24, "\"300\" (read as 300)"},
+                 {"-1", 1, "\"-1\" (read as -1)"},
+                 {"4294967297", 24, "\"4294967297\" (read as 1)"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         ToolRun run = Run({PathOf("in.png"), "0", "0", "--step", c.text, "--seed-tolerance", c.text,
                            "-o", PathOf("out.png")});
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        RgbImage result = LoadPicture("out.png");
+        picture_io::Picture result = LoadPicture("out.png");
         EXPECT_EQ(std::count(result.pixels.begin(), result.pixels.end(), Magenta), c.painted);
+        if (c.shown == nullptr)
+            EXPECT_EQ(run.out.find("read as"), std::string::npos) << run.out;
+        else
+            EXPECT_NE(run.out.find(std::string("; step ") + c.shown + "; seed tolerance " +
+                                   c.shown + "\n"),
+                      std::string::npos)
+                << run.out;
     }
 }
 
 TEST_F(ToolPictures, DrawnMaskKeepsItsPixelsUnpainted) {
     SavePicture("in.png", Uniform(20, 10, 0x00505050u));
-    RgbImage mask = Uniform(20, 10, 0);
+    picture_io::Picture mask = Uniform(20, 10, 0);
     FillRect(&mask, 10, 0, 10, 9, 0x00000001u); // barely non-black still counts
     SavePicture("mask.png", mask);
     ToolRun run = Run({PathOf("in.png"), "2", "2", "--step", "0", "--seed-tolerance", "0",
                        "--drawn", PathOf("mask.png"), "-o", PathOf("out.png")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    RgbImage result = LoadPicture("out.png");
+    picture_io::Picture result = LoadPicture("out.png");
     for (int32_t y = 0; y < 10; ++y)
         for (int32_t x = 0; x < 20; ++x)
             ASSERT_EQ(At(result, x, y) == Magenta, x < 10) << x << "," << y;
@@ -271,7 +284,7 @@ long long SummaryFigure(const std::string& summary, const std::string& label) {
 // colour, which the second click can only fill because it runs second and because each click
 // starts with clear drawn flags.
 TEST_F(ToolPictures, ClicksApplyInOrderEachAsItsOwnOperation) {
-    RgbImage image = Uniform(30, 20, 0x00202020u);
+    picture_io::Picture image = Uniform(30, 20, 0x00202020u);
     FillRect(&image, 15, 0, 29, 19, 0x00C0C0C0u);
     SavePicture("in.png", image);
     ToolRun run =
@@ -321,7 +334,7 @@ struct Snapshot {
 
 // The plug-in run directly on a simulated host: every refresh request with the picture at
 // that moment.
-std::vector<Snapshot> ReferenceRun(const RgbImage& image, int32_t x, int32_t y) {
+std::vector<Snapshot> ReferenceRun(const picture_io::Picture& image, int32_t x, int32_t y) {
     LoadedPlugin plugin;
     std::string error;
     EXPECT_TRUE(LoadPlugin(PLUGIN_PATH, &plugin, &error)) << error;
@@ -343,8 +356,8 @@ std::vector<Snapshot> ReferenceRun(const RgbImage& image, int32_t x, int32_t y) 
 
 // A gradient island of 32 x 40 in a dark picture, more than a thousand pixels of which join:
 // several progressive requests and a last one.
-RgbImage IslandPicture() {
-    RgbImage image = Uniform(48, 44, 0x00000000u);
+picture_io::Picture IslandPicture() {
+    picture_io::Picture image = Uniform(48, 44, 0x00000000u);
     for (int32_t y = 2; y < 42; ++y)
         for (int32_t x = 6; x < 38; ++x)
             FillRect(&image, x, y, x, y, 0x00808000u + uint32_t(x + y) / 8);
@@ -352,7 +365,7 @@ RgbImage IslandPicture() {
 }
 
 TEST_F(ToolTest, EachFrameShowsTheWindowAfterItsRefreshRequest) {
-    const RgbImage input = IslandPicture();
+    const picture_io::Picture input = IslandPicture();
     SavePicture("in.png", input);
     ToolRun run =
         Run({PathOf("in.png"), "20", "20", "--step", "3", "--seed-tolerance", "3", "--frames",
@@ -386,7 +399,7 @@ TEST_F(ToolTest, EachFrameShowsTheWindowAfterItsRefreshRequest) {
         for (int64_t y = std::max<int64_t>(s.top, 0); y <= s.bottom; ++y)
             for (int64_t x = std::max<int64_t>(s.left, 0); x <= s.right; ++x)
                 screen[size_t(y * input.width + x)] = s.pixels[size_t(y * input.width + x)];
-        RgbImage frame = LoadPicture("frames/" + expectedNames[k]);
+        picture_io::Picture frame = LoadPicture("frames/" + expectedNames[k]);
         int mismatches = 0, outlined = 0;
         for (int32_t y = 0; y < input.height; ++y)
             for (int32_t x = 0; x < input.width; ++x) {
@@ -551,7 +564,7 @@ TEST_F(ToolTest, ToolHostWritesWhatTheLoggingHostWrites) {
     std::string error;
     args.insert(args.end(), {"-o", "unused.png"});
     ASSERT_TRUE(ParseToolOptions(args, &options, &error)) << error;
-    RgbImage input = LoadPicture(DEMO_PICTURE);
+    picture_io::Picture input = LoadPicture(DEMO_PICTURE);
     SimulatedHost host;
     host.Load(input.width, input.height, std::vector<uint32_t>(input.pixels));
     const FillReport report = LoggedRun(options.clicks, options, &host);
@@ -560,7 +573,7 @@ TEST_F(ToolTest, ToolHostWritesWhatTheLoggingHostWrites) {
     ASSERT_NE(record, nullptr);
     WriteRecord(record, options.clicks, report, input.width);
     fclose(record);
-    RgbImage result = input;
+    picture_io::Picture result = input;
     result.pixels = host.pixels;
     SavePicture("logged-out.png", result);
     EXPECT_TRUE(ReadFile(dir / "record.txt") == ReadFile(dir / "logged-record.txt"));
@@ -570,8 +583,8 @@ TEST_F(ToolTest, ToolHostWritesWhatTheLoggingHostWrites) {
 // ---- Frames and animation at a smaller scale ---------------------------------------------------
 
 // 2000 x 100, dark, with a bright 600 x 60 block; one dot of another colour far from it.
-RgbImage WidePicture() {
-    RgbImage image = Uniform(2000, 100, 0x00101010u);
+picture_io::Picture WidePicture() {
+    picture_io::Picture image = Uniform(2000, 100, 0x00101010u);
     FillRect(&image, 200, 20, 799, 79, 0x00C0C0C0u);
     FillRect(&image, 1501, 51, 1501, 51, 0x00E0E000u);
     return image;
@@ -583,7 +596,7 @@ TEST_F(ToolTest, FramesAreSampledDownToTheFrameWidthAndOutlineEvenOnePixel) {
         Run({PathOf("in.png"), "500", "50", "1501", "51", "--step", "0", "--seed-tolerance", "0",
              "--frame-width", "500", "--frames", PathOf("frames"), "-o", PathOf("out.png")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const RgbImage result = LoadPicture("out.png");
+    const picture_io::Picture result = LoadPicture("out.png");
     const long long requests = SummaryFigure(run.out, "refresh requests");
     ASSERT_GT(requests, 2);
     char lastName[32];
@@ -591,7 +604,7 @@ TEST_F(ToolTest, FramesAreSampledDownToTheFrameWidthAndOutlineEvenOnePixel) {
 
     // 4:1, each frame pixel the picture pixel at its centre. The last frame shows the result
     // there, but for the one-pixel fill's outline, a ring of two around where it lies.
-    const RgbImage last = LoadPicture(std::string("frames/") + lastName);
+    const picture_io::Picture last = LoadPicture(std::string("frames/") + lastName);
     ASSERT_EQ(last.width, 500);
     ASSERT_EQ(last.height, 25);
     const uint32_t outline = OutlineColourFor(Magenta);
@@ -611,7 +624,7 @@ TEST_F(ToolTest, FramesAreSampledDownToTheFrameWidthAndOutlineEvenOnePixel) {
 
 // Frames of the animation, composed, with their durations.
 struct Animation {
-    std::vector<RgbImage> pictures;
+    std::vector<picture_io::Picture> pictures;
     std::vector<int> durationsMs;
 };
 
@@ -631,7 +644,8 @@ Animation DecodeAnimation(const std::string& bytes) {
     int timestamp;
     while (WebPAnimDecoderHasMoreFrames(decoder) &&
            WebPAnimDecoderGetNext(decoder, &rgba, &timestamp)) {
-        RgbImage picture = Uniform(int32_t(info.canvas_width), int32_t(info.canvas_height), 0);
+        picture_io::Picture picture =
+            Uniform(int32_t(info.canvas_width), int32_t(info.canvas_height), 0);
         for (size_t i = 0; i < picture.pixels.size(); ++i)
             picture.pixels[i] = uint32_t(rgba[4 * i]) << 16 | uint32_t(rgba[4 * i + 1]) << 8 |
                                 uint32_t(rgba[4 * i + 2]);
@@ -644,7 +658,7 @@ Animation DecodeAnimation(const std::string& bytes) {
 }
 
 TEST_F(ToolTest, AnimationPlaysTheRefreshesFromInputToResultInAFewSeconds) {
-    const RgbImage input = IslandPicture();
+    const picture_io::Picture input = IslandPicture();
     SavePicture("in.png", input);
     ToolRun run = Run({PathOf("in.png"), "20", "20", "--step", "3", "--seed-tolerance", "3",
                        "--animation", PathOf("fill.webp"), "-o", PathOf("out.png")});
@@ -654,7 +668,7 @@ TEST_F(ToolTest, AnimationPlaysTheRefreshesFromInputToResultInAFewSeconds) {
     const Animation animation = DecodeAnimation(ReadFile(dir / "fill.webp"));
     // The input, one picture per request (fewer than AnimationPictures here), the result.
     ASSERT_EQ(animation.pictures.size(), requests + 2);
-    const RgbImage result = LoadPicture("out.png");
+    const picture_io::Picture result = LoadPicture("out.png");
     EXPECT_TRUE(animation.pictures.front().pixels == input.pixels);
     EXPECT_TRUE(animation.pictures.back().pixels == result.pixels);
     // The first request's picture is the first frame file's: outline and paint so far.

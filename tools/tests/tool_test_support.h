@@ -47,38 +47,66 @@ inline std::string Quote(const std::string& arg) {
 }
 
 // A picture of w x h in one colour.
-inline RgbImage Uniform(int32_t w, int32_t h, uint32_t colour) {
-    RgbImage image;
+inline picture_io::Picture Uniform(int32_t w, int32_t h, uint32_t colour) {
+    picture_io::Picture image;
     image.width = w;
     image.height = h;
     image.pixels.assign(size_t(w) * size_t(h), colour);
     return image;
 }
 
-inline void FillRect(RgbImage* image, int32_t left, int32_t top, int32_t right, int32_t bottom,
-                     uint32_t colour) {
+inline void FillRect(picture_io::Picture* image, int32_t left, int32_t top, int32_t right,
+                     int32_t bottom, uint32_t colour) {
     for (int32_t y = top; y <= bottom; ++y)
         for (int32_t x = left; x <= right; ++x)
             image->pixels[size_t(y) * size_t(image->width) + size_t(x)] = colour;
 }
 
-inline uint32_t At(const RgbImage& image, int32_t x, int32_t y) {
+inline uint32_t At(const picture_io::Picture& image, int32_t x, int32_t y) {
     return image.pixels[size_t(y) * size_t(image.width) + size_t(x)];
 }
 
-inline std::vector<unsigned char> ToRgbBytes(const RgbImage& image) {
-    std::vector<unsigned char> rgb;
-    for (uint32_t p : image.pixels) {
-        rgb.push_back(p >> 16 & 0xFF);
-        rgb.push_back(p >> 8 & 0xFF);
-        rgb.push_back(p & 0xFF);
-    }
-    return rgb;
+// `image` as a PNG file, as it is: grey, alpha and 16-bit samples as it says.
+inline void WritePngFile(const fs::path& path, const picture_io::Picture& image) {
+    FILE* file = fopen(path.string().c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    std::string reason;
+    const bool written = picture_io::WritePng(file, image, &reason);
+    EXPECT_EQ(fclose(file), 0);
+    ASSERT_TRUE(written) << reason;
 }
 
-inline void AppendBytes(void* context, void* data, int size) {
-    auto* bytes = static_cast<std::string*>(context);
-    bytes->append(static_cast<const char*>(data), size_t(size));
+// The channels a picture file's header gives (1 grey to 4 colour and alpha); -1 unreadable.
+inline int ChannelsOf(const fs::path& path) {
+    FILE* file = fopen(path.string().c_str(), "rb");
+    picture_io::Reader reader;
+    std::string reason;
+    return file != nullptr && reader.Open(file, &reason) ? reader.header().channels : -1;
+}
+
+// `image` (its colour, not its alpha) as the bytes of a 24-bit BMP, rows from the bottom.
+inline std::string Bmp24(const picture_io::Picture& image) {
+    const size_t rowBytes = (size_t(image.width) * 3 + 3) / 4 * 4;
+    const uint32_t size = uint32_t(54 + rowBytes * size_t(image.height));
+    std::string bmp = "BM";
+    auto put = [&](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            bmp += char(value >> (8 * i) & 0xFF);
+    };
+    put(size, 4), put(0, 4), put(54, 4), put(40, 4), put(uint32_t(image.width), 4);
+    put(uint32_t(image.height), 4), put(1, 2), put(24, 2), put(0, 4);
+    bmp += std::string(20, '\0'); // sizes, resolutions, colours
+    for (int32_t y = image.height - 1; y >= 0; --y) {
+        std::string row(rowBytes, '\0');
+        for (int32_t x = 0; x < image.width; ++x) {
+            const uint32_t p = image.pixels[size_t(y) * size_t(image.width) + size_t(x)];
+            row[3 * size_t(x)] = char(p & 0xFF);
+            row[3 * size_t(x) + 1] = char(p >> 8 & 0xFF);
+            row[3 * size_t(x) + 2] = char(p >> 16 & 0xFF);
+        }
+        bmp += row;
+    }
+    return bmp;
 }
 
 // A new folder of this run's own, named after the test: region_grow_SUITE_NAME_XXXXXX.
@@ -124,13 +152,21 @@ class ToolTest : public ::testing::Test {
         return run;
     }
 
-    void SavePicture(const std::string& name, const RgbImage& image) const {
+    // Runs `script` with bash in the test's folder, the tool as $T; its exit status.
+    int Shell(const std::string& script) const {
+        std::string command =
+            "cd " + Quote(dir.string()) + " && T=" + Quote(TOOL_PATH) + " bash -c " + Quote(script);
+        int status = system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    void SavePicture(const std::string& name, const picture_io::Picture& image) const {
         std::string error;
         ASSERT_TRUE(SavePng(PathOf(name), image, &error)) << error;
     }
 
-    RgbImage LoadPicture(const std::string& name) const {
-        RgbImage image;
+    picture_io::Picture LoadPicture(const std::string& name) const {
+        picture_io::Picture image;
         std::string error;
         EXPECT_TRUE(ReadPicture(PathOf(name), &image, &error)) << error;
         return image;
@@ -153,8 +189,8 @@ struct BadCase {
 };
 
 // Distinct colours everywhere, so that a swapped channel or a shifted row shows.
-inline RgbImage Varied(int32_t w, int32_t h) {
-    RgbImage image = Uniform(w, h, 0);
+inline picture_io::Picture Varied(int32_t w, int32_t h) {
+    picture_io::Picture image = Uniform(w, h, 0);
     uint32_t state = 12345;
     for (uint32_t& p : image.pixels) {
         state = state * 1103515245u + 12345u;

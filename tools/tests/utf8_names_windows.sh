@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build of region_grow with file names in several scripts: the names typed on the
 # command line reach the file system unchanged, for the result, the record and the frames
-# folder, and the files hold what the native tool writes for the same picture and click.
+# folder, and the files hold what the native tool writes for the same picture and click (the
+# pictures compared by PICTURE_CHECK, from the environment, as picture_io decodes them).
 #
 # usage: utf8_names_windows.sh NATIVE_TOOL WINDOWS_TOOL PICTURE RUNNER...
 #   RUNNER is the command that runs a Windows program (windows_host/run_under_wine.sh PREFIX).
@@ -40,7 +41,7 @@ VX_WINE_STARTED_LINE="" "${runner[@]}" "$windows" picture.png 20 20 --record "$r
 [ -f "$result" ] || fail "no file named '$result': $(ls)"
 [ -f "$record" ] || fail "no file named '$record': $(ls)"
 [ -d "$frames" ] || fail "no folder named '$frames': $(ls)"
-cmp native.png "$result" || fail "'$result' differs from the native result"
+"$PICTURE_CHECK" --same native.png "$result" || fail "'$result' differs from the native result"
 cmp native.txt "$record" || fail "'$record' differs from the native record"
 [ "$(ls "$frames")" = "$(ls native-frames)" ] || fail "the frames differ: $(ls "$frames")"
 echo "names in four scripts written as typed: $result, $record, $frames/"
@@ -52,5 +53,6 @@ mkdir "$installed"
 cp "$windows" "$(dirname "$windows")/PAINT.DLL" "$installed/"
 VX_WINE_STARTED_LINE="" "${runner[@]}" "$installed/$(basename "$windows")" picture.png 20 20 \
     -o installed.png || fail "the tool in '$installed' failed with status $?"
-cmp native.png installed.png || fail "the tool in '$installed' painted otherwise"
+"$PICTURE_CHECK" --same native.png installed.png ||
+    fail "the tool in '$installed' painted otherwise"
 echo "the tool in '$installed' loads the plug-in beside it"

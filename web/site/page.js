@@ -4,7 +4,6 @@
 // it sends, so the page keeps repainting while a fill runs. New pixels are drawn at the
 // display's pace (picture-display.js), all that arrived since the last frame at once.
 import { Explorer } from "./explorer-panel.js";
-import { decodePng } from "./png-decode.js";
 import { PictureDisplay } from "./picture-display.js";
 
 const $ = (id) => document.getElementById(id);
@@ -64,9 +63,10 @@ worker.onmessage = (event) => {
         say(`Error: ${message.text}`);
         break;
     case "loaded":
-        pictureLoaded = true;
-        $("download").disabled = false;
-        say(`${pictureName}, ${message.width} × ${message.height}: click the picture to fill there`);
+        showPicture(message);
+        break;
+    case "refused":
+        say(`Error: ${message.name}: ${message.text}`);
         break;
     case "pixels":
         display.showRectangle(message.left, message.top, message.width, message.height, new Uint8ClampedArray(message.pixels));
@@ -97,67 +97,31 @@ worker.onmessage = (event) => {
 
 // ---- Pictures -------------------------------------------------------------------------------------------
 
-// PNG files are read here, exactly (png-decode.js); other pictures by the browser, without
-// colour management, so the pixels are the file's own, as the native tool reads them. The
-// browser's decoders multiply colours by alpha: under a partly transparent pixel of a picture
-// that is not a PNG file, a colour may come back rounded.
-// About 21 bytes a pixel live in the page and its worker (two copies, colour words, the mask,
-// the undo record); beyond this a tab could run out of memory. A canvas side is at most 32767
-// pixels in common browsers.
-const MostPixels = 64 * 1024 * 1024;
-const LongestSide = 32767;
-function checkSize(width, height) {
-    if (width * height > MostPixels || width > LongestSide || height > LongestSide)
-        throw new Error(`${width} × ${height} is too large for the page (at most ${MostPixels} pixels, ` +
-            `${LongestSide} a side)`);
-}
-
-async function decodePicture(blob) {
-    const header = new Uint8Array(await blob.slice(0, 24).arrayBuffer());
-    if (header.length === 24 && header[12] === 0x49 && header[13] === 0x48 && header[14] === 0x44 && header[15] === 0x52) {
-        const size = new DataView(header.buffer);
-        checkSize(size.getUint32(16), size.getUint32(20)); // a PNG file's IHDR, before decoding
-    }
-    const exact = await decodePng(new Uint8Array(await blob.arrayBuffer())).catch(() => null);
-    if (exact !== null) return new ImageData(exact.data, exact.width, exact.height);
-    const bitmap = await createImageBitmap(blob, {
-        premultiplyAlpha: "none",
-        colorSpaceConversion: "none",
-    });
-    try {
-        checkSize(bitmap.width, bitmap.height);
-    } catch (error) {
-        bitmap.close();
-        throw error;
-    }
-    const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
-    const context = canvas.getContext("2d", { willReadFrequently: true });
-    context.drawImage(bitmap, 0, 0);
-    const image = context.getImageData(0, 0, bitmap.width, bitmap.height);
-    bitmap.close();
-    return image;
-}
-
+// The worker decodes the file (picture-decode.js) and sends the picture's pixels back, or
+// why it refused it: the page's thread only reads the file's bytes and shows the result.
 async function loadPicture(blob, name) {
     say(`Opening ${name}…`);
-    let image;
+    let bytes;
     try {
-        image = await decodePicture(blob);
+        bytes = await blob.arrayBuffer();
     } catch (error) {
-        say(/too large/.test(error.message) ? `Error: ${name}: ${error.message}` : `Error: ${name} is not a picture this browser can read`);
+        say(`Error: ${name} could not be read (${error.message})`);
         return;
     }
+    worker.postMessage({ type: "open", name, bytes }, [bytes]);
+}
+
+function showPicture({ name, width, height, pixels }) {
     pictureName = name;
-    pictureLoaded = false;
     keyPoint.x = keyPoint.y = 0;
     explorer.close();
-    // The worker takes the decoded pixels over; the display keeps a copy.
-    const pixels = image.data.buffer.slice(0);
-    display.load(image);
-    $("outline").width = image.width;
-    $("outline").height = image.height;
+    display.load(new ImageData(new Uint8ClampedArray(pixels), width, height));
+    $("outline").width = width;
+    $("outline").height = height;
     applyZoom();
-    worker.postMessage({ type: "load", width: image.width, height: image.height, pixels }, [pixels]);
+    pictureLoaded = true;
+    $("download").disabled = false;
+    say(`${name}, ${width} × ${height}: click the picture to fill there`);
 }
 
 async function loadSample() {

@@ -11,9 +11,14 @@
 // are therefore drawn at most every DrawGapPerMegapixelMs a megapixel (a 3000 x 3000 picture
 // about 28 times a second), which keeps the page's share of the processor small while a fill
 // runs in the worker; pictures of up to 4 Mpx are drawn at every frame.
+//
+// A frame draws for at most DrawBudgetMs and leaves the tiles it did not reach marked for the
+// next: a new large picture (64 Mpx: a quarter of a gigabyte of pixels) appears band by band
+// over a few frames instead of holding the page's thread for half a second.
 
 const TileSide = 64;
 const DrawGapPerMegapixelMs = 4;
+const DrawBudgetMs = 12;
 
 export class PictureDisplay {
     constructor(canvas) {
@@ -24,19 +29,19 @@ export class PictureDisplay {
         this.load(new ImageData(1, 1));
     }
 
-    // Shows `image` (an ImageData, which the display keeps) in full.
+    // Shows `image` (an ImageData, which the display keeps) in full, over the next frames.
     load(image) {
         this.image = image;
         this.words = new Uint32Array(image.data.buffer);
         this.width = image.width;
         this.columns = Math.ceil(image.width / TileSide);
         this.rows = Math.ceil(image.height / TileSide);
-        this.marked = new Uint8Array(this.columns * this.rows);
-        this.anyMarked = false;
+        this.marked = new Uint8Array(this.columns * this.rows).fill(1);
         this.drawGapMs = (DrawGapPerMegapixelMs * image.width * image.height) / 1e6;
         this.canvas.width = image.width;
         this.canvas.height = image.height;
-        this.context.putImageData(image, 0, 0);
+        this.lastDraw = 0;
+        this.scheduleFrame();
     }
 
     // Pairs of (pixel index, RGBA word) in one Uint32Array.
@@ -62,21 +67,27 @@ export class PictureDisplay {
         this.scheduleFrame();
     }
 
-    scheduleFrame() {
+    // The next drawing: after the gap a large picture's drawings keep, unless `unfinished` says
+    // the last frame ran out of time and the rest follows at once.
+    scheduleFrame(unfinished = false) {
         this.anyMarked = true;
         if (this.frameRequested) return;
         this.frameRequested = true;
-        const wait = this.lastDraw + this.drawGapMs - performance.now();
+        const wait = unfinished ? 0 : this.lastDraw + this.drawGapMs - performance.now();
         if (wait > 0) setTimeout(() => requestAnimationFrame(() => this.draw()), wait);
         else requestAnimationFrame(() => this.draw());
     }
 
     draw() {
         this.frameRequested = false;
-        this.lastDraw = performance.now();
+        const start = (this.lastDraw = performance.now());
         if (!this.anyMarked) return;
         this.anyMarked = false;
         for (let row = 0; row < this.rows; ++row) {
+            if (performance.now() - start > DrawBudgetMs) {
+                this.scheduleFrame(true);
+                return;
+            }
             const base = row * this.columns;
             for (let column = 0; column < this.columns; ++column) {
                 if (this.marked[base + column] === 0) continue;

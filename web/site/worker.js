@@ -2,14 +2,15 @@
 // runs. It owns the picture; the page shows what this worker posts.
 //
 // Messages from the page:
-//   {type: "load", width, height, pixels}    pixels: an ArrayBuffer of RGBA, taken over
+//   {type: "open", name, bytes}              a picture file's bytes (an ArrayBuffer), taken over
 //   {type: "fill", x, y, step, seed, paint}  one click of the tool; paint is 0xRRGGBB
 //   {type: "undo"} / {type: "redo"}
-//   {type: "png"}                            the picture as a PNG file, alpha kept
+//   {type: "png"}                            the picture as a PNG file, degraded in nothing
 //   {type: "explore", x, y, seed}            the join tolerance map for a click there
 // Messages to the page:
 //   {type: "ready"} / {type: "failed", text}
-//   {type: "loaded", width, height}
+//   {type: "loaded", name, width, height, pixels}   the picture opened: its RGBA bytes
+//   {type: "refused", name, text}            the file was not opened: why; the picture stays
 //   {type: "pixels", left, top, width, height, pixels}   a rectangle's new RGBA bytes
 //   {type: "painted", pairs}                  pixels painted and refreshed: (index, RGBA word)
 //   {type: "cursor", cursor}                  "wait" or "default"
@@ -19,11 +20,15 @@
 //   {type: "png", bytes}
 //   {type: "explored", x, y, seed, status, map, curve}   status 0: done, 2: seed outside
 import { PluginHost } from "./plugin-host.js";
-import { encodePng } from "./png-encode.js";
+import { decodePicture } from "./picture-decode.js";
+import { pictureToPng } from "./picture-encode.js";
 import { ExplorerModule } from "./explorer-module.js";
 
 let host = null;
 let explorer = null;
+// What the file gave beside the colour words the host holds: deep samples, grey, alpha, the
+// colour chunks, for the download.
+let picture = null;
 const undoStack = [];
 const redoStack = [];
 
@@ -79,14 +84,51 @@ function applyRecord(record, restoreBefore) {
     postRectangle(left, top, right, bottom);
 }
 
+// The colour words as RGBA bytes: what the page shows and the host paints, opaque where the
+// picture has no alpha.
+function rgbaOf({ words, hasAlpha }) {
+    const rgba = new Uint8ClampedArray(words.length * 4);
+    for (let i = 0, p = 0; i < words.length; ++i, p += 4) {
+        const word = words[i];
+        rgba[p] = (word >>> 16) & 0xff;
+        rgba[p + 1] = (word >>> 8) & 0xff;
+        rgba[p + 2] = word & 0xff;
+        rgba[p + 3] = hasAlpha ? word >>> 24 : 255;
+    }
+    return rgba;
+}
+
+async function open({ name, bytes }) {
+    let decoded;
+    try {
+        decoded = await decodePicture(new Uint8Array(bytes));
+    } catch (error) {
+        postMessage({ type: "refused", name, text: String((error && error.message) || error) });
+        return;
+    }
+    const rgba = rgbaOf(decoded);
+    decoded.words = null; // the host's colours from now on
+    const shown = rgba.slice();
+    host.loadPicture(decoded.width, decoded.height, rgba.buffer);
+    picture = decoded;
+    undoStack.length = 0;
+    redoStack.length = 0;
+    const { width, height } = decoded;
+    postMessage({ type: "loaded", name, width, height, pixels: shown.buffer }, [shown.buffer]);
+    postMessage({ type: "history", ...history() });
+}
+
+// The pixels that the fills not undone painted.
+function paintedMask() {
+    const painted = new Uint8Array(host.width * host.height);
+    for (const record of undoStack) for (const index of record.indices) painted[index] = 1;
+    return painted;
+}
+
 async function handle(message) {
     switch (message.type) {
-    case "load":
-        host.loadPicture(message.width, message.height, message.pixels);
-        undoStack.length = 0;
-        redoStack.length = 0;
-        postMessage({ type: "loaded", width: message.width, height: message.height });
-        postMessage({ type: "history", ...history() });
+    case "open":
+        await open(message);
         break;
     case "fill": {
         const report = host.click(message.x, message.y, message.step, message.seed, message.paint);
@@ -123,7 +165,7 @@ async function handle(message) {
         break;
     }
     case "png": {
-        const bytes = await encodePng(host.width, host.height, host.rgba);
+        const bytes = await pictureToPng(picture, host.rgba, paintedMask());
         postMessage({ type: "png", bytes: bytes.buffer }, [bytes.buffer]);
         break;
     }

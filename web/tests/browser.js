@@ -78,9 +78,9 @@ async function openPage() {
     return { page, problems, close };
 }
 
-async function waitForStatus(page, pattern) {
+async function waitForStatus(page, pattern, limitMs = waitLimitMs) {
     const status = page.locator("#status");
-    const deadline = Date.now() + waitLimitMs;
+    const deadline = Date.now() + limitMs;
     for (;;) {
         const text = await status.textContent();
         if (pattern.test(text)) return text;

@@ -9,6 +9,8 @@ const path = require("path");
 const web = require("./browser.js");
 const { writePng } = require("../scripts/png-file.js");
 const pictures = require("./pictures.js");
+const { spawnSync } = require("child_process");
+const { makeBmp } = require("./picture-files.js");
 
 let session, page;
 before(async () => {
@@ -199,9 +201,22 @@ test("a picture wider than a canvas can be is refused, and the one shown stays",
     const file = path.join(web.workDir, "wide.png");
     const wide = pictures.uniform(40000, 1, [1, 2, 3]);
     writePng(file, wide.width, wide.height, wide.rgba);
-    await page.setInputFiles("#picture-file", file);
-    await web.waitForStatus(page, /^Error: wide\.png: 40000 × 1 is too large/);
-    assert.deepStrictEqual(await page.locator("#view").evaluate((c) => [c.width, c.height]), before);
+    // The same size as JPEG and as BMP, each refused from its header by its own decoder.
+    // (A small JPEG whose frame header says 40000 x 1: ImageMagick writes none that wide.)
+    const jpeg = path.join(web.workDir, "wide.jpg");
+    const small = spawnSync("convert", ["-size", "8x1", "xc:red", "jpeg:-"]).stdout;
+    const frame = small.indexOf(Buffer.from([0xff, 0xc0]));
+    small.writeUInt16BE(40000, frame + 7);
+    fs.writeFileSync(jpeg, small);
+    const bmp = path.join(web.workDir, "wide.bmp");
+    fs.writeFileSync(bmp, makeBmp({ width: 40000, height: 1, bits: 24, data: Buffer.alloc(120000) }));
+    for (const wideFile of [file, jpeg, bmp]) {
+        await page.evaluate(() => { document.getElementById("status").textContent = ""; });
+        await page.setInputFiles("#picture-file", wideFile);
+        const name = path.basename(wideFile).replace(".", "\\.");
+        await web.waitForStatus(page, new RegExp(`^Error: ${name}: 40000 × 1 is too large`));
+        assert.deepStrictEqual(await page.locator("#view").evaluate((c) => [c.width, c.height]), before);
+    }
 });
 
 test("nothing went wrong on the console", () => {
