@@ -57,6 +57,21 @@ bool SavePng(const std::string& path, const picture_io::Picture& image, std::str
            CommitTogether({&pending}, error);
 }
 
+// ---- Faults, for the tests of the rollback -----------------------------------------------------
+
+static OutputFaultHook faultHook = nullptr;
+
+void SetOutputFaultHook(OutputFaultHook hook) {
+    faultHook = hook;
+}
+
+bool OutputStepFails() {
+    if (faultHook == nullptr || !faultHook())
+        return false;
+    errno = ENOSPC;
+    return true;
+}
+
 // ---- Staging -----------------------------------------------------------------------------------
 
 static std::string FolderOf(const std::string& path) {
@@ -278,7 +293,7 @@ bool PendingFile::Ready(std::string* error) {
         return false;
     if (file_ == nullptr)
         return true;
-    if (fflush(file_) != 0 || ferror(file_))
+    if (OutputStepFails() || fflush(file_) != 0 || ferror(file_))
         return Failed(strerror(errno != 0 ? errno : EIO), error);
     if (stream_)
         return true; // read back by Send()
@@ -290,7 +305,8 @@ bool PendingFile::Ready(std::string* error) {
         for (int attempt = 0; attempt < 100 && temporary_.empty(); ++attempt) {
             CleanupHold hold;
             std::string name = TemporaryBeside(target_);
-            if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            if (!OutputStepFails() &&
+                linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 temporary_ = name;
                 RegisterTemporary(name);
             } else if (errno != EEXIST) {
@@ -322,9 +338,9 @@ bool PendingFile::Send(std::string* error) {
     while ((got = fread(buffer, 1, sizeof buffer, file_)) > 0) {
         for (size_t sent = 0; sent < got;) {
 #ifdef _WIN32
-            int n = _write(sendTo_, buffer + sent, unsigned(got - sent));
+            int n = OutputStepFails() ? -1 : _write(sendTo_, buffer + sent, unsigned(got - sent));
 #else
-            ssize_t n = write(sendTo_, buffer + sent, got - sent);
+            ssize_t n = OutputStepFails() ? -1 : write(sendTo_, buffer + sent, got - sent);
             if (n < 0 && errno == EINTR)
                 continue;
 #endif
@@ -347,6 +363,14 @@ bool PendingFile::Send(std::string* error) {
     return true;
 }
 
+// Whether a failed link says that the file system has no hard links (a FAT drive, some network
+// shares), rather than that this one could not be made.
+static bool NoHardLinks(const std::error_code& failure) {
+    return failure == std::errc::operation_not_permitted ||
+           failure == std::errc::operation_not_supported ||
+           failure == std::errc::function_not_supported || failure == std::errc::not_supported;
+}
+
 bool PendingFile::Commit(std::string* error) {
     if (stream_ || temporary_.empty())
         return true;
@@ -362,14 +386,25 @@ bool PendingFile::Commit(std::string* error) {
 #endif
         for (int attempt = 0; attempt < 100 && kept_.empty(); ++attempt) {
             std::string name = TemporaryBeside(target_);
-            fs::create_hard_link(target, PathFromUtf8(name), failure);
+            if (OutputStepFails())
+                failure = std::error_code(errno, std::generic_category());
+            else
+                fs::create_hard_link(target, PathFromUtf8(name), failure);
             if (!failure)
                 kept_ = name;
             else if (failure != std::errc::file_exists)
-                break; // a file system without hard links: no rollback for this one
+                break;
         }
+        // Without the old file kept, a later failure could not put it back: this output is not
+        // put in place, unless the file system has no hard links at all (then it goes in
+        // without a way back, as any copy would).
+        if (kept_.empty() && !NoHardLinks(failure))
+            return Failed(failure.message(), error);
     }
-    fs::rename(temporary, target, failure);
+    if (OutputStepFails())
+        failure = std::error_code(errno, std::generic_category());
+    else
+        fs::rename(temporary, target, failure);
     if (failure) {
         Finish();
         return Failed(failure.message(), error);

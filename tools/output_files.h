@@ -54,6 +54,15 @@ class StagedOutput {
 // All or nothing, as described above. Null entries (outputs not asked for) are skipped.
 bool CommitTogether(const std::vector<StagedOutput*>& outputs, std::string* error);
 
+// Every step that writes, renames or links on the way from staged to in place (in Ready, Send
+// and Commit; never in Rollback or Finish) asks OutputStepFails() first and, when it answers
+// true, fails as a full disk would. It answers true only when a hook set with
+// SetOutputFaultHook says so: the way storage code tests its recovery, a test's hook fails the
+// Nth step and the test walks N over every step of a run, so that every rollback path runs.
+using OutputFaultHook = bool (*)();
+void SetOutputFaultHook(OutputFaultHook hook); // null: no faults
+bool OutputStepFails();
+
 // A file or stream output: open it before the work (which checks early that it can be
 // written), write through File() or WritePng(), and commit it with CommitTogether().
 // Destroyed without a commit, it leaves its target untouched and removes its temporary file.

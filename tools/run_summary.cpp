@@ -73,7 +73,7 @@ bool PendingSummary::Send(std::string* error) {
     errno = 0;
     for (const std::string& line : lines_)
         PrintAsProgram(stream_, line);
-    if (fflush(stream_) == 0 && !ferror(stream_))
+    if (!OutputStepFails() && fflush(stream_) == 0 && !ferror(stream_))
         return true;
     *error = std::string("cannot write the summary to standard ") +
              (stream_ == stderr ? "error" : "output") + ": " + strerror(errno != 0 ? errno : EIO);

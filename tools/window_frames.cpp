@@ -374,14 +374,20 @@ bool PendingFrames::Commit(std::string* error) {
         return true;
     std::error_code failure;
     if (!oldNames_.empty()) {
-        aside_ = NewFolderIn(dir_, ".old", &failure);
+        if (OutputStepFails())
+            failure = std::error_code(errno, std::generic_category());
+        else
+            aside_ = NewFolderIn(dir_, ".old", &failure);
         if (aside_.empty()) {
             *error = "cannot write " + Quoted(dir_) + ": " + failure.message();
             return false;
         }
     }
     auto move = [&](const std::string& from, const std::string& to, const std::string& name) {
-        fs::rename(PathFromUtf8(In(from, name)), PathFromUtf8(In(to, name)), failure);
+        if (OutputStepFails())
+            failure = std::error_code(errno, std::generic_category());
+        else
+            fs::rename(PathFromUtf8(In(from, name)), PathFromUtf8(In(to, name)), failure);
         if (failure)
             *error = "cannot write " + Quoted(In(dir_, name)) + ": " + failure.message();
         return !failure;
