@@ -310,16 +310,6 @@ JoinToleranceStatus ComputeJoinTolerances(const ExplorerPicture* picture, int32_
 
 // ---- Reading the growth curve ------------------------------------------------------------------
 
-void GrowthCurveOfMap(const uint16_t* joinTolerance, size_t pixels, uint32_t* curve) {
-    for (int32_t t = 0; t < StepCount; ++t)
-        curve[t] = 0;
-    for (size_t i = 0; i < pixels; ++i)
-        if (joinTolerance[i] < StepCount)
-            ++curve[joinTolerance[i]];
-    for (int32_t t = 1; t < StepCount; ++t)
-        curve[t] += curve[t - 1];
-}
-
 uint32_t PixelsPaintedAtStep(const uint32_t* curve, int32_t step) {
     if (step < 0)
         return 1;

@@ -82,9 +82,6 @@ JoinToleranceStatus ComputeJoinTolerances(const ExplorerPicture* picture, int32_
                                           size_t scratchBytes, uint16_t* joinTolerance,
                                           uint32_t* growthCurve);
 
-// The growth curve of a map: curve[T] = values at most T, for T = 0..255.
-void GrowthCurveOfMap(const uint16_t* joinTolerance, size_t pixels, uint32_t* curve);
-
 // Pixels the fill paints at a step tolerance: 1 (the seed) when step < 0, curve[255] above 255.
 uint32_t PixelsPaintedAtStep(const uint32_t* curve, int32_t step);
 

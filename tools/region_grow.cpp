@@ -90,11 +90,11 @@ struct StagedOutputs {
 static bool WriteOutputs(const ToolOptions& options, AnimationFormat animationFormat,
                          const WindowSamples& samples, const picture_io::Picture& before,
                          picture_io::Picture&& result, FillReport* report, StagedOutputs* staged,
-                         FramesWritten* framesWritten, std::string* error) {
+                         FrameChoice* framesChosen, std::string* error) {
     if (!options.framesDir.empty()) {
         ProgressPhase("writing frames");
         if (!WriteFrames(staged->frames.Folder(), samples, *report, options.paintColour,
-                         options.maxFrames, framesWritten, error, ProgressFramesWritten))
+                         options.maxFrames, framesChosen, error, ProgressFramesWritten))
             return false;
     }
     if (!options.animationPath.empty()) {
@@ -306,16 +306,16 @@ int main(int argc, char** argv) {
     FillReport report;
     picture_io::Picture result =
         ApplyClicks(options, plugin, std::move(input), startMask, &samples, &before, &report);
-    FramesWritten framesWritten;
+    FrameChoice framesChosen;
     bool written = WriteOutputs(options, animationFormat, samples, before, std::move(result),
-                                &report, &staged, &framesWritten, &error);
+                                &report, &staged, &framesChosen, &error);
     // All is written; now every output is put in place, or none (the frames first: theirs is
     // the longest step). The summary is the last stream sent, before any file is put in place.
     if (written) {
         ProgressPhase("putting the outputs in place");
         PendingSummary summary(
             summaryToStandardError ? stderr : stdout,
-            SummaryLines(options, report, options.framesDir.empty() ? nullptr : &framesWritten,
+            SummaryLines(options, report, options.framesDir.empty() ? nullptr : &framesChosen,
                          options.exploreDir.empty() ? nullptr : &explored, orientation));
         written = CommitTogether({&staged.frames, &staged.record, &staged.beforeAfter,
                                   &staged.animation, &staged.output, &staged.exploration, &summary},

@@ -8,7 +8,7 @@
 #include "progress.h"
 
 static std::string SummaryLine(const ToolOptions& options, const FillReport& report,
-                               const FramesWritten* frames, int orientation) {
+                               const FrameChoice* frames, int orientation) {
     int32_t overflow = FirstBufferOverClick(report);
     char line[512];
     snprintf(line, sizeof line,
@@ -50,7 +50,7 @@ static std::string SummaryLine(const ToolOptions& options, const FillReport& rep
 }
 
 std::vector<std::string> SummaryLines(const ToolOptions& options, const FillReport& report,
-                                      const FramesWritten* frames, const Exploration* explored,
+                                      const FrameChoice* frames, const Exploration* explored,
                                       int orientation) {
     std::vector<std::string> lines = {SummaryLine(options, report, frames, orientation)};
     if (explored == nullptr)

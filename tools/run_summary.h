@@ -29,7 +29,7 @@
 // The summary line, then, when `explored` is given, the explorer's readings and where its
 // files went. `frames` is null when no frames were asked for.
 std::vector<std::string> SummaryLines(const ToolOptions& options, const FillReport& report,
-                                      const FramesWritten* frames, const Exploration* explored,
+                                      const FrameChoice* frames, const Exploration* explored,
                                       int orientation);
 
 // The lines as a staged output, written to `stream` (standard output, or standard error when an

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include "explore_run.h" // ExploreFileNames
 #include "utf8_files.h"
 
 namespace fs = std::filesystem;
@@ -157,7 +158,7 @@ bool ResolveOutputs(const ToolOptions& options, std::vector<NamedOutput>* output
     }
     // The explorer's files, by the names it gives them in its folder.
     if (!options.exploreDir.empty())
-        for (const char* name : {"tolerances.png", "map.png", "growth.tsv", "growth.svg"}) {
+        for (const char* name : ExploreFileNames) {
             NamedOutput output{"--explore", (fs::path(options.exploreDir) / name).string(), {}};
             if (!ResolveOutput(output.given, &output.target, error))
                 return false;

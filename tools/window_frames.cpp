@@ -230,12 +230,11 @@ std::string FrameName(size_t request, size_t requests) {
 }
 
 bool WriteFrames(const std::string& dir, const WindowSamples& samples, const FillReport& report,
-                 uint32_t paintColour, int32_t maxFrames, FramesWritten* written,
-                 std::string* error, void (*afterFrame)(int32_t framesWritten)) {
+                 uint32_t paintColour, int32_t maxFrames, FrameChoice* chosen, std::string* error,
+                 void (*afterFrame)(int32_t framesWritten)) {
     const size_t requests = report.refreshes.size();
-    const FrameChoice choice = ChooseFrames(report, maxFrames);
-    written->byClick = choice.byClick;
-    written->clicks = choice.clicks;
+    const FrameChoice& choice = *chosen = ChooseFrames(report, maxFrames);
+    int32_t written = 0;
     const uint32_t outline = OutlineColourFor(paintColour);
 
     WindowScreen screen(samples, report);
@@ -246,9 +245,9 @@ bool WriteFrames(const std::string& dir, const WindowSamples& samples, const Fil
         if (!WriteNewPng(Utf8FromPath(PathFromUtf8(dir) / FrameName(k, requests)),
                          screen.Outlined(k, outline), error))
             return false;
-        ++written->files;
+        ++written;
         if (afterFrame != nullptr)
-            afterFrame(written->files);
+            afterFrame(written);
     }
 
     // Overview: cycling colours keep neighbouring rectangles apart. The rings may cover at most

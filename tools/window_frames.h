@@ -103,17 +103,12 @@ FrameChoice ChooseFrames(const FillReport& report, int32_t maxFrames);
 // A frame's file name for request `request` (from 0) out of `requests`.
 std::string FrameName(size_t request, size_t requests);
 
-struct FramesWritten {
-    int32_t files = 0;    // frame files, overview not counted
-    bool byClick = false; // as FrameChoice
-    size_t clicks = 0;    // as FrameChoice
-};
-
 // Writes the frames and the overview into `dir`, which should be PendingFrames::Folder();
-// `afterFrame`, when given, runs after each frame file with the number written.
+// `afterFrame`, when given, runs after each frame file with the number written. *chosen says
+// which frames were written.
 bool WriteFrames(const std::string& dir, const WindowSamples& samples, const FillReport& report,
-                 uint32_t paintColour, int32_t maxFrames, FramesWritten* written,
-                 std::string* error, void (*afterFrame)(int32_t framesWritten) = nullptr);
+                 uint32_t paintColour, int32_t maxFrames, FrameChoice* chosen, std::string* error,
+                 void (*afterFrame)(int32_t framesWritten) = nullptr);
 
 // The frames folder, prepared before the fill and committed with the other outputs
 // (output_files.h). Open() creates DIR (and any missing parents) and in it an empty staging

@@ -109,6 +109,17 @@ std::vector<uint16_t> JoinMap(const Picture& picture, Click click, int32_t seedT
     return map;
 }
 
+// The growth curve a map gives: curve[T] = its values at most T, for T = 0..255.
+void GrowthCurveOfMap(const std::vector<uint16_t>& map, uint32_t* curve) {
+    for (int32_t t = 0; t < StepCount; ++t)
+        curve[t] = 0;
+    for (uint16_t value : map)
+        if (value < StepCount)
+            ++curve[value];
+    for (int32_t t = 1; t < StepCount; ++t)
+        curve[t] += curve[t - 1];
+}
+
 // Applies every step tolerance from -1 to 256 through the plug-in and compares. Returns the
 // number of steps skipped because the real fill stopped on "Buffer over".
 int CompareEveryStep(const Picture& picture, Click click, const std::string& seedText) {
@@ -116,7 +127,7 @@ int CompareEveryStep(const Picture& picture, Click click, const std::string& see
     std::vector<uint16_t> map =
         JoinMap(picture, click, ParseToleranceText(seedText.c_str()), curve);
     uint32_t fromMap[StepCount];
-    GrowthCurveOfMap(map.data(), map.size(), fromMap);
+    GrowthCurveOfMap(map, fromMap);
     for (int32_t t = 0; t < StepCount; ++t)
         EXPECT_EQ(curve[t], fromMap[t]) << "curve at step " << t;
 
