@@ -76,7 +76,7 @@ int main() {
         worstRatio = std::max(worstRatio, ratio);
         printf("%-20s %9.4f %9.4f %6.3f %8.2f %10lu %llu%s\n", image.name.c_str(), fillBest,
                exploreBest, ratio, double(scratchBytes + 2 * pixels) / double(pixels),
-               (unsigned long)curve[StepCount - 1], (unsigned long long)report.paintedPixels,
+               (unsigned long)curve[StepCount - 1], (unsigned long long)report.painted.count,
                differing == 0 ? "" : (", " + std::to_string(differing) + " pixels differ").c_str());
         fflush(stdout);
     }

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
         report.keepEpochs = keepEpochs;
         const double best = BestToolHostFill(plugin, image, fills, &report);
         printf("%s %.9f %llu\n", image.name.c_str(), best,
-               (unsigned long long)report.paintedPixels);
+               (unsigned long long)report.painted.count);
         fflush(stdout);
     }
     return 0;

@@ -23,7 +23,7 @@ void WriteRecord(FILE* file, const std::vector<Click>& clicks, const FillReport&
             if (message.click == int32_t(c))
                 fprintf(file, "message %s|%s\n", message.text.c_str(), message.caption.c_str());
     }
-    fprintf(file, "painted %llu\n", (unsigned long long)report.paintedPixels);
+    fprintf(file, "painted %llu\n", (unsigned long long)report.painted.count);
     const std::vector<uint8_t>& bits = report.painted.bits;
     for (size_t byte = 0; byte < bits.size(); ++byte)
         for (size_t i = byte * 8; bits[byte] != 0 && i < byte * 8 + 8; ++i)

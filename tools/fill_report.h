@@ -24,7 +24,6 @@ struct HostMessage {
 };
 
 struct FillReport {
-    uint64_t paintedPixels = 0; // distinct pixels painted by any click
     uint64_t expansions = 0;    // derived from colour reads, see fill_run.cpp
     // Every refresh request, in order, when keepRefreshes is set before RunClicks (the frames,
     // the animation and the record show them); otherwise only counted, as all are.
@@ -33,10 +32,10 @@ struct FillReport {
     uint64_t refreshCount = 0;
     std::vector<HostMessage> messages; // message boxes; "Buffer over" ends a click
     double seconds = 0;                // time spent inside VXcDrawIt, all clicks
-    // Which pixels were painted and, when keepEpochs is set before RunClicks (the frames and
-    // the animation need them), how many refresh requests had been made when each was first
-    // painted: pixel p is painted in the window's working image from request PaintEpoch(p) on.
-    // A later RunClicks on this report reuses its arrays.
+    // Which pixels were painted (painted.count: how many, by any click) and, when keepEpochs is
+    // set before RunClicks (the frames and the animation need them), how many refresh requests
+    // had been made when each was first painted: pixel p is painted in the window's working
+    // image from request PaintEpoch(p) on. A later RunClicks on this report reuses its arrays.
     bool keepEpochs = false;
     PaintRecord painted;
     bool Painted(size_t pixel) const { return painted.Painted(pixel); }

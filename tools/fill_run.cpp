@@ -52,7 +52,6 @@ void RunClicks(ToolHost* host, const LoadedPlugin& plugin, const std::vector<Cli
         if (afterClick != nullptr)
             afterClick(c + 1);
     }
-    report->paintedPixels = host->painted.count;
     report->refreshCount = host->refreshCount;
     report->painted = std::move(host->painted);
 }

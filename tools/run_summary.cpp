@@ -15,7 +15,7 @@ static std::string SummaryLine(const ToolOptions& options, const FillReport& rep
              "%zu click%s, %llu pixels painted, %llu expansions, %llu refresh requests, "
              "stopped on \"Buffer over\": %s, %.1f ms",
              options.clicks.size(), options.clicks.size() == 1 ? "" : "s",
-             (unsigned long long)report.paintedPixels, (unsigned long long)report.expansions,
+             (unsigned long long)report.painted.count, (unsigned long long)report.expansions,
              (unsigned long long)report.refreshCount,
              overflow < 0 ? "no" : ("yes (click " + std::to_string(overflow + 1) + ")").c_str(),
              report.seconds * 1000.0);

@@ -37,8 +37,9 @@ void ToolHost::ResetDrawnFlags(const std::vector<uint8_t>& startMask) {
         else
             mask = startMask;
     } else {
+        // A flag is listed only where it was clear, which in the starting mask it still is.
         for (uint32_t pixel : drawnFlagsSet)
-            mask[pixel] = startMask.empty() ? 0 : startMask[pixel];
+            mask[pixel] = 0;
     }
     drawnFlagsSet.clear();
     drawnFlagsLimit = pixels.size() / 8 + 1024;

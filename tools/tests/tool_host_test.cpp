@@ -74,11 +74,11 @@ TEST(ClickFlags, ANewRunStartsFromTheStartingMaskWhateverTheMaskHolds) {
     PrepareToolHost(options, 40, 30, std::move(picture), &host);
     FillReport first;
     RunClicks(&host, plugin, {{3, 3}}, {}, &first);
-    ASSERT_EQ(first.paintedPixels, 1u);
+    ASSERT_EQ(first.painted.count, 1u);
     host.mask.assign(host.mask.size(), MaskDrawnBit); // as a caller's own use of the mask might
     FillReport second;
     RunClicks(&host, plugin, {{10, 10}}, {}, &second);
-    EXPECT_EQ(second.paintedPixels, 1199u);
+    EXPECT_EQ(second.painted.count, 1199u);
 }
 
 // ---- What the window needs, without a log ------------------------------------------------------
@@ -94,7 +94,7 @@ TEST(ToolHostRun, CountsAndGathersWhatTheWindowNeeds) {
     RunClicks(&host, plugin, {{5, 5}}, {}, &report);
     EXPECT_EQ(host.CountOf(HostCallKind::PSet), 600u);
     EXPECT_EQ(host.CountOf(HostCallKind::SetDrawFlag), 600u);
-    EXPECT_EQ(report.paintedPixels, 600u);
+    EXPECT_EQ(report.painted.count, 600u);
     // 600 pixels expanded: a request after the 201st and the 401st, and the last. Each pixel
     // was painted before one of them; more than 201 before the first, as the fill paints a
     // neighbour when it joins, before expanding it.

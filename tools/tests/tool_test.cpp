@@ -543,7 +543,6 @@ FillReport LoggedRun(const std::vector<Click>& clicks, const ToolOptions& option
     for (size_t p = 0; p < host->pixels.size(); ++p)
         if (host->paintCount[p] != 0)
             report.painted.Paint(p, 0);
-    report.paintedPixels = report.painted.count;
     return report;
 }
 
