@@ -44,16 +44,22 @@ export class PictureDisplay {
         this.scheduleFrame();
     }
 
-    // Pairs of (pixel index, RGBA word) in one Uint32Array.
-    showPixels(pairs) {
+    // Pixels (indices y * width + x, in a Uint32Array) now of one RGBA word.
+    showPainted(indices, rgbaWord) {
         const width = this.width;
-        for (let i = 0; i < pairs.length; i += 2) {
-            const index = pairs[i];
-            this.words[index] = pairs[i + 1];
+        for (let i = 0; i < indices.length; ++i) {
+            const index = indices[i];
+            this.words[index] = rgbaWord;
             const x = index % width;
             this.marked[(((index - x) / width / TileSide) | 0) * this.columns + ((x / TileSide) | 0)] = 1;
         }
         this.scheduleFrame();
+    }
+
+    // The RGBA bytes shown at (x, y).
+    rgbaAt(x, y) {
+        const p = (y * this.width + x) * 4;
+        return Array.from(this.image.data.subarray(p, p + 4));
     }
 
     // A rectangle's RGBA bytes, rows top to bottom.
