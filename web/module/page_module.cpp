@@ -178,16 +178,20 @@ PAGE_EXPORT("page_set_parameter") void page_set_parameter(int32_t index, uint32_
 
 // ---- Fills -------------------------------------------------------------------------------------
 
-// Runs the tool at (x, y) in `paint` (0xRRGGBB) and keeps the change for Undo. Returns the
-// pixels painted; page_refreshes and page_overflowed tell the rest.
+// Runs the tool at (x, y) in `paint` (0xRRGGBB). Returns the pixels painted; page_refreshes
+// and page_overflowed tell the rest. page_keep_fill then keeps the change for Undo: apart, so
+// that the time of the fill itself can be taken.
 PAGE_EXPORT("page_fill") uint32_t page_fill(int32_t x, int32_t y, uint32_t paint) {
     host.paintColour = Opaque | (paint & 0xFFFFFFu);
     Click(x, y);
+    return uint32_t(host.painted.count);
+}
+
+PAGE_EXPORT("page_keep_fill") void page_keep_fill(void) {
     if (host.painted.count > 0)
         history.Push(RecordFill(host.painted.bits.data(), host.pixels.size(), before.data(),
                                 host.pixels.data()),
                      refreshed);
-    return uint32_t(host.painted.count);
 }
 
 PAGE_EXPORT("page_refreshes") uint32_t page_refreshes(void) {
@@ -386,10 +390,11 @@ PAGE_EXPORT("page_suggest") int32_t page_suggest(void) {
 
 // ---- The first fill ----------------------------------------------------------------------------
 
-// A fill over a small picture of one colour, so that the engine has compiled the fill and the
-// host's services for speed before the first click. Leaves no picture open.
+// Fills over a small picture of one colour, so that the engine has compiled the fill and the
+// host's services for speed before the first click (it compiles a function for speed once it
+// has run for a while, and a fill runs in one call). Leaves no picture open.
 PAGE_EXPORT("page_warm_up") void page_warm_up(void) {
-    const int32_t side = 256;
+    const int32_t side = 512;
     page_picture_buffer(side, side);
     page_open(side, side, 0);
     quiet = true;

@@ -61,7 +61,7 @@ export class Explorer {
         const outline = this.parts.outline;
         this.image = null;
         this.shown = null;
-        outline.getContext("2d").clearRect(0, 0, outline.width, outline.height);
+        outline.width = outline.height = 1;
         if (wasOpen) document.getElementById("viewport").focus();
     }
 
@@ -148,6 +148,12 @@ export class Explorer {
     drawOutline(indices) {
         const { outline, view } = this.parts;
         const width = view.width, height = view.height;
+        // The outline's canvas takes the picture's size only while the explorer is open: a
+        // canvas of a large picture costs the page's thread much to make.
+        if (outline.width !== width || outline.height !== height) {
+            outline.width = width;
+            outline.height = height;
+        }
         if (this.image == null || this.image.width !== width || this.image.height !== height)
             this.image = new ImageData(width, height);
         const words = new Uint32Array(this.image.data.buffer);

@@ -88,7 +88,8 @@ export class PageModule {
 
     // ---- Fills --------------------------------------------------------------------------------------
 
-    // Returns {painted, refreshes, overflow, milliseconds, error}; error is null, or the text of
+    // Returns {painted, refreshes, overflow, milliseconds, error}: milliseconds the time inside
+    // the plug-in, as region_grow reports it; error is null, or the text of
     // what cut the fill short, after which the picture keeps what the fill painted and the undo
     // levels are gone (restarted()).
     fill(x, y, stepText, seedText, paint) {
@@ -98,6 +99,7 @@ export class PageModule {
         try {
             const painted = e.page_fill(x, y, paint);
             const milliseconds = performance.now() - start;
+            e.page_keep_fill();
             return { painted, refreshes: e.page_refreshes(), overflow: e.page_overflowed() === 1, milliseconds, error: null };
         } catch (thrown) {
             const milliseconds = performance.now() - start;

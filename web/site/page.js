@@ -180,8 +180,6 @@ function showPicture({ picture: id, name, width, height, pixels }) {
     explorer.close();
     display.load(new ImageData(new Uint8ClampedArray(pixels), width, height));
     view.setAttribute("aria-label", `The picture: ${name}, ${width} × ${height} pixels`);
-    $("outline").width = width;
-    $("outline").height = height;
     applyZoom();
     $("download").disabled = false;
     say(`${name}, ${width} × ${height}: click the picture to fill there`);

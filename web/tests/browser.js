@@ -132,7 +132,7 @@ async function clickPicture(page, x, y, modifiers = []) {
     for (const key of modifiers) await page.keyboard.up(key);
     if (modifiers.length > 0) return null;
     const text = await waitForStatus(page, new RegExp(`^RegionGrowing at ${x} ${y}: `));
-    const figures = text.match(/: (\d+) pixels painted, (\d+) refresh requests, ([\d.]+) ms(, stopped on "Buffer over")?$/);
+    const figures = text.match(/: (\d+) pixels painted, (\d+) refresh requests, ([\d.]+) ms(, stopped on "Buffer over")?(; .*)?$/);
     if (!figures) throw new Error(`status line "${text}" is not in the expected form`);
     return { painted: +figures[1], refreshes: +figures[2], milliseconds: +figures[3], overflow: !!figures[4] };
 }
