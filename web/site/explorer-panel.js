@@ -46,6 +46,7 @@ export class Explorer {
     open(x, y) {
         this.point = { x, y };
         this.curve = null;
+        this.trial = null;
         this.parts.say(`Exploring at ${x} ${y}…`);
         this.parts.send({ type: "explore", x, y, seed: this.parts.seedField.value });
     }
@@ -54,6 +55,7 @@ export class Explorer {
         const wasOpen = this.point !== null;
         this.point = null;
         this.curve = null;
+        this.trial = null;
         this.outlineAsked = null;
         this.outlineWanted = false;
         clearTimeout(this.trialTimer);

@@ -98,6 +98,7 @@ async function waitForStatus(page, pattern, limitMs = waitLimitMs) {
 async function alwaysDiscard(page) {
     await page.evaluate(() => {
         const dialog = document.getElementById("discard");
+        if (dialog === null) return;
         new MutationObserver(() => { if (dialog.open) document.getElementById("discard-confirm").click(); })
             .observe(dialog, { attributes: true, attributeFilter: ["open"] });
     });
