@@ -91,6 +91,14 @@ test("opening pictures in the middle of fills and undos shows what downloads, no
     await web.setTolerances(page, 40, 255);
     await web.clickPicture(page, 150, 100);
     await assertScreenIsFile(page, null, "filled");
+
+    // A click on the picture shown while the next one opens is aimed at neither: dropped.
+    const bigPicture = pictures.uniform(2500, 2500, [60, 90, 120]);
+    await page.setInputFiles("#picture-file", big);
+    await startClick(page, 5, 5);
+    await web.waitForStatus(page, /^big-uniform\.png, 2500 × 2500: click/);
+    assert.strictEqual(await page.locator("#undo").isDisabled(), true);
+    await assertScreenIsFile(page, bigPicture, "a click while opening");
 });
 
 test("a click during a fill is dropped and said so: one fill, one undo", async () => {
