@@ -43,12 +43,13 @@ playground: deps
 	@echo "playground: open http://127.0.0.1:$(PORT)/ (Ctrl+C stops it)"
 	python3 -m http.server $(PORT) --bind 127.0.0.1 --directory build/web/site
 
-# The page's fill time per pixel against the native tool's, on a 3000 x 3000 picture.
+# The page beside the native tool in one run: whole-picture fills per pixel against region_grow's,
+# the first fill after loading, opening a 24 Mpx picture, and the explorer's slider steps.
 bench-web: deps
 	cmake --preset web
 	cmake --build --preset web -j $(JOBS)
 	VX_SITE_DIR=$(CURDIR)/build/web/site VX_REGION_GROW=$(CURDIR)/build/web/tools/region_grow \
-	    node web/scripts/speed.js
+	    VX_BENCH_IMAGE=$(CURDIR)/build/web/web/bench_image_file node web/scripts/speed.js
 
 # Each fuzzer for FUZZ_SECONDS, growing a scratch corpus under build/ (kept out of git).
 FUZZERS = fuzz_tolerance_text fuzz_fill fuzz_picture

@@ -3,6 +3,10 @@
 // The worker (worker.js) owns the picture and runs the plug-in; this thread only shows what
 // it sends, so the page keeps repainting while a fill runs. New pixels are drawn at the
 // display's pace (picture-display.js), all that arrived since the last frame at once.
+//
+// Each picture the page asks to open gets a number; every request names the picture it is
+// for and every answer the picture it concerns, and the page shows nothing of a picture it no
+// longer shows. Work not saved is never thrown away without asking.
 import { Explorer } from "./explorer-panel.js";
 import { PictureDisplay } from "./picture-display.js";
 
@@ -13,12 +17,27 @@ const status = $("status");
 const stepField = $("step");
 const seedField = $("seed-tolerance");
 
-const worker = new Worker("worker.js", { type: "module" });
-let pictureName = "picture";
-let pictureLoaded = false;
-
 function say(text) {
     status.textContent = text;
+}
+
+const worker = new Worker(`worker.js${location.search}`, { type: "module" });
+
+const picture = {
+    shown: 0, // the number of the picture shown (0: none yet)
+    asked: 0, // the number given to the last picture asked for
+    opening: false, // that picture is neither shown nor refused yet
+    name: "picture",
+    width: 0,
+    height: 0,
+    history: { canUndo: false, canRedo: false, state: 0, undoLevels: 0, droppedLevels: 0 },
+    savedState: 0, // the history's state when last downloaded (or opened)
+};
+// Fills, undos and redos sent and not answered yet.
+let requestsRunning = 0;
+
+function unsaved() {
+    return picture.shown !== 0 && picture.history.state !== picture.savedState;
 }
 
 // ---- The message box --------------------------------------------------------------------------------
@@ -37,6 +56,24 @@ messageBox.addEventListener("close", () => {
     if (!messageBox.open) $("viewport").focus();
 });
 
+// Asks before the fills not downloaded are thrown away; resolves to true to go on.
+function confirmDiscard(what) {
+    if (!unsaved()) return Promise.resolve(true);
+    const dialog = $("discard");
+    $("discard-text").textContent =
+        `${picture.name} has fills that were not downloaded. ${what} and lose them?`;
+    dialog.returnValue = "";
+    dialog.showModal();
+    return new Promise((resolve) => {
+        dialog.addEventListener("close", () => resolve(dialog.returnValue === "discard"), { once: true });
+    });
+}
+window.addEventListener("beforeunload", (event) => {
+    if (!unsaved()) return;
+    event.preventDefault();
+    event.returnValue = "";
+});
+
 // ---- Messages from the worker ------------------------------------------------------------------------
 
 function describeFill(fill) {
@@ -46,14 +83,34 @@ function describeFill(fill) {
     return line;
 }
 
-function showHistory({ canUndo, canRedo }) {
-    $("undo").disabled = !canUndo;
-    $("redo").disabled = !canRedo;
+// The undo levels' state; says so once more levels have gone for the budget.
+function showHistory(history) {
+    const dropped = history.droppedLevels - picture.history.droppedLevels;
+    picture.history = history;
+    $("undo").disabled = !history.canUndo;
+    $("redo").disabled = !history.canRedo;
+    return dropped > 0
+        ? `; the undo history is at its memory budget: the ${history.droppedLevels} oldest fills can no longer be undone`
+        : "";
+}
+
+// Answers that belong to the picture shown, or open a newer one; the rest are of a picture
+// that is gone.
+function current(message) {
+    if (message.type === "loaded") return message.picture > picture.shown;
+    if (message.type === "refused" || message.type === "ready" || message.type === "failed") return true;
+    return message.picture === picture.shown;
 }
 
 let pngWaiting = null;
 worker.onmessage = (event) => {
     const message = event.data;
+    if ((message.type === "loaded" || message.type === "refused") && message.picture === picture.asked)
+        picture.opening = false;
+    // The answer to a fill, an undo or a redo: its end, or its refusal.
+    if (message.type === "filled" || ["fill", "undo", "redo"].includes(message.request))
+        requestsRunning = Math.max(0, requestsRunning - 1);
+    if (!current(message)) return;
     switch (message.type) {
     case "ready":
         loadSample();
@@ -72,7 +129,7 @@ worker.onmessage = (event) => {
         display.showRectangle(message.left, message.top, message.width, message.height, new Uint8ClampedArray(message.pixels));
         break;
     case "painted":
-        display.showPixels(new Uint32Array(message.pairs));
+        display.showPainted(new Uint32Array(message.indices), message.colour);
         break;
     case "cursor":
         view.classList.toggle("wait", message.cursor === "wait");
@@ -82,17 +139,17 @@ worker.onmessage = (event) => {
         showNextMessage();
         break;
     case "filled":
-        say(describeFill(message));
-        showHistory(message);
+        say(describeFill(message) + showHistory(message));
         break;
     case "history":
         showHistory(message);
         break;
     case "png":
-        if (pngWaiting) pngWaiting(new Uint8Array(message.bytes));
+        if (pngWaiting) pngWaiting(message);
         pngWaiting = null;
         break;
     }
+    explorer.handle(message);
 };
 
 // ---- Pictures -------------------------------------------------------------------------------------------
@@ -100,7 +157,11 @@ worker.onmessage = (event) => {
 // The worker decodes the file (picture-decode.js) and sends the picture's pixels back, or
 // why it refused it: the page's thread only reads the file's bytes and shows the result.
 async function loadPicture(blob, name) {
-    say(`Opening ${name}…`);
+    if (!(await confirmDiscard(`Open ${name}`))) {
+        say(`${name} was not opened: the fills on ${picture.name} are kept`);
+        return;
+    }
+    say(requestsRunning > 0 ? `Opening ${name} once the fill running has ended…` : `Opening ${name}…`);
     let bytes;
     try {
         bytes = await blob.arrayBuffer();
@@ -108,18 +169,18 @@ async function loadPicture(blob, name) {
         say(`Error: ${name} could not be read (${error.message})`);
         return;
     }
-    worker.postMessage({ type: "open", name, bytes }, [bytes]);
+    picture.opening = true;
+    worker.postMessage({ type: "open", picture: ++picture.asked, name, bytes }, [bytes]);
 }
 
-function showPicture({ name, width, height, pixels }) {
-    pictureName = name;
+function showPicture({ picture: id, name, width, height, pixels }) {
+    Object.assign(picture, { shown: id, name, width, height, savedState: 0 });
+    picture.history = { canUndo: false, canRedo: false, state: 0, undoLevels: 0, droppedLevels: 0 };
     keyPoint.x = keyPoint.y = 0;
     explorer.close();
     display.load(new ImageData(new Uint8ClampedArray(pixels), width, height));
-    $("outline").width = width;
-    $("outline").height = height;
+    view.setAttribute("aria-label", `The picture: ${name}, ${width} × ${height} pixels`);
     applyZoom();
-    pictureLoaded = true;
     $("download").disabled = false;
     say(`${name}, ${width} × ${height}: click the picture to fill there`);
 }
@@ -137,6 +198,7 @@ async function loadSample() {
 $("sample").addEventListener("click", loadSample);
 $("picture-file").addEventListener("change", (event) => {
     const file = event.target.files[0];
+    event.target.value = ""; // the same file can be chosen again
     if (file) loadPicture(file, file.name);
 });
 
@@ -196,27 +258,41 @@ function pictureAt(event) {
     return x >= 0 && y >= 0 && x < view.width && y < view.height ? { x, y } : null;
 }
 
-function fillAt(x, y) {
-    if (!pictureLoaded) return;
-    worker.postMessage({ type: "fill", x, y, step: stepField.value, seed: seedField.value, paint: paintColour() });
+// A click while a fill, an undo or a redo runs, or while another picture opens, is dropped as
+// the editor drops it: the picture it was aimed at is about to change.
+function busyWith(x, y) {
+    if (requestsRunning > 0) say(`The click at ${x} ${y} was dropped: a fill or an undo is still running`);
+    else if (picture.opening) say(`The click at ${x} ${y} was dropped: another picture is opening`);
+    else return false;
+    return true;
 }
 
-const explorer = new Explorer({
-    worker,
-    view,
-    outline: $("outline"),
-    stepField,
-    stepSlider: $("step-slider"),
-    seedField,
-    say,
-    fillAt,
+function fillAt(x, y) {
+    if (picture.shown === 0 || busyWith(x, y)) return;
+    ++requestsRunning;
+    worker.postMessage({ type: "fill", picture: picture.shown, x, y, step: stepField.value, seed: seedField.value,
+        paint: paintColour() });
+}
+
+function send(message) {
+    if (picture.shown !== 0) worker.postMessage({ picture: picture.shown, ...message });
+}
+
+const explorer = new Explorer({ send, view, outline: $("outline"), stepField, stepSlider: $("step-slider"), seedField, say, fillAt });
+
+// Touch has no Shift: the Explore button makes the next tap explore.
+const exploreToggle = $("explore-mode");
+exploreToggle.addEventListener("click", () => {
+    exploreToggle.setAttribute("aria-pressed", String(exploreToggle.getAttribute("aria-pressed") !== "true"));
 });
 
 view.addEventListener("click", (event) => {
     const point = pictureAt(event);
     if (point === null) return;
-    if (event.shiftKey) explorer.open(point.x, point.y);
-    else {
+    if (event.shiftKey || exploreToggle.getAttribute("aria-pressed") === "true") {
+        exploreToggle.setAttribute("aria-pressed", "false");
+        explorer.open(point.x, point.y);
+    } else {
         explorer.close(); // the fill changes the picture the map was made from
         fillAt(point.x, point.y);
     }
@@ -241,7 +317,9 @@ viewport.addEventListener("keydown", (event) => {
         keyPoint.x = Math.min(view.width - 1, Math.max(0, keyPoint.x + steps[event.key][0] * distance));
         keyPoint.y = Math.min(view.height - 1, Math.max(0, keyPoint.y + steps[event.key][1] * distance));
         showKeyPoint(true);
-        say(`Point ${keyPoint.x} ${keyPoint.y}: Enter fills here, Shift+Enter explores`);
+        const [red, green, blue, alpha] = display.rgbaAt(keyPoint.x, keyPoint.y);
+        say(`Point ${keyPoint.x} ${keyPoint.y}: red ${red}, green ${green}, blue ${blue}` +
+            (alpha !== 255 ? `, alpha ${alpha}` : "") + ". Enter fills here, Shift+Enter explores");
     } else if (event.key === "Enter") {
         if (event.shiftKey) explorer.open(keyPoint.x, keyPoint.y);
         else {
@@ -254,44 +332,52 @@ viewport.addEventListener("keydown", (event) => {
 // Shown when the keyboard brings the focus here, not when a click does: the picture must not
 // move between a button's press and its release.
 viewport.addEventListener("focus", () => {
-    if (pictureLoaded && viewport.matches(":focus-visible")) showKeyPoint(false);
+    if (picture.shown !== 0 && viewport.matches(":focus-visible")) showKeyPoint(false);
 });
 viewport.addEventListener("blur", () => { $("key-point").hidden = true; });
 
 // ---- Undo, redo, download ----------------------------------------------------------------------------
 
-function undo() {
+function undoOrRedo(type) {
+    if (picture.shown === 0) return;
+    if (requestsRunning > 0) {
+        say(`The ${type} was dropped: a fill or an undo is still running`);
+        return;
+    }
     explorer.close();
-    worker.postMessage({ type: "undo" });
+    ++requestsRunning;
+    send({ type });
 }
-function redo() {
-    explorer.close();
-    worker.postMessage({ type: "redo" });
-}
-$("undo").addEventListener("click", undo);
-$("redo").addEventListener("click", redo);
+$("undo").addEventListener("click", () => undoOrRedo("undo"));
+$("redo").addEventListener("click", () => undoOrRedo("redo"));
+// Ctrl+Z and Ctrl+Y in a text field edit its text; elsewhere they undo and redo fills.
 document.addEventListener("keydown", (event) => {
-    if (!(event.ctrlKey || event.metaKey) || messageBox.open) return;
+    if (event.key === "Escape" && !messageBox.open && !$("discard").open) {
+        explorer.close();
+        return;
+    }
+    if (!(event.ctrlKey || event.metaKey) || messageBox.open || $("discard").open) return;
+    const target = event.target;
+    if (target instanceof HTMLInputElement && target.type === "text") return;
     const key = event.key.toLowerCase();
-    if (key === "z" && !event.shiftKey) undo();
-    else if (key === "y" || (key === "z" && event.shiftKey)) redo();
+    if (key === "z" && !event.shiftKey) undoOrRedo("undo");
+    else if (key === "y" || (key === "z" && event.shiftKey)) undoOrRedo("redo");
     else return;
     event.preventDefault();
 });
 
 $("download").addEventListener("click", async () => {
-    const bytes = await new Promise((resolve) => {
+    const { bytes, state } = await new Promise((resolve) => {
         pngWaiting = resolve;
-        worker.postMessage({ type: "png" });
+        send({ type: "png" });
     });
+    picture.savedState = state;
     const url = URL.createObjectURL(new Blob([bytes], { type: "image/png" }));
     const link = document.createElement("a");
     link.href = url;
-    link.download = pictureName.replace(/\.[^.]*$/, "") + "-filled.png";
+    link.download = picture.name.replace(/\.[^.]*$/, "") + "-filled.png";
     document.body.append(link);
     link.click();
     link.remove();
     setTimeout(() => URL.revokeObjectURL(url), 10000);
 });
-
-worker.addEventListener("message", (event) => explorer.handle(event.data));

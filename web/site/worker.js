@@ -1,198 +1,224 @@
 // worker.js - runs the plug-in off the page's thread, so that the page repaints while a fill
-// runs. It owns the picture; the page shows what this worker posts.
+// runs. The picture, its drawn flags, the paint record and the undo levels live in page.wasm's
+// memory (page-module.js); the page shows what this worker posts.
+//
+// Every message names the picture it belongs to: `picture`, a number the page gives each
+// picture it asks to open. The worker handles one message at a time, in order, so a picture
+// asked for during a fill opens when the fill has ended; a request for a picture that is no
+// longer the open one is answered {type: "dropped"} and does nothing.
 //
 // Messages from the page:
-//   {type: "open", name, bytes}              a picture file's bytes (an ArrayBuffer), taken over
-//   {type: "fill", x, y, step, seed, paint}  one click of the tool; paint is 0xRRGGBB
-//   {type: "undo"} / {type: "redo"}
-//   {type: "png"}                            the picture as a PNG file, degraded in nothing
-//   {type: "explore", x, y, seed}            the join tolerance map for a click there
-// Messages to the page:
+//   {type: "open", picture, name, bytes}       a picture file's bytes (an ArrayBuffer)
+//   {type: "fill", picture, x, y, step, seed, paint}   one click of the tool; paint 0xRRGGBB
+//   {type: "undo", picture} / {type: "redo", picture}
+//   {type: "png", picture}                     the picture as a PNG file, degraded in nothing
+//   {type: "explore", picture, x, y, seed}     the join tolerance map for a click there
+//   {type: "outline", picture, step}           what that step paints at the click explored
+//   {type: "trial", picture, step}             whether that step's fill stops on "Buffer over"
+// Messages to the page (each with `picture`):
 //   {type: "ready"} / {type: "failed", text}
 //   {type: "loaded", name, width, height, pixels}   the picture opened: its RGBA bytes
-//   {type: "refused", name, text}            the file was not opened: why; the picture stays
+//   {type: "refused", name, text}              the file was not opened: why; the picture stays
+//   {type: "painted", indices, colour}         pixels painted and refreshed, in one RGBA word
 //   {type: "pixels", left, top, width, height, pixels}   a rectangle's new RGBA bytes
-//   {type: "painted", pairs}                  pixels painted and refreshed: (index, RGBA word)
-//   {type: "cursor", cursor}                  "wait" or "default"
-//   {type: "message", caption, text}          the plug-in's message box
+//   {type: "cursor", cursor}                   "wait" or "default"
+//   {type: "message", caption, text}           the plug-in's message box
 //   {type: "filled", x, y, painted, refreshes, milliseconds, overflow, ...history}
-//   {type: "history", canUndo, canRedo}
-//   {type: "png", bytes}
-//   {type: "explored", x, y, seed, status, map, curve}   status 0: done, 2: seed outside
-import { PluginHost } from "./plugin-host.js";
+//   {type: "history", request, ...history}     {canUndo, canRedo, state, undoLevels,
+//                                               droppedLevels, historyBytes}; request: "undo"
+//                                               or "redo" when it answers one
+//   {type: "dropped", request}                 a request for a picture no longer open
+//   {type: "png", state, bytes}
+//   {type: "explored", x, y, seed, status, curve}   status 0: done, 2: seed outside
+//   {type: "outline", x, y, step, stepText, indices, facts}
+//   {type: "trial", x, y, stepText, painted, overflow}
+import { PageModule } from "./page-module.js";
 import { decodePicture } from "./picture-decode.js";
 import { pictureToPng } from "./picture-encode.js";
-import { ExplorerModule } from "./explorer-module.js";
 
-let host = null;
-let explorer = null;
-// What the file gave beside the colour words the host holds: deep samples, grey, alpha, the
-// colour chunks, for the download.
+const RefreshPeriodMs = 16; // one display frame
+// The undo levels' budget; a page address may ask for less (?undo-mb=N), as the tests do.
+const UndoBudgetBytes = (Number(new URL(self.location.href).searchParams.get("undo-mb")) || 512) * 1024 * 1024;
+
+let module = null;
+let current = 0; // the picture open in the module, as the page numbered it
+// What the file gave beside the colour words: deep samples, grey, alpha, the colour chunks,
+// for the download.
 let picture = null;
-const undoStack = [];
-const redoStack = [];
+let explored = null; // {x, y} of the map the module holds
 
-function postRectangle(left, top, right, bottom) {
-    const width = right - left + 1;
-    const height = bottom - top + 1;
-    const rowBytes = width * 4;
-    const pixels = new Uint8ClampedArray(rowBytes * height);
-    const source = host.rgba;
-    for (let row = 0; row < height; ++row) {
-        const start = ((top + row) * host.width + left) * 4;
-        pixels.set(source.subarray(start, start + rowBytes), row * rowBytes);
-    }
-    postMessage({ type: "pixels", left, top, width, height, pixels: pixels.buffer }, [pixels.buffer]);
+// ---- What a fill shows while it runs --------------------------------------------------------------
+
+const fillState = { paint: 0, listed: 0, shown: 0, lastPost: 0 };
+
+function post(message, transfer = []) {
+    postMessage({ picture: current, ...message }, transfer);
 }
 
-// Each painted pixel with its colour now, as (index, RGBA word) pairs.
-function postPainted(indices) {
-    const pairs = new Uint32Array(indices.length * 2);
-    const words = new Uint32Array(host.rgba.buffer);
-    for (let i = 0; i < indices.length; ++i) {
-        pairs[2 * i] = indices[i];
-        pairs[2 * i + 1] = words[indices[i]];
-    }
-    postMessage({ type: "painted", pairs: pairs.buffer }, [pairs.buffer]);
+// The pixels painted before the latest refresh request and not yet sent.
+function postPainted() {
+    const { listed, shown } = fillState;
+    if (listed === shown) return;
+    const indices = module.paintedList(listed).slice(shown);
+    fillState.shown = listed;
+    post({ type: "painted", indices: indices.buffer, colour: fillState.paint }, [indices.buffer]);
 }
 
 const events = {
-    painted: postPainted,
-    cursor: (cursor) => postMessage({ type: "cursor", cursor }),
-    message: (caption, text) => postMessage({ type: "message", caption, text }),
+    // Every painted pixel lies in the box of the next refresh request, so what the requested
+    // boxes show anew is exactly the pixels painted before the latest one. Those are sent at
+    // most once a display frame.
+    refresh(listed) {
+        fillState.listed = listed;
+        const now = performance.now();
+        if (now - fillState.lastPost >= RefreshPeriodMs) {
+            fillState.lastPost = now;
+            postPainted();
+        }
+    },
+    cursor: (wait) => post({ type: "cursor", cursor: wait ? "wait" : "default" }),
+    message(caption, text) {
+        postPainted(); // the box is shown over every painted pixel
+        post({ type: "message", caption, text });
+    },
 };
 
-function history() {
-    return { canUndo: undoStack.length > 0, canRedo: redoStack.length > 0 };
-}
+// ---- Pixels for the page --------------------------------------------------------------------------
 
-// Puts a record's pixels back to their colours before (undo) or after (redo) its click, and
-// shows the rectangle around them.
-function applyRecord(record, restoreBefore) {
-    const { indices, before, after } = record;
-    if (indices.length === 0) return;
-    let left = host.width, top = host.height, right = -1, bottom = -1;
-    for (let i = 0; i < indices.length; ++i) {
-        const index = indices[i];
-        host.setPixel(index, restoreBefore ? before[i] : after);
-        const x = index % host.width, y = (index - x) / host.width;
-        if (x < left) left = x;
-        if (x > right) right = x;
-        if (y < top) top = y;
-        if (y > bottom) bottom = y;
-    }
-    postRectangle(left, top, right, bottom);
-}
-
-// The colour words as RGBA bytes: what the page shows and the host paints, opaque where the
-// picture has no alpha.
-function rgbaOf({ words, hasAlpha }) {
-    const rgba = new Uint8ClampedArray(words.length * 4);
-    for (let i = 0, p = 0; i < words.length; ++i, p += 4) {
-        const word = words[i];
-        rgba[p] = (word >>> 16) & 0xff;
-        rgba[p + 1] = (word >>> 8) & 0xff;
-        rgba[p + 2] = word & 0xff;
-        rgba[p + 3] = hasAlpha ? word >>> 24 : 255;
+// The colour words of a box as RGBA bytes: what the page shows. Painted pixels are opaque
+// (their words carry 0xFF above the colour); others keep the picture's alpha, if it has any.
+function rgbaOf(words, width, left, top, right, bottom, hasAlpha) {
+    const boxWidth = right - left + 1;
+    const rgba = new Uint8ClampedArray(boxWidth * (bottom - top + 1) * 4);
+    for (let y = top, p = 0; y <= bottom; ++y) {
+        for (let i = y * width + left, end = i + boxWidth; i < end; ++i, p += 4) {
+            const word = words[i];
+            rgba[p] = (word >>> 16) & 0xff;
+            rgba[p + 1] = (word >>> 8) & 0xff;
+            rgba[p + 2] = word & 0xff;
+            rgba[p + 3] = hasAlpha ? word >>> 24 : 255;
+        }
     }
     return rgba;
 }
 
-async function open({ name, bytes }) {
+function postBox({ left, top, right, bottom }) {
+    const pixels = rgbaOf(module.pixels(), module.width, left, top, right, bottom, picture.hasAlpha);
+    post({ type: "pixels", left, top, width: right - left + 1, height: bottom - top + 1, pixels: pixels.buffer },
+        [pixels.buffer]);
+}
+
+// ---- Requests -------------------------------------------------------------------------------------
+
+async function open({ picture: id, name, bytes }) {
     let decoded;
     try {
         decoded = await decodePicture(new Uint8Array(bytes));
     } catch (error) {
-        postMessage({ type: "refused", name, text: String((error && error.message) || error) });
+        postMessage({ type: "refused", picture: id, name, text: String((error && error.message) || error) });
         return;
     }
-    const rgba = rgbaOf(decoded);
-    decoded.words = null; // the host's colours from now on
-    const shown = rgba.slice();
-    host.loadPicture(decoded.width, decoded.height, rgba.buffer);
-    picture = decoded;
-    undoStack.length = 0;
-    redoStack.length = 0;
     const { width, height } = decoded;
-    postMessage({ type: "loaded", name, width, height, pixels: shown.buffer }, [shown.buffer]);
-    postMessage({ type: "history", ...history() });
+    module.open(width, height, decoded.words, UndoBudgetBytes);
+    decoded.words = null; // the module's from now on
+    picture = decoded;
+    current = id;
+    explored = null;
+    const shown = rgbaOf(module.pixels(), width, 0, 0, width - 1, height - 1, picture.hasAlpha);
+    post({ type: "loaded", name, width, height, pixels: shown.buffer }, [shown.buffer]);
+    post({ type: "history", ...module.history() });
 }
 
-// The pixels that the fills not undone painted.
-function paintedMask() {
-    const painted = new Uint8Array(host.width * host.height);
-    for (const record of undoStack) for (const index of record.indices) painted[index] = 1;
-    return painted;
+function fill({ x, y, step, seed, paint }) {
+    fillState.paint = (0xff000000 | ((paint & 0xff) << 16) | (paint & 0xff00) | ((paint >>> 16) & 0xff)) >>> 0;
+    fillState.listed = fillState.shown = 0;
+    fillState.lastPost = performance.now();
+    const result = module.fill(x, y, step, seed, paint);
+    postPainted();
+    const unlisted = module.unlistedPixel();
+    if (unlisted >= 0) {
+        const ux = unlisted % module.width, uy = (unlisted - ux) / module.width;
+        postBox({ left: ux, top: uy, right: ux, bottom: uy });
+    }
+    explored = null;
+    const { error, ...summary } = result;
+    if (error !== null) {
+        // The module started again from the picture as painted: show all of it.
+        postBox({ left: 0, top: 0, right: module.width - 1, bottom: module.height - 1 });
+        post({ type: "cursor", cursor: "default" });
+    }
+    post({ type: "filled", x, y, ...summary, ...module.history() });
+    if (error !== null) post({ type: "failed", text: `${error}; the undo history is gone` });
 }
+
+function undoOrRedo(type) {
+    const box = type === "undo" ? module.undo() : module.redo();
+    if (box !== null) postBox(box);
+    explored = null;
+    post({ type: "history", request: type, ...module.history() });
+}
+
+function explore({ x, y, seed }) {
+    const { status, curve } = module.explore(x, y, seed);
+    explored = status === 0 ? { x, y, seed } : null;
+    post({ type: "explored", x, y, seed, status, curve: curve && curve.buffer }, curve ? [curve.buffer] : []);
+}
+
+function outline({ step: stepText }) {
+    if (explored === null) return;
+    const step = module.parseTolerance(stepText);
+    const indices = module.outline(step);
+    post({ type: "outline", x: explored.x, y: explored.y, step, stepText, indices: indices.buffer, facts: module.readCurve(step) },
+        [indices.buffer]);
+}
+
+function trial({ step: stepText }) {
+    if (explored === null) return;
+    const { x, y, seed } = explored;
+    post({ type: "trial", x, y, stepText, ...module.trialFill(x, y, stepText, seed) });
+}
+
+async function png() {
+    const rgba = rgbaOf(module.pixels(), module.width, 0, 0, module.width - 1, module.height - 1, picture.hasAlpha);
+    const state = module.history().state;
+    const bytes = await pictureToPng(picture, rgba, module.paintedMask());
+    post({ type: "png", state, bytes: bytes.buffer }, [bytes.buffer]);
+}
+
+const forOpenPicture = { fill, undo: () => undoOrRedo("undo"), redo: () => undoOrRedo("redo"), explore, outline, trial, png };
 
 async function handle(message) {
-    switch (message.type) {
-    case "open":
-        await open(message);
-        break;
-    case "fill": {
-        const report = host.click(message.x, message.y, message.step, message.seed, message.paint);
-        if (report.record.indices.length > 0) {
-            undoStack.push(report.record);
-            redoStack.length = 0;
-        }
-        const { record, error, ...summary } = report;
-        postMessage({ type: "filled", ...summary, ...history() });
-        if (error !== null) postMessage({ type: "failed", text: error });
-        break;
+    if (message.type === "open") return open(message);
+    const request = forOpenPicture[message.type];
+    if (request === undefined) return;
+    if (message.picture !== current || current === 0) {
+        postMessage({ type: "dropped", picture: message.picture, request: message.type });
+        return;
     }
-    case "undo":
-        if (undoStack.length > 0) {
-            const record = undoStack.pop();
-            applyRecord(record, true);
-            redoStack.push(record);
-        }
-        postMessage({ type: "history", ...history() });
-        break;
-    case "redo":
-        if (redoStack.length > 0) {
-            const record = redoStack.pop();
-            applyRecord(record, false);
-            undoStack.push(record);
-        }
-        postMessage({ type: "history", ...history() });
-        break;
-    case "explore": {
-        const { x, y, seed } = message;
-        const result = explorer.compute(host.width, host.height, host.view.packed, x, y, seed);
-        const transfer = result.status === 0 ? [result.map.buffer, result.curve.buffer] : [];
-        postMessage({ type: "explored", x, y, seed, ...result }, transfer);
-        break;
-    }
-    case "png": {
-        const bytes = await pictureToPng(picture, host.rgba, paintedMask());
-        postMessage({ type: "png", bytes: bytes.buffer }, [bytes.buffer]);
-        break;
-    }
-    }
+    await request(message);
 }
 
-// The plug-in is loaded first; messages wait for it, then are handled one at a time, in order,
+// The module is loaded first; messages wait for it, then are handled one at a time, in order,
 // even while a PNG is being compressed.
 async function fetchBytes(name) {
     const response = await fetch(name);
     if (!response.ok) throw new Error(`${name}: ${response.status} ${response.statusText}`);
     return response.arrayBuffer();
 }
-const loading = Promise.all([
-    fetchBytes("paint.wasm").then((bytes) => PluginHost.create(bytes, events)),
-    fetchBytes("explorer.wasm").then((bytes) => ExplorerModule.load(bytes)),
-]).then(([createdHost, createdExplorer]) => {
-    host = createdHost;
-    explorer = createdExplorer;
-    postMessage({ type: "ready" });
-});
+const loading = fetchBytes("page.wasm")
+    .then((bytes) => PageModule.create(bytes, events))
+    .then((created) => {
+        module = created;
+        postMessage({ type: "ready", picture: 0 });
+    });
 loading.catch((error) =>
-    postMessage({ type: "failed", text: `the tool did not load: ${error.message}` }));
+    postMessage({ type: "failed", picture: 0, text: `the tool did not load: ${error.message}` }));
 
 let queue = loading;
 onmessage = (event) => {
-    queue = queue.then(() => handle(event.data)).catch((error) => {
-        postMessage({ type: "failed", text: String((error && error.message) || error) });
+    const message = event.data;
+    queue = queue.then(() => handle(message)).catch((error) => {
+        postMessage({ type: "failed", picture: message.picture, request: message.type,
+            text: String((error && error.message) || error) });
     });
 };

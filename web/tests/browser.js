@@ -49,14 +49,16 @@ function serve(dir) {
 }
 
 // Opens the page in a fresh headless chromium with its own profile. `problems` collects
-// console errors, uncaught exceptions and failed requests.
-async function openPage() {
+// console errors, uncaught exceptions and failed requests. Options: `query`, added to the
+// page's address ("?undo-mb=1"); `discard` (default true): the question before unsaved fills
+// are thrown away is answered Discard (alwaysDiscard); `viewport` {width, height}.
+async function openPage({ query = "", discard = true, viewport = { width: 1400, height: 900 } } = {}) {
     const site = await serve(siteDir);
     const profile = fs.mkdtempSync(path.join(workDir, "profile-"));
     const context = await playwright.chromium.launchPersistentContext(profile, {
         executablePath: chromiumPath,
         headless: true,
-        viewport: { width: 1400, height: 900 },
+        viewport,
         acceptDownloads: true,
         args: ["--headless=new", "--no-sandbox", "--disable-gpu", "--force-device-scale-factor=1",
                "--disable-background-networking", "--disable-component-update", "--disable-sync",
@@ -69,13 +71,14 @@ async function openPage() {
     page.on("pageerror", (error) => problems.push(`exception: ${error.message}`));
     page.on("requestfailed", (request) => problems.push(`request failed: ${request.url()}`));
     page.on("response", (response) => { if (response.status() >= 400) problems.push(`HTTP ${response.status()}: ${response.url()}`); });
-    await page.goto(site.url);
+    await page.goto(site.url + query);
+    if (discard) await alwaysDiscard(page);
     await waitForStatus(page, /click the picture to fill there/);
     const close = async () => {
         await context.close();
         site.close();
     };
-    return { page, problems, close };
+    return { page, problems, close, url: site.url, context };
 }
 
 async function waitForStatus(page, pattern, limitMs = waitLimitMs) {
@@ -88,6 +91,17 @@ async function waitForStatus(page, pattern, limitMs = waitLimitMs) {
         if (Date.now() > deadline) throw new Error(`status "${text}" never matched ${pattern}`);
         await page.waitForTimeout(20);
     }
+}
+
+// From now on the page's question before it throws unsaved fills away is answered "Discard" as
+// soon as it is asked, as by a user who means to open the next picture.
+async function alwaysDiscard(page) {
+    await page.evaluate(() => {
+        const dialog = document.getElementById("discard");
+        if (dialog === null) return;
+        new MutationObserver(() => { if (dialog.open) document.getElementById("discard-confirm").click(); })
+            .observe(dialog, { attributes: true, attributeFilter: ["open"] });
+    });
 }
 
 // Types the tolerances into the contract's text fields.
@@ -119,7 +133,7 @@ async function clickPicture(page, x, y, modifiers = []) {
     for (const key of modifiers) await page.keyboard.up(key);
     if (modifiers.length > 0) return null;
     const text = await waitForStatus(page, new RegExp(`^RegionGrowing at ${x} ${y}: `));
-    const figures = text.match(/: (\d+) pixels painted, (\d+) refresh requests, ([\d.]+) ms(, stopped on "Buffer over")?$/);
+    const figures = text.match(/: (\d+) pixels painted, (\d+) refresh requests, ([\d.]+) ms(, stopped on "Buffer over")?(; .*)?$/);
     if (!figures) throw new Error(`status line "${text}" is not in the expected form`);
     return { painted: +figures[1], refreshes: +figures[2], milliseconds: +figures[3], overflow: !!figures[4] };
 }
@@ -174,6 +188,6 @@ function comparePixels(actual, expected, width) {
 const demoArgs = () => fs.readFileSync(path.join(examplesDir, "demo-clicks.args"), "utf8").trim().split(/\s+/);
 
 module.exports = {
-    workDir, examplesDir, openPage, waitForStatus, setTolerances, clickPicture, canvasPixels,
+    workDir, examplesDir, openPage, waitForStatus, alwaysDiscard, setTolerances, clickPicture, canvasPixels,
     openPicture, runNative, comparePixels, demoArgs, readPng,
 };

@@ -46,32 +46,46 @@ test("the constant entry points answer the protocol's codes and call no host ser
     assert.deepStrictEqual(calls, []);
 });
 
-test("the JavaScript host: a fill cut short by an exception leaves later fills working", async () => {
-    const { PluginHost } = await import(path.join(__dirname, "..", "site", "plugin-host.js"));
+// page.wasm: the same plug-in objects linked with the C++ host; it imports only the worker's
+// three calls, and exports only the page's functions.
+const pageBytes = fs.readFileSync(path.join(process.env.VX_SITE_DIR, "page.wasm"));
+
+test("the page's module imports the worker's three calls and nothing of the plug-in's", () => {
+    const pageModule = new WebAssembly.Module(pageBytes);
+    const imports = WebAssembly.Module.imports(pageModule).map((i) => `${i.module}.${i.name}`).sort();
+    assert.deepStrictEqual(imports, ["page.cursor", "page.message", "page.refresh"]);
+    const exports = WebAssembly.Module.exports(pageModule).map((e) => e.name);
+    const foreign = exports.filter((name) => !/^page_/.test(name) && name !== "memory" && name !== "__wasm_call_ctors");
+    assert.deepStrictEqual(foreign, [], "the plug-in's entry points and the host's services stay inside");
+});
+
+test("the page's module: a fill cut short by an exception leaves later fills working", async () => {
+    const { PageModule } = await import(path.join(__dirname, "..", "site", "page-module.js"));
     let failNextWait = true;
     const cursors = [];
-    const host = await PluginHost.create(bytes, {
-        painted() {},
+    const module = await PageModule.create(pageBytes, {
+        refresh() {},
         message() {},
-        cursor(name) {
-            cursors.push(name);
-            if (name === "wait" && failNextWait) {
+        cursor(wait) {
+            cursors.push(wait);
+            if (wait && failNextWait) {
                 failNextWait = false;
                 throw new Error("the window went away");
             }
         },
     });
     const side = 8;
-    host.loadPicture(side, side, new Uint8Array(side * side * 4).fill(200).buffer);
-    const failed = host.click(1, 1, "0", "0", 0x00ff00);
+    module.open(side, side, new Uint32Array(side * side).fill(0xc8c8c8), 1 << 20);
+    const failed = module.fill(1, 1, "0", "0", 0x00ff00);
     assert.match(failed.error, /stopped: the window went away/);
-    assert.deepStrictEqual(cursors, ["wait", "default"], "the wait cursor is taken back");
-    assert.strictEqual(failed.record.indices.length, 1, "the seed it painted can be undone");
+    assert.strictEqual(module.pixels()[side + 1] & 0xffffff, 0x00ff00, "the seed it painted stays");
     // The plug-in's own fill-running flag stayed set in the old instance; the new one fills.
-    const report = host.click(1, 1, "255", "255", 0x00ff00);
+    const report = module.fill(1, 1, "255", "255", 0x0000ff);
+    assert.strictEqual(report.error, null);
     assert.strictEqual(report.painted, side * side);
     assert.strictEqual(report.refreshes, 1);
+    assert.ok(module.history().canUndo);
     // Outside the picture the fill paints nothing and asks for no refresh.
-    assert.strictEqual(host.click(-1, 3, "0", "0", 0).painted, 0);
-    assert.strictEqual(host.click(3, side, "0", "0", 0).refreshes, 0);
+    assert.strictEqual(module.fill(-1, 3, "0", "0", 0).painted, 0);
+    assert.strictEqual(module.fill(3, side, "0", "0", 0).refreshes, 0);
 });

@@ -190,7 +190,8 @@ test("a dropped picture opens, and at 400 % a click fills the pixel under the po
     await page.focus("#viewport");
     for (const key of ["ArrowRight", "ArrowRight", "ArrowRight", "Control+ArrowDown", "ArrowDown", "ArrowUp", "ArrowLeft"])
         await page.keyboard.press(key);
-    await web.waitForStatus(page, /^Point 2 10: Enter fills here/);
+    // Each step says the point's colour, for a reader that cannot see the picture.
+    await web.waitForStatus(page, /^Point 2 10: red 40, green 40, blue 90\. Enter fills here/);
     await page.keyboard.press("Enter");
     const byKey = await web.waitForStatus(page, /^RegionGrowing at 2 10: /);
     assert.match(byKey, /: 144 pixels painted/);
