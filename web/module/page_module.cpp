@@ -94,6 +94,9 @@ void ForgetExplorer() {
 void Click(int32_t x, int32_t y) {
     host.ResetDrawnFlags({});
     host.drawnFlagsLimit = host.pixels.size();
+    // The list grows with what the fill paints: room made before it starts, so that a fill
+    // never stops to grow the module's memory and copy the list (the first would run slower).
+    host.drawnFlagsSet.reserve(host.pixels.size());
     host.ClearCounts();
     host.refreshCount = 0;
     host.messages.clear();
@@ -158,10 +161,6 @@ PAGE_EXPORT("page_open") void page_open(int32_t width, int32_t height, uint32_t 
     host.onRefresh = OnRefresh;
     before = host.pixels;
     history.Start(host.pixels.size(), budgetBytes);
-    // What a fill lists and records grows with what it paints: made room for now, so that the
-    // first fill does not grow the module's memory as it goes and run slower than the rest.
-    host.drawnFlagsSet.reserve(host.pixels.size());
-    host.painted.Start(host.pixels.size(), false);
 }
 
 PAGE_EXPORT("page_pixels") const uint32_t* page_pixels(void) {

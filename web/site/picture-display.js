@@ -26,6 +26,7 @@ export class PictureDisplay {
         this.canvas = canvas;
         this.context = canvas.getContext("2d");
         this.frameRequested = false;
+        this.delayed = null; // the timer of a drawing put off
         this.lastDraw = 0;
         this.load(new ImageData(1, 1));
     }
@@ -42,6 +43,12 @@ export class PictureDisplay {
         this.canvas.width = image.width;
         this.canvas.height = image.height;
         this.lastDraw = 0;
+        // A drawing the last picture put off (its gap) would show this one late: drawn at once.
+        if (this.delayed !== null) {
+            clearTimeout(this.delayed);
+            this.delayed = null;
+            this.frameRequested = false;
+        }
         this.scheduleFrame();
     }
 
@@ -81,8 +88,14 @@ export class PictureDisplay {
         if (this.frameRequested) return;
         this.frameRequested = true;
         const wait = unfinished ? 0 : this.lastDraw + this.drawGapMs - performance.now();
-        if (wait > 0) setTimeout(() => requestAnimationFrame(() => this.draw()), wait);
-        else requestAnimationFrame(() => this.draw());
+        if (wait > 0) {
+            this.delayed = setTimeout(() => {
+                this.delayed = null;
+                requestAnimationFrame(() => this.draw());
+            }, wait);
+        } else {
+            requestAnimationFrame(() => this.draw());
+        }
     }
 
     draw() {
