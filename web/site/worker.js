@@ -74,7 +74,7 @@ function post(message, transfer = []) {
 }
 
 // The pixels painted before the latest refresh request and not yet sent.
-function postPainted() {
+function showPainted() {
     const { listed, shown } = fillState;
     if (listed === shown) return;
     const indices = module.paintedList(listed).slice(shown);
@@ -91,17 +91,17 @@ const events = {
         const now = performance.now();
         if (now - fillState.lastPost >= RefreshPeriodMs) {
             fillState.lastPost = now;
-            postPainted();
+            showPainted();
         }
     },
     cursor: (wait) => post({ type: "cursor", cursor: wait ? "wait" : "default" }),
     message(caption, text) {
-        postPainted(); // the box is shown over every painted pixel
+        showPainted(); // the message box is shown over every painted pixel
         post({ type: "message", caption, text });
     },
 };
 
-// ---- Pixels for the display --------------------------------------------------------------------------
+// ---- Pixels for the display -----------------------------------------------------------------------
 
 // The colour words of a box as RGBA bytes: what the view shows. Painted pixels are opaque
 // (their words carry 0xFF above the colour); others keep the picture's alpha, if it has any.
@@ -120,7 +120,7 @@ function rgbaOf(words, width, left, top, right, bottom, hasAlpha) {
     return rgba;
 }
 
-function postBox({ left, top, right, bottom }) {
+function showBox({ left, top, right, bottom }) {
     const pixels = rgbaOf(module.pixels(), module.width, left, top, right, bottom, picture.hasAlpha);
     show({ type: "pixels", left, top, width: right - left + 1, height: bottom - top + 1, pixels: pixels.buffer },
         [pixels.buffer]);
@@ -153,17 +153,17 @@ function fill({ x, y, step, seed, paint }) {
     fillState.listed = fillState.shown = 0;
     fillState.lastPost = performance.now();
     const result = module.fill(x, y, step, seed, paint);
-    postPainted();
+    showPainted();
     const unlisted = module.unlistedPixel();
     if (unlisted >= 0) {
         const ux = unlisted % module.width, uy = (unlisted - ux) / module.width;
-        postBox({ left: ux, top: uy, right: ux, bottom: uy });
+        showBox({ left: ux, top: uy, right: ux, bottom: uy });
     }
     explored = null;
     const { error, ...summary } = result;
     if (error !== null) {
         // The module started again from the picture as painted: show all of it.
-        postBox({ left: 0, top: 0, right: module.width - 1, bottom: module.height - 1 });
+        showBox({ left: 0, top: 0, right: module.width - 1, bottom: module.height - 1 });
         post({ type: "cursor", cursor: "default" });
     }
     post({ type: "filled", x, y, ...summary, ...module.history() });
@@ -172,7 +172,7 @@ function fill({ x, y, step, seed, paint }) {
 
 function undoOrRedo(type) {
     const box = type === "undo" ? module.undo() : module.redo();
-    if (box !== null) postBox(box);
+    if (box !== null) showBox(box);
     explored = null;
     post({ type: "history", request: type, ...module.history() });
 }
