@@ -18,7 +18,7 @@ const QueueBound = 29999;
 const TrialDelayMs = 300;
 
 export class Explorer {
-    // parts: {send, view, outline, stepField, stepSlider, seedField, say, fillAt}
+    // parts: {send, picture ({width, height} of the picture shown), outline, stepField, stepSlider, seedField, say, fillAt}
     constructor(parts) {
         this.parts = parts;
         this.panel = document.getElementById("explorer");
@@ -148,8 +148,8 @@ export class Explorer {
     // The outline's pixels in one image the size of the picture; only the box of the last
     // outline and the new one is drawn again.
     drawOutline(indices) {
-        const { outline, view } = this.parts;
-        const width = view.width, height = view.height;
+        const { outline, picture } = this.parts;
+        const { width, height } = picture;
         // The outline's canvas takes the picture's size only while the explorer is open: a
         // canvas of a large picture costs the page's thread much to make.
         if (outline.width !== width || outline.height !== height) {

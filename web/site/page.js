@@ -1,27 +1,33 @@
 // page.js - the page: the picture, the tool's settings, and what the plug-in's worker posts.
 //
-// The worker (worker.js) owns the picture and runs the plug-in; this thread only shows what
-// it sends, so the page keeps repainting while a fill runs. New pixels are drawn at the
-// display's pace (picture-display.js), all that arrived since the last frame at once.
+// The fill worker (worker.js) owns the picture and runs the plug-in; the display worker
+// draws the view canvas from what the fill worker sends it (picture-view.js): this thread
+// shows the status, the explorer and the dialogs, and keeps answering while a fill runs and
+// while a large picture is drawn.
 //
 // Each picture the page asks to open gets a number; every request names the picture it is
 // for and every answer the picture it concerns, and the page shows nothing of a picture it no
 // longer shows. Work not saved is never thrown away without asking.
 import { Explorer } from "./explorer-panel.js";
-import { PictureDisplay } from "./picture-display.js";
+import { PictureView } from "./picture-view.js";
 
 const $ = (id) => document.getElementById(id);
 const view = $("view");
-const display = new PictureDisplay(view);
 const status = $("status");
 const stepField = $("step");
 const seedField = $("seed-tolerance");
 
+let sayings = 0; // how many times the status line was written
 function say(text) {
+    ++sayings;
     status.textContent = text;
 }
 
 const worker = new Worker(`worker.js${location.search}`, { type: "module" });
+const display = new PictureView(view, worker, (text) => say(`Error: ${text}`));
+// What the view shows, for scripts and tests: the canvas's own pixels, read by the worker
+// that draws it (see PictureView.readPixels).
+view.readPixels = (...box) => display.readPixels(...box);
 
 const picture = {
     shown: 0, // the number of the picture shown (0: none yet)
@@ -105,6 +111,7 @@ function current(message) {
 let pngWaiting = null;
 worker.onmessage = (event) => {
     const message = event.data;
+    display.heardOf(message.displayed);
     if ((message.type === "loaded" || message.type === "refused") && message.picture === picture.asked)
         picture.opening = false;
     // The answer to a fill, an undo or a redo: its end, or its refusal.
@@ -124,12 +131,6 @@ worker.onmessage = (event) => {
         break;
     case "refused":
         say(`Error: ${message.name}: ${message.text}`);
-        break;
-    case "pixels":
-        display.showRectangle(message.left, message.top, message.width, message.height, new Uint8ClampedArray(message.pixels));
-        break;
-    case "painted":
-        display.showPainted(new Uint32Array(message.indices), message.colour);
         break;
     case "cursor":
         view.classList.toggle("wait", message.cursor === "wait");
@@ -154,8 +155,8 @@ worker.onmessage = (event) => {
 
 // ---- Pictures -------------------------------------------------------------------------------------------
 
-// The worker decodes the file (picture-decode.js) and sends the picture's pixels back, or
-// why it refused it: the page's thread only reads the file's bytes and shows the result.
+// The worker decodes the file (picture-decode.js) and sends the picture's pixels to the
+// display, or the page why it refused it: the page's thread only reads the file's bytes.
 async function loadPicture(blob, name) {
     if (!(await confirmDiscard(`Open ${name}`))) {
         say(`${name} was not opened: the fills on ${picture.name} are kept`);
@@ -173,12 +174,14 @@ async function loadPicture(blob, name) {
     worker.postMessage({ type: "open", picture: ++picture.asked, name, bytes }, [bytes]);
 }
 
-function showPicture({ picture: id, name, width, height, pixels }) {
+function showPicture({ picture: id, name, width, height }) {
     Object.assign(picture, { shown: id, name, width, height, savedState: 0 });
     picture.history = { canUndo: false, canRedo: false, state: 0, undoLevels: 0, droppedLevels: 0 };
     keyPoint.x = keyPoint.y = 0;
     explorer.close();
-    display.load(new ImageData(new Uint8ClampedArray(pixels), width, height));
+    // The canvas's own width and height follow once the display worker's next frame is shown.
+    view.dataset.width = width;
+    view.dataset.height = height;
     view.setAttribute("aria-label", `The picture: ${name}, ${width} × ${height} pixels`);
     applyZoom();
     $("download").disabled = false;
@@ -223,8 +226,8 @@ function zoom() {
 }
 function applyZoom() {
     for (const canvas of [view, $("outline")]) {
-        canvas.style.width = `${view.width * zoom()}px`;
-        canvas.style.height = `${view.height * zoom()}px`;
+        canvas.style.width = `${picture.width * zoom()}px`;
+        canvas.style.height = `${picture.height * zoom()}px`;
     }
     if (!$("key-point").hidden) showKeyPoint(false);
 }
@@ -253,9 +256,9 @@ function paintColour() {
 
 function pictureAt(event) {
     const box = view.getBoundingClientRect();
-    const x = Math.floor(((event.clientX - box.left) * view.width) / box.width);
-    const y = Math.floor(((event.clientY - box.top) * view.height) / box.height);
-    return x >= 0 && y >= 0 && x < view.width && y < view.height ? { x, y } : null;
+    const x = Math.floor(((event.clientX - box.left) * picture.width) / box.width);
+    const y = Math.floor(((event.clientY - box.top) * picture.height) / box.height);
+    return x >= 0 && y >= 0 && x < picture.width && y < picture.height ? { x, y } : null;
 }
 
 // A click while a fill, an undo or a redo runs, or while another picture opens, is dropped as
@@ -278,7 +281,7 @@ function send(message) {
     if (picture.shown !== 0) worker.postMessage({ picture: picture.shown, ...message });
 }
 
-const explorer = new Explorer({ send, view, outline: $("outline"), stepField, stepSlider: $("step-slider"), seedField, say, fillAt });
+const explorer = new Explorer({ send, picture, outline: $("outline"), stepField, stepSlider: $("step-slider"), seedField, say, fillAt });
 
 // Touch has no Shift: the Explore button makes the next tap explore.
 const exploreToggle = $("explore-mode");
@@ -301,6 +304,17 @@ view.addEventListener("click", (event) => {
 // ---- The keyboard: a point moved with the arrow keys, Enter fills there ------------------------
 
 const keyPoint = { x: 0, y: 0 };
+let keyQuestions = 0; // colours asked of the display for the point
+
+// Says the point's colour once the display answers, unless the point moved or the status line
+// said something else meanwhile.
+async function sayKeyPointColour() {
+    const question = ++keyQuestions, said = sayings;
+    const [red, green, blue, alpha] = await display.rgbaAt(keyPoint.x, keyPoint.y);
+    if (question !== keyQuestions || said !== sayings) return;
+    say(`Point ${keyPoint.x} ${keyPoint.y}: red ${red}, green ${green}, blue ${blue}` +
+        (alpha !== 255 ? `, alpha ${alpha}` : "") + ". Enter fills here, Shift+Enter explores");
+}
 function showKeyPoint(scroll) {
     const marker = $("key-point");
     const size = Math.max(zoom(), 6);
@@ -314,12 +328,10 @@ viewport.addEventListener("keydown", (event) => {
     const steps = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1] };
     if (event.key in steps) {
         const distance = event.ctrlKey ? 10 : 1;
-        keyPoint.x = Math.min(view.width - 1, Math.max(0, keyPoint.x + steps[event.key][0] * distance));
-        keyPoint.y = Math.min(view.height - 1, Math.max(0, keyPoint.y + steps[event.key][1] * distance));
+        keyPoint.x = Math.min(picture.width - 1, Math.max(0, keyPoint.x + steps[event.key][0] * distance));
+        keyPoint.y = Math.min(picture.height - 1, Math.max(0, keyPoint.y + steps[event.key][1] * distance));
         showKeyPoint(true);
-        const [red, green, blue, alpha] = display.rgbaAt(keyPoint.x, keyPoint.y);
-        say(`Point ${keyPoint.x} ${keyPoint.y}: red ${red}, green ${green}, blue ${blue}` +
-            (alpha !== 255 ? `, alpha ${alpha}` : "") + ". Enter fills here, Shift+Enter explores");
+        sayKeyPointColour();
     } else if (event.key === "Enter") {
         if (event.shiftKey) explorer.open(keyPoint.x, keyPoint.y);
         else {

@@ -1,7 +1,8 @@
-// picture-display.js - the picture on the page's canvas, updated from the worker's messages
-// and drawn at the display's pace.
+// picture-display.js - the picture on the view's canvas, updated from the fill worker's
+// messages and drawn at the display's pace, in the display worker (display-worker.js) on the
+// OffscreenCanvas the page handed it.
 //
-// The page keeps its own copy of the picture's pixels. Updates write into the copy and mark
+// The display keeps its own copy of the picture's pixels. Updates write into the copy and mark
 // the tiles they touch; once per display frame the marked tiles are drawn, each run of
 // neighbouring marked tiles in a row as one rectangle, so that drawing costs about the area
 // that changed, however the changes are spread.
@@ -9,13 +10,14 @@
 // Showing a changed canvas costs the browser more per frame the larger the canvas is: drawn
 // in software, about a millisecond a megapixel, for a copy of the whole canvas. Large pictures
 // are therefore drawn at most every DrawGapPerMegapixelMs a megapixel (a 3000 x 3000 picture
-// about 11 times a second), which keeps the page's share of the processor small while a fill
-// runs in the worker: on a busy machine with two cores, drawing a 3000 x 3000 fill 28 times a
-// second made the fill a fifth slower. Pictures of up to 1.6 Mpx are drawn at every frame.
+// about 11 times a second), which keeps the display's share of the processor small while a
+// fill runs in the fill worker: on a busy machine with two cores, drawing a 3000 x 3000 fill at
+// every frame made the fill take 1.1 to 1.6 times as long. Pictures of up to 1.6 Mpx are drawn
+// at every frame.
 //
 // A frame draws for at most DrawBudgetMs and leaves the tiles it did not reach marked for the
 // next: a new large picture (64 Mpx: a quarter of a gigabyte of pixels) appears band by band
-// over a few frames instead of holding the page's thread for half a second.
+// over a few frames, and the display worker answers the page's questions between them.
 
 const TileSide = 64;
 const DrawGapPerMegapixelMs = 10;
@@ -28,6 +30,7 @@ export class PictureDisplay {
         this.frameRequested = false;
         this.delayed = null; // the timer of a drawing put off
         this.lastDraw = 0;
+        this.drawnWaiters = []; // whenDrawn's, until the tiles marked are drawn
         this.load(new ImageData(1, 1));
     }
 
@@ -64,10 +67,22 @@ export class PictureDisplay {
         this.scheduleFrame();
     }
 
-    // The RGBA bytes shown at (x, y).
+    // The RGBA bytes of the picture at (x, y), as the canvas shows them once drawn.
     rgbaAt(x, y) {
         const p = (y * this.width + x) * 4;
         return Array.from(this.image.data.subarray(p, p + 4));
+    }
+
+    // The canvas's own pixels in a box, as an ImageData: what the screen shows, read back
+    // from the canvas rather than from the copy.
+    canvasPixels(left, top, width, height) {
+        return this.context.getImageData(left, top, width, height);
+    }
+
+    // Resolves once every tile marked so far has been drawn on the canvas.
+    whenDrawn() {
+        if (!this.anyMarked) return Promise.resolve();
+        return new Promise((resolve) => this.drawnWaiters.push(resolve));
     }
 
     // A rectangle's RGBA bytes, rows top to bottom.
@@ -119,5 +134,6 @@ export class PictureDisplay {
                 column = end;
             }
         }
+        for (const resolve of this.drawnWaiters.splice(0)) resolve();
     }
 }

@@ -1,6 +1,10 @@
 // worker.js - runs the plug-in off the page's thread, so that the page repaints while a fill
 // runs. The picture, its drawn flags, the paint record and the undo levels live in page.wasm's
-// memory (page-module.js); the page shows what this worker posts.
+// memory (page-module.js). What the picture shows goes straight to the display worker, which
+// draws the view (display-worker.js), through a MessageChannel whose end the page sends first;
+// the rest goes to the page. Each message to the page carries `displayed`, the number of
+// messages sent to the display before it, which the page passes on with its questions to the
+// display.
 //
 // Every message names the picture it belongs to: `picture`, a number the page gives each
 // picture it asks to open. The worker handles one message at a time, in order, so a picture
@@ -8,6 +12,7 @@
 // longer the open one is answered {type: "dropped"} and does nothing.
 //
 // Messages from the page:
+//   {type: "display", port}                    the display worker's channel, before any other
 //   {type: "open", picture, name, bytes}       a picture file's bytes (an ArrayBuffer)
 //   {type: "fill", picture, x, y, step, seed, paint}   one click of the tool; paint 0xRRGGBB
 //   {type: "undo", picture} / {type: "redo", picture}
@@ -15,12 +20,14 @@
 //   {type: "explore", picture, x, y, seed}     the join tolerance map for a click there
 //   {type: "outline", picture, step}           what that step paints at the click explored
 //   {type: "trial", picture, step}             whether that step's fill stops on "Buffer over"
-// Messages to the page (each with `picture`):
-//   {type: "ready"} / {type: "failed", text}
-//   {type: "loaded", name, width, height, pixels}   the picture opened: its RGBA bytes
-//   {type: "refused", name, text}              the file was not opened: why; the picture stays
+// Messages to the display (display-worker.js lists them):
+//   {type: "picture", width, height, pixels}   the picture opened: its RGBA bytes
 //   {type: "painted", indices, colour}         pixels painted and refreshed, in one RGBA word
 //   {type: "pixels", left, top, width, height, pixels}   a rectangle's new RGBA bytes
+// Messages to the page (each with `picture` and `displayed`):
+//   {type: "ready"} / {type: "failed", text}
+//   {type: "loaded", name, width, height}      the picture opened (and sent to the display)
+//   {type: "refused", name, text}              the file was not opened: why; the picture stays
 //   {type: "cursor", cursor}                   "wait" or "default"
 //   {type: "message", caption, text}           the plug-in's message box
 //   {type: "filled", x, y, painted, refreshes, milliseconds, overflow, ...history}
@@ -41,6 +48,8 @@ const RefreshPeriodMs = 16; // one display frame
 const UndoBudgetBytes = (Number(new URL(self.location.href).searchParams.get("undo-mb")) || 512) * 1024 * 1024;
 
 let module = null;
+let display = null; // the display worker's end of the channel
+let displayed = 0; // the messages sent to it
 let current = 0; // the picture open in the module, as the page numbered it
 // What the file gave beside the colour words: deep samples, grey, alpha, the colour chunks,
 // for the download.
@@ -51,17 +60,26 @@ let explored = null; // {x, y} of the map the module holds
 
 const fillState = { paint: 0, listed: 0, shown: 0, lastPost: 0 };
 
+function show(message, transfer) {
+    display.postMessage(message, transfer);
+    ++displayed;
+}
+
+function tell(message, transfer = []) {
+    postMessage({ displayed, ...message }, transfer);
+}
+
 function post(message, transfer = []) {
-    postMessage({ picture: current, ...message }, transfer);
+    tell({ picture: current, ...message }, transfer);
 }
 
 // The pixels painted before the latest refresh request and not yet sent.
-function postPainted() {
+function showPainted() {
     const { listed, shown } = fillState;
     if (listed === shown) return;
     const indices = module.paintedList(listed).slice(shown);
     fillState.shown = listed;
-    post({ type: "painted", indices: indices.buffer, colour: fillState.paint }, [indices.buffer]);
+    show({ type: "painted", indices: indices.buffer, colour: fillState.paint }, [indices.buffer]);
 }
 
 const events = {
@@ -73,19 +91,19 @@ const events = {
         const now = performance.now();
         if (now - fillState.lastPost >= RefreshPeriodMs) {
             fillState.lastPost = now;
-            postPainted();
+            showPainted();
         }
     },
     cursor: (wait) => post({ type: "cursor", cursor: wait ? "wait" : "default" }),
     message(caption, text) {
-        postPainted(); // the box is shown over every painted pixel
+        showPainted(); // the message box is shown over every painted pixel
         post({ type: "message", caption, text });
     },
 };
 
-// ---- Pixels for the page --------------------------------------------------------------------------
+// ---- Pixels for the display -----------------------------------------------------------------------
 
-// The colour words of a box as RGBA bytes: what the page shows. Painted pixels are opaque
+// The colour words of a box as RGBA bytes: what the view shows. Painted pixels are opaque
 // (their words carry 0xFF above the colour); others keep the picture's alpha, if it has any.
 function rgbaOf(words, width, left, top, right, bottom, hasAlpha) {
     const boxWidth = right - left + 1;
@@ -102,9 +120,9 @@ function rgbaOf(words, width, left, top, right, bottom, hasAlpha) {
     return rgba;
 }
 
-function postBox({ left, top, right, bottom }) {
+function showBox({ left, top, right, bottom }) {
     const pixels = rgbaOf(module.pixels(), module.width, left, top, right, bottom, picture.hasAlpha);
-    post({ type: "pixels", left, top, width: right - left + 1, height: bottom - top + 1, pixels: pixels.buffer },
+    show({ type: "pixels", left, top, width: right - left + 1, height: bottom - top + 1, pixels: pixels.buffer },
         [pixels.buffer]);
 }
 
@@ -115,7 +133,7 @@ async function open({ picture: id, name, bytes }) {
     try {
         decoded = await decodePicture(new Uint8Array(bytes));
     } catch (error) {
-        postMessage({ type: "refused", picture: id, name, text: String((error && error.message) || error) });
+        tell({ type: "refused", picture: id, name, text: String((error && error.message) || error) });
         return;
     }
     const { width, height } = decoded;
@@ -125,7 +143,8 @@ async function open({ picture: id, name, bytes }) {
     current = id;
     explored = null;
     const shown = rgbaOf(module.pixels(), width, 0, 0, width - 1, height - 1, picture.hasAlpha);
-    post({ type: "loaded", name, width, height, pixels: shown.buffer }, [shown.buffer]);
+    show({ type: "picture", width, height, pixels: shown.buffer }, [shown.buffer]);
+    post({ type: "loaded", name, width, height });
     post({ type: "history", ...module.history() });
 }
 
@@ -134,17 +153,17 @@ function fill({ x, y, step, seed, paint }) {
     fillState.listed = fillState.shown = 0;
     fillState.lastPost = performance.now();
     const result = module.fill(x, y, step, seed, paint);
-    postPainted();
+    showPainted();
     const unlisted = module.unlistedPixel();
     if (unlisted >= 0) {
         const ux = unlisted % module.width, uy = (unlisted - ux) / module.width;
-        postBox({ left: ux, top: uy, right: ux, bottom: uy });
+        showBox({ left: ux, top: uy, right: ux, bottom: uy });
     }
     explored = null;
     const { error, ...summary } = result;
     if (error !== null) {
         // The module started again from the picture as painted: show all of it.
-        postBox({ left: 0, top: 0, right: module.width - 1, bottom: module.height - 1 });
+        showBox({ left: 0, top: 0, right: module.width - 1, bottom: module.height - 1 });
         post({ type: "cursor", cursor: "default" });
     }
     post({ type: "filled", x, y, ...summary, ...module.history() });
@@ -153,7 +172,7 @@ function fill({ x, y, step, seed, paint }) {
 
 function undoOrRedo(type) {
     const box = type === "undo" ? module.undo() : module.redo();
-    if (box !== null) postBox(box);
+    if (box !== null) showBox(box);
     explored = null;
     post({ type: "history", request: type, ...module.history() });
 }
@@ -192,7 +211,7 @@ async function handle(message) {
     const request = forOpenPicture[message.type];
     if (request === undefined) return;
     if (message.picture !== current || current === 0) {
-        postMessage({ type: "dropped", picture: message.picture, request: message.type });
+        tell({ type: "dropped", picture: message.picture, request: message.type });
         return;
     }
     await request(message);
@@ -209,16 +228,20 @@ const loading = fetchBytes("page.wasm")
     .then((bytes) => PageModule.create(bytes, events))
     .then((created) => {
         module = created;
-        postMessage({ type: "ready", picture: 0 });
+        tell({ type: "ready", picture: 0 });
     });
 loading.catch((error) =>
-    postMessage({ type: "failed", picture: 0, text: `the tool did not load: ${error.message}` }));
+    tell({ type: "failed", picture: 0, text: `the tool did not load: ${error.message}` }));
 
 let queue = loading;
 onmessage = (event) => {
     const message = event.data;
+    if (message.type === "display") {
+        display = message.port;
+        return;
+    }
     queue = queue.then(() => handle(message)).catch((error) => {
-        postMessage({ type: "failed", picture: message.picture, request: message.type,
+        tell({ type: "failed", picture: message.picture, request: message.type,
             text: String((error && error.message) || error) });
     });
 };

@@ -51,8 +51,11 @@ function serve(dir) {
 // Opens the page in a fresh headless chromium with its own profile. `problems` collects
 // console errors, uncaught exceptions and failed requests. Options: `query`, added to the
 // page's address ("?undo-mb=1"); `discard` (default true): the question before unsaved fills
-// are thrown away is answered Discard (alwaysDiscard); `viewport` {width, height}.
-async function openPage({ query = "", discard = true, viewport = { width: 1400, height: 900 } } = {}) {
+// are thrown away is answered Discard (alwaysDiscard); `viewport` {width, height}; `beforeScripts`,
+// a function run in the page before its own scripts; `ready`, the status line waited for (by
+// default the sample picture's, open).
+async function openPage({ query = "", discard = true, viewport = { width: 1400, height: 900 }, beforeScripts = null,
+    ready = /click the picture to fill there/ } = {}) {
     const site = await serve(siteDir);
     const profile = fs.mkdtempSync(path.join(workDir, "profile-"));
     const context = await playwright.chromium.launchPersistentContext(profile, {
@@ -71,9 +74,10 @@ async function openPage({ query = "", discard = true, viewport = { width: 1400, 
     page.on("pageerror", (error) => problems.push(`exception: ${error.message}`));
     page.on("requestfailed", (request) => problems.push(`request failed: ${request.url()}`));
     page.on("response", (response) => { if (response.status() >= 400) problems.push(`HTTP ${response.status()}: ${response.url()}`); });
+    if (beforeScripts) await page.addInitScript(beforeScripts);
     await page.goto(site.url + query);
     if (discard) await alwaysDiscard(page);
-    await waitForStatus(page, /click the picture to fill there/);
+    await waitForStatus(page, ready);
     const close = async () => {
         await context.close();
         site.close();
@@ -117,13 +121,13 @@ async function clickPicture(page, x, y, modifiers = []) {
     await page.evaluate(([x, y]) => {
         const viewport = document.getElementById("viewport");
         const canvas = document.getElementById("view");
-        const scale = canvas.getBoundingClientRect().width / canvas.width;
+        const scale = canvas.getBoundingClientRect().width / Number(canvas.dataset.width);
         viewport.scrollIntoView({ block: "nearest" });
         viewport.scrollLeft = (x + 0.5) * scale - viewport.clientWidth / 2;
         viewport.scrollTop = (y + 0.5) * scale - viewport.clientHeight / 2;
     }, [x, y]);
     const box = await page.locator("#view").boundingBox();
-    const scale = box.width / (await page.locator("#view").evaluate((canvas) => canvas.width));
+    const scale = box.width / (await pictureSize(page)).width;
     await page.evaluate(() => { document.getElementById("status").textContent = ""; });
     for (const key of modifiers) await page.keyboard.down(key);
     // Pointer events carry whole CSS pixels, and the canvas may sit at a fractional offset:
@@ -138,16 +142,22 @@ async function clickPicture(page, x, y, modifiers = []) {
     return { painted: +figures[1], refreshes: +figures[2], milliseconds: +figures[3], overflow: !!figures[4] };
 }
 
-// The canvas's pixels as RGBA bytes, once every rectangle posted so far has been drawn.
-async function canvasPixels(page) {
-    const base64 = await page.evaluate(async () => {
-        await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
-        const canvas = document.getElementById("view");
-        const data = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+// The picture's size as the page shows it; the canvas's own width and height follow it once the
+// worker that draws the canvas has shown a frame of it.
+async function pictureSize(page) {
+    return page.locator("#view").evaluate((canvas) => ({ width: Number(canvas.dataset.width), height: Number(canvas.dataset.height) }));
+}
+
+// The canvas's pixels as RGBA bytes (all of them, or those of `box` {left, top, width, height}),
+// read from the canvas by the worker that draws it, once everything the page has been told of
+// is drawn.
+async function canvasPixels(page, box = {}) {
+    const base64 = await page.evaluate(async ({ left, top, width, height }) => {
+        const { data } = await document.getElementById("view").readPixels(left, top, width, height);
         let text = "";
         for (let i = 0; i < data.length; i += 0x8000) text += String.fromCharCode(...data.subarray(i, i + 0x8000));
         return btoa(text);
-    });
+    }, box);
     return new Uint8Array(Buffer.from(base64, "base64"));
 }
 
@@ -188,6 +198,6 @@ function comparePixels(actual, expected, width) {
 const demoArgs = () => fs.readFileSync(path.join(examplesDir, "demo-clicks.args"), "utf8").trim().split(/\s+/);
 
 module.exports = {
-    workDir, examplesDir, openPage, waitForStatus, alwaysDiscard, setTolerances, clickPicture, canvasPixels,
+    workDir, examplesDir, openPage, waitForStatus, alwaysDiscard, setTolerances, clickPicture, pictureSize, canvasPixels,
     openPicture, runNative, comparePixels, demoArgs, readPng,
 };

@@ -73,7 +73,7 @@ test("the page after the demo's clicks, with the growth curve of one more point"
 });
 
 test("for each step, the outlined region is what Apply paints", async () => {
-    const { width, height } = await page.locator("#view").evaluate((c) => ({ width: c.width, height: c.height }));
+    const { width, height } = await web.pictureSize(page);
     await web.setTolerances(page, 6, 30);
     // Steps typed into the field, and steps set with the slider, each then applied.
     for (const [step, how] of [[0, "field"], [4, "slider"], [9, "field"], [14, "slider"], [" 20x", "field"]]) {

@@ -1,7 +1,8 @@
 // Smaller faults a user meets: the explorer tells when Apply would stop on "Buffer over", any
 // tolerance text the native tool takes is taken, a phone-sized screen keeps the picture usable
-// and opens the explorer by touch, a page opened from a file says what to do, the picture is
-// an image with a label for a screen reader, and Escape closes the explorer from anywhere.
+// and opens the explorer by touch, a page opened from a file says what to do, so does a browser
+// that cannot hand a canvas to a worker, the picture is an image with a label for a screen
+// reader, and Escape closes the explorer from anywhere.
 "use strict";
 const { test, after } = require("node:test");
 const assert = require("node:assert");
@@ -87,6 +88,17 @@ test("opened from a file, the page says to serve it", async () => {
     } finally {
         await browser.close();
     }
+});
+
+test("a browser without OffscreenCanvas is told that the page cannot run there, and nothing starts", async () => {
+    const { page, problems } = await openPage({
+        beforeScripts: () => { delete HTMLCanvasElement.prototype.transferControlToOffscreen; },
+        ready: /^Error: this browser cannot run this page: it cannot hand a canvas to a worker \(OffscreenCanvas\)/,
+    });
+    await page.waitForTimeout(500);
+    assert.match(await page.locator("#status").textContent(), /^Error: this browser cannot run this page/, "nothing said otherwise later");
+    assert.strictEqual(await page.locator("#download").isDisabled(), true);
+    assert.deepStrictEqual(problems, []);
 });
 
 test("the picture is an image with a label, and Escape closes the explorer from anywhere", async () => {

@@ -113,26 +113,31 @@ test("a long fill shows the wait cursor and the growing region, then the cursor 
     await web.openPicture(page, file);
     await web.setTolerances(page, 6, 30);
     // Each display frame: the cursor over the picture, and whether the seed and the far
-    // corner are painted on the canvas yet.
+    // corner are painted on the canvas yet, as the worker drawing it reads them back then.
     await page.evaluate((side) => {
         const canvas = document.getElementById("view");
-        const context = canvas.getContext("2d");
-        const painted = (x, y) => context.getImageData(x, y, 1, 1).data[0] !== 90;
+        const painted = async (x, y) => (await canvas.readPixels(x, y, 1, 1, { drawn: false })).data[0] !== 90;
         window.frames_ = [];
         const sample = () => {
-            window.frames_.push({ cursor: getComputedStyle(canvas).cursor, seed: painted(0, 0), corner: painted(side - 1, side - 1) });
+            const frame = { cursor: getComputedStyle(canvas).cursor };
+            frame.read = Promise.all([painted(0, 0), painted(side - 1, side - 1)]).then(([seed, corner]) => Object.assign(frame, { seed, corner }));
+            window.frames_.push(frame);
             if (window.frames_.length < 100000) window.frameRequest_ = requestAnimationFrame(sample);
         };
         sample();
     }, side);
     const fill = await web.clickPicture(page, 0, 0);
-    await page.waitForTimeout(100);
-    const frames = await page.evaluate(() => { cancelAnimationFrame(window.frameRequest_); return window.frames_; });
+    const corner = await web.canvasPixels(page, { left: side - 1, top: side - 1, width: 1, height: 1 });
+    const frames = await page.evaluate(async () => {
+        cancelAnimationFrame(window.frameRequest_);
+        await Promise.all(window.frames_.map((frame) => frame.read));
+        return window.frames_.map(({ cursor, seed, corner }) => ({ cursor, seed, corner }));
+    });
     assert.strictEqual(fill.painted, side * side);
     assert.ok(frames.some((f) => f.cursor === "wait"), `no frame showed the wait cursor (${fill.milliseconds} ms fill)`);
     assert.strictEqual(frames[frames.length - 1].cursor, "crosshair");
     assert.ok(frames.some((f) => f.seed && !f.corner), "the region was never shown part-grown");
-    assert.ok(frames[frames.length - 1].corner, "the end of the fill was never shown");
+    assert.deepStrictEqual([...corner], [255, 0, 255, 255], "the end of the fill was never shown");
 });
 
 test("an overflowing fill shows the Err box with one OK button, and the page goes on working", async () => {
