@@ -142,9 +142,9 @@ void UndoHistory::Push(FillChange&& change) {
     }
 }
 
-bool UndoHistory::Undo(uint32_t* pixels, uint32_t* before) {
+const FillChange* UndoHistory::Undo(uint32_t* pixels, uint32_t* before) {
     if (undo_.empty())
-        return false;
+        return nullptr;
     // push_back may throw; then both lists are as they were.
     redo_.push_back(std::move(undo_.back()));
     undo_.pop_back();
@@ -152,19 +152,19 @@ bool UndoHistory::Undo(uint32_t* pixels, uint32_t* before) {
         if (buffer != nullptr)
             ApplyUndo(redo_.back(), buffer);
     state_ = undo_.empty() ? baseState_ : undo_.back().id;
-    return true;
+    return &redo_.back();
 }
 
-bool UndoHistory::Redo(uint32_t* pixels, uint32_t* before) {
+const FillChange* UndoHistory::Redo(uint32_t* pixels, uint32_t* before) {
     if (redo_.empty())
-        return false;
+        return nullptr;
     undo_.push_back(std::move(redo_.back()));
     redo_.pop_back();
     for (uint32_t* buffer : {pixels, before})
         if (buffer != nullptr)
             ApplyRedo(undo_.back(), buffer);
     state_ = undo_.back().id;
-    return true;
+    return &undo_.back();
 }
 
 void UndoHistory::Clear() {

@@ -74,7 +74,8 @@ void ApplyRedo(const FillChange& change, uint32_t* pixels);
 
 class UndoHistory {
   public:
-    explicit UndoHistory(size_t budgetBytes) : budget_(budgetBytes) {}
+    explicit UndoHistory(size_t budgetBytes = 0) : budget_(budgetBytes) {}
+    void SetBudget(size_t budgetBytes) { budget_ = budgetBytes; } // applied from the next Push
 
     // A new change: the redo levels go, and the oldest levels too while the total is over the
     // budget. Gives the change its id.
@@ -82,9 +83,10 @@ class UndoHistory {
     bool CanUndo() const { return !undo_.empty(); }
     bool CanRedo() const { return !redo_.empty(); }
     // Applies the newest undo (oldest redo) level to each of the buffers given (null ones are
-    // skipped) and moves it to the other list. False when there is none.
-    bool Undo(uint32_t* pixels, uint32_t* before);
-    bool Redo(uint32_t* pixels, uint32_t* before);
+    // skipped), moves it to the other list and hands it back, for the caller to show what it
+    // changed. Null when there is none.
+    const FillChange* Undo(uint32_t* pixels, uint32_t* before);
+    const FillChange* Redo(uint32_t* pixels, uint32_t* before);
     void Clear(); // forgets every level; the state stays
     // A picture of `pixels` pixels opened: no level, and nothing painted. May throw.
     void Start(size_t pixels);

@@ -1,6 +1,7 @@
 // page_module.cpp - page.wasm's face to the page's worker: the tool host that region_grow and
-// the editor run the plug-in on (tools/tool_host.cpp), the plug-in's own objects, the undo
-// levels (page_history.h) and the tolerance explorer, over one picture in this module's memory.
+// the editor run the plug-in on (tools/tool_host.cpp), the plug-in's own objects, the editor's
+// undo levels (editor/undo_history.h) and the tolerance explorer, over one picture in this
+// module's memory.
 //
 // The worker writes a picture's colour words in once (page_picture_buffer, page_open), types
 // the tolerances (page_text_buffer, page_set_parameter) and clicks (page_fill); it reads the
@@ -19,7 +20,7 @@
 #include "../../host_api/plugin_exports.h"
 #include "../../tolerance_explorer/tolerance_explorer.h"
 #include "../../tools/tool_host.h"
-#include "page_history.h"
+#include "editor/undo_history.h"
 
 #define PAGE_EXPORT(name) extern "C" __attribute__((export_name(name)))
 #define PAGE_IMPORT(name) __attribute__((import_module("page"), import_name(name)))
@@ -36,13 +37,17 @@ PAGE_IMPORT("message") void PageMessage(const char* text, const char* caption);
 
 namespace {
 
+// Inclusive pixel coordinates; all -1: none.
+struct PixelBox {
+    int32_t left, top, right, bottom;
+};
+
 ToolHost host;
 std::vector<PackedColour> before;  // the picture as the next fill starts from it
 std::vector<PackedColour> opening; // a picture's colour words on their way in
-PageHistory history;
+UndoHistory history;
 std::vector<char> text; // a text from the worker
 bool quiet = false;     // a trial fill: nothing shown, nothing kept
-PixelBox refreshed;     // the union of the fill's refresh requests
 RefreshRect lastRefresh;
 PixelBox changed; // what the last undo or redo wrote
 std::vector<uint8_t> paintedMask;
@@ -75,8 +80,22 @@ void Include(PixelBox* box, int32_t left, int32_t top, int32_t right, int32_t bo
         box->bottom = bottom;
 }
 
+// The box around a change's pixels: each run of pixel indices, in one row or across rows.
+PixelBox BoxOf(const FillChange& change, int32_t width) {
+    PixelBox box = {-1, -1, -1, -1};
+    const uint32_t w = uint32_t(width);
+    for (size_t s = 0; s < change.spans.size(); s += 2) {
+        const uint32_t first = change.spans[s], last = first + change.spans[s + 1] - 1;
+        const int32_t top = int32_t(first / w), bottom = int32_t(last / w);
+        if (top == bottom)
+            Include(&box, int32_t(first % w), top, int32_t(last % w), bottom);
+        else
+            Include(&box, 0, top, width - 1, bottom);
+    }
+    return box;
+}
+
 void OnRefresh(const RefreshRect& rect) {
-    Include(&refreshed, rect.left, rect.top, rect.right, rect.bottom);
     lastRefresh = rect;
     if (!quiet)
         PageRefresh(uint32_t(host.drawnFlagsSet.size()));
@@ -101,7 +120,6 @@ void Click(int32_t x, int32_t y) {
     host.refreshCount = 0;
     host.messages.clear();
     host.painted.Start(host.pixels.size(), false);
-    refreshed = {-1, -1, -1, -1};
     lastRefresh = {-1, -1, -1, -1};
     VXcDrawIt(host.View(), x, y, 0);
 }
@@ -145,7 +163,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 PAGE_EXPORT("page_picture_buffer") uint32_t* page_picture_buffer(int32_t width, int32_t height) {
     host.Load(0, 0, {});
     before = std::vector<PackedColour>();
-    history.Start(0, 0);
+    history.Start(0);
     paintedMask = std::vector<uint8_t>();
     ForgetExplorer();
     opening.assign(size_t(width) * size_t(height), 0);
@@ -160,7 +178,8 @@ PAGE_EXPORT("page_open") void page_open(int32_t width, int32_t height, uint32_t 
     host.keepRefreshes = false;
     host.onRefresh = OnRefresh;
     before = host.pixels;
-    history.Start(host.pixels.size(), budgetBytes);
+    history.SetBudget(budgetBytes);
+    history.Start(host.pixels.size());
 }
 
 PAGE_EXPORT("page_pixels") const uint32_t* page_pixels(void) {
@@ -193,8 +212,7 @@ PAGE_EXPORT("page_fill") uint32_t page_fill(int32_t x, int32_t y, uint32_t paint
 PAGE_EXPORT("page_keep_fill") void page_keep_fill(void) {
     if (host.painted.count > 0)
         history.Push(RecordFill(host.painted.bits.data(), host.pixels.size(), before.data(),
-                                host.pixels.data()),
-                     refreshed);
+                                host.pixels.data()));
 }
 
 PAGE_EXPORT("page_refreshes") uint32_t page_refreshes(void) {
@@ -244,16 +262,16 @@ PAGE_EXPORT("page_trial_fill") uint32_t page_trial_fill(int32_t x, int32_t y) {
 
 // 1 when a level was applied; page_changed_box then holds the box it wrote.
 PAGE_EXPORT("page_undo") int32_t page_undo(void) {
-    const PageLevel* level = history.Undo(host.pixels.data(), before.data());
+    const FillChange* level = history.Undo(host.pixels.data(), before.data());
     if (level != nullptr)
-        changed = level->box;
+        changed = BoxOf(*level, host.width);
     return level != nullptr ? 1 : 0;
 }
 
 PAGE_EXPORT("page_redo") int32_t page_redo(void) {
-    const PageLevel* level = history.Redo(host.pixels.data(), before.data());
+    const FillChange* level = history.Redo(host.pixels.data(), before.data());
     if (level != nullptr)
-        changed = level->box;
+        changed = BoxOf(*level, host.width);
     return level != nullptr ? 1 : 0;
 }
 
@@ -268,7 +286,7 @@ PAGE_EXPORT("page_can_redo") int32_t page_can_redo(void) {
     return history.CanRedo() ? 1 : 0;
 }
 PAGE_EXPORT("page_state") uint32_t page_state(void) {
-    return uint32_t(history.State());
+    return uint32_t(history.StateId());
 }
 PAGE_EXPORT("page_dropped_levels") uint32_t page_dropped_levels(void) {
     return uint32_t(history.DroppedLevels());
@@ -282,8 +300,10 @@ PAGE_EXPORT("page_history_bytes") uint32_t page_history_bytes(void) {
 
 // One byte a pixel, 1 where a fill not undone painted: what the download writes as paint.
 PAGE_EXPORT("page_painted_mask") const uint8_t* page_painted_mask(void) {
+    const std::vector<uint8_t> bits = history.PaintedSinceStart();
     paintedMask.assign(host.pixels.size(), 0);
-    history.PaintedMask(paintedMask.data());
+    for (size_t pixel = 0; pixel < paintedMask.size(); ++pixel)
+        paintedMask[pixel] = bits[pixel >> 3] >> (pixel & 7) & 1;
     return paintedMask.data();
 }
 
