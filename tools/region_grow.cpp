@@ -259,15 +259,12 @@ static picture_io::Picture ApplyClicks(const ToolOptions& options, const LoadedP
     return result;
 }
 
-int main(int argc, char** argv) {
-    GuardStandardDescriptors();
-    if (argc > 0)
-        SetProgramName(std::filesystem::path(argv[0]).stem().string());
-    ExitCleanlyOnUncaughtFailure(ProgramName());
-    StartInterruptCleanup();
+// One run of the tool on the command line `arguments` (without the program name); returns its
+// exit status.
+static int RunTool(const std::vector<std::string>& arguments) {
     ToolOptions options;
     std::string error;
-    if (!ParseToolOptions(Utf8Arguments(argc, argv), &options, &error))
+    if (!ParseToolOptions(arguments, &options, &error))
         return Fail(2, error + " (see --help)");
     if (options.help)
         return PrintUsage();
@@ -325,4 +322,34 @@ int main(int argc, char** argv) {
     if (!written)
         return Fail(1, staged.frames.InTermsOfFolder(error));
     return FirstBufferOverClick(report) < 0 ? 0 : 3;
+}
+
+// --batch FILE: each line of FILE is one run's command line, its arguments separated by tabs,
+// run in this one process (where starting a process is slow, as under an emulator). After each
+// run "batch line N: status S" goes to standard output, once what the run wrote is out. Exit
+// status 0 when every line ran, whatever their statuses; 1 when FILE cannot be read.
+static int RunBatch(const std::string& path) {
+    std::vector<BatchLine> lines;
+    std::string error;
+    if (!ReadBatchFile(path, &lines, &error))
+        return Fail(1, error);
+    for (const BatchLine& line : lines) {
+        int status = RunTool(line.arguments);
+        fflush(stderr);
+        printf("batch line %zu: status %d\n", line.number, status);
+        fflush(stdout);
+    }
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    GuardStandardDescriptors();
+    if (argc > 0)
+        SetProgramName(std::filesystem::path(argv[0]).stem().string());
+    ExitCleanlyOnUncaughtFailure(ProgramName());
+    StartInterruptCleanup();
+    std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    if (arguments.size() == 2 && arguments[0] == "--batch")
+        return RunBatch(arguments[1]);
+    return RunTool(arguments);
 }

@@ -12,6 +12,7 @@ const char ToolUsage[] =
     "                   [--before-after FILE.png] -o OUT.png\n"
     "       region_grow IN X Y [--step TEXT] [--seed-tolerance TEXT] [--drawn MASK]\n"
     "                   [--explore-seeds S1,S2,...] --explore DIR [-o OUT.png]\n"
+    "       region_grow --batch FILE\n"
     "Applies the RegionGrowing tool at each X Y in turn to the picture IN (PNG, JPEG or BMP)\n"
     "and writes the result as PNG. An option's value follows it or an '=' (--step=12); each\n"
     "option may be given once; after -- every argument is IN or a coordinate.\n"
@@ -62,6 +63,8 @@ const char ToolUsage[] =
     "file, nor may one name IN (but -o, for a PNG input), MASK or the plug-in. Pixels are\n"
     "compared by their red, green and blue; an alpha channel is kept, and painted pixels are\n"
     "opaque.\n"
+    "--batch FILE runs each line of FILE as one command line, its arguments separated by tabs,\n"
+    "and after each prints \"batch line N: status S\" (S: the run's exit status, below).\n"
     "Exit status: 0 done, 1 a file, a write (a closed pipe included) or the plug-in failed,\n"
     "2 a bad command line or click, or outputs that clash or are misnamed, 3 done but a fill\n"
     "stopped on \"Buffer over\", 130/143/129 interrupted (SIGINT/SIGTERM/SIGHUP).\n";

@@ -2,7 +2,9 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <string.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
@@ -96,6 +98,47 @@ fs::path ExecutableFolder() {
 }
 
 #endif
+
+bool ReadBatchFile(const std::string& path, std::vector<BatchLine>* lines, std::string* error) {
+    FILE* file = OpenUtf8(path, "rb");
+    if (file == nullptr) {
+        *error = "cannot read the batch \"" + path + "\": " + strerror(errno);
+        return false;
+    }
+    std::string text;
+    char buffer[4096];
+    for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, got);
+    const bool failed = ferror(file) != 0;
+    fclose(file);
+    if (failed) {
+        *error = "cannot read the batch \"" + path + "\"";
+        return false;
+    }
+    lines->clear();
+    size_t number = 0;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        BatchLine batch;
+        batch.number = number;
+        for (size_t from = 0;;) {
+            size_t tab = line.find('\t', from);
+            batch.arguments.push_back(line.substr(from, tab - from));
+            if (tab == std::string::npos)
+                break;
+            from = tab + 1;
+        }
+        lines->push_back(std::move(batch));
+    }
+    return true;
+}
 
 std::string UnpredictableName(const std::string& prefix, const std::string& suffix) {
     static const char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";

@@ -34,6 +34,15 @@ bool RemoveUtf8(const std::string& name);
 // GetCommandLineW, whatever `argv` holds; elsewhere they are `argv`.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
+// A batch of runs in one process, where starting a process is slow (under an emulator): the
+// file `path` holds one command line per line, its arguments separated by tabs. Empty lines
+// are passed over; `number` counts from 1 over every line.
+struct BatchLine {
+    size_t number = 0;
+    std::vector<std::string> arguments;
+};
+bool ReadBatchFile(const std::string& path, std::vector<BatchLine>* lines, std::string* error);
+
 // The folder that holds the running program, where the files that ship beside it are (the
 // plug-in, the editor's plugins folder). Windows names it through GetModuleFileNameW, so that a
 // folder of any name is found; elsewhere it is where /proc/self/exe leads, empty where that

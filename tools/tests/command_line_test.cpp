@@ -459,3 +459,34 @@ TEST_F(ToolCommandLine, PluginNameIsAFileInTheCurrentFolder) {
 }
 
 } // namespace
+
+// --batch: each line is a run of its own, as if the tool had been started once per line: the
+// runs' outputs are their own (a failing line leaves the others' results alone, a later line's
+// options are not an earlier line's), each line's status follows what it printed, and empty
+// lines are passed over but counted.
+TEST_F(ToolCommandLine, BatchRunsEachLineAsARunOfItsOwn) {
+    const std::string tab = "\t";
+    std::ofstream(PathOf("runs.batch"))
+        << PathOf("in.png") + tab + "1" + tab + "1" + tab + "--paint" + tab + "00FF00" + tab +
+               "-o" + tab + PathOf("green.png") + "\n"
+        << "\r\n"
+        << PathOf("missing.png") + tab + "1" + tab + "1" + tab + "-o" + tab + PathOf("no.png") +
+               "\n"
+        << PathOf("in.png") + tab + "1" + tab + "1" + tab + "-o" + tab + PathOf("default.png") +
+               "\r\n"
+        << "--bogus\n";
+    ToolRun run = Run({"--batch", PathOf("runs.batch")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("batch line 1: status 0\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("batch line 3: status 1\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("batch line 4: status 0\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("batch line 5: status 2\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("batch line 2:"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("missing.png"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(PathOf("no.png")));
+    // The default paint of line 4 is not line 1's green.
+    EXPECT_EQ(At(LoadPicture("green.png"), 1, 1) & 0x00FFFFFFu, 0x0000FF00u);
+    EXPECT_EQ(At(LoadPicture("default.png"), 1, 1) & 0x00FFFFFFu, Magenta);
+
+    EXPECT_EQ(Run({"--batch", PathOf("nothing.batch")}).exitCode, 1);
+}
