@@ -4,6 +4,7 @@ const char EditorUsage[] =
     "usage: vexra [PICTURE] [--step T] [--seed-tolerance T] [--tool NAME] [--click X Y]...\n"
     "             [--undo N] [--redo N] [--save OUT.png] [--screenshot SHOT.png]\n"
     "             [--close-messages] [--answer BUTTON] [--close-window] [--quit]\n"
+    "       vexra --batch FILE [--close-messages] [--answer BUTTON]\n"
     "Opens PICTURE (PNG, JPEG or BMP) in the editor with the drawing tools found in plugins\\.\n"
     "  --step T             text of the Step tolerance field (default 12)\n"
     "  --seed-tolerance T   text of the Seed tolerance field (default 40)\n"
@@ -16,6 +17,9 @@ const char EditorUsage[] =
     "  --answer BUTTON      the button to press in a box without OK (default Cancel)\n"
     "  --close-window       close the window as its close box does, after the rest\n"
     "  --quit               exit when done instead of staying open\n"
+    "  --batch FILE         run each line of FILE (PICTURE and a script, its arguments\n"
+    "                       separated by tabs) in this window, print \"batch line N: status S\"\n"
+    "                       after each, and exit\n"
     "Exit status: 0 done, 1 a file or the tool failed, 2 a bad command line or click.\n";
 
 namespace {
@@ -25,9 +29,10 @@ const struct {
     const char* name;
     std::string EditorOptions::*field;
 } TextOptions[] = {
-    {"--step", &EditorOptions::stepText}, {"--seed-tolerance", &EditorOptions::seedText},
-    {"--tool", &EditorOptions::toolName}, {"--answer", &EditorOptions::answer},
-    {"--save", &EditorOptions::savePath}, {"--screenshot", &EditorOptions::screenshotPath},
+    {"--step", &EditorOptions::stepText},   {"--seed-tolerance", &EditorOptions::seedText},
+    {"--tool", &EditorOptions::toolName},   {"--answer", &EditorOptions::answer},
+    {"--save", &EditorOptions::savePath},   {"--screenshot", &EditorOptions::screenshotPath},
+    {"--batch", &EditorOptions::batchPath},
 };
 
 // The options that are switches, and the flag each turns on.
@@ -121,6 +126,10 @@ bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* opt
             *error = "more than one picture: " + options->picturePath + " and " + arg;
             return false;
         }
+    }
+    if (!options->batchPath.empty() && (options->HasScript() || !options->picturePath.empty())) {
+        *error = "--batch takes its pictures and scripts from its file";
+        return false;
     }
     if (options->HasScript() && !options->help && options->picturePath.empty()) {
         *error = "a script needs a PICTURE";

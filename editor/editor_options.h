@@ -25,6 +25,10 @@
 //   --input-during-fill  posts a click on the view and a key into the step field from inside
 //                        each fill, as input arriving while it runs
 //
+// --batch FILE runs each line of FILE (its arguments separated by tabs: PICTURE and a script)
+// in the one window, printing "batch line N: status S" after each, then exits: one process
+// for many pictures, where starting one is slow (under an emulator).
+//
 // Errors give one line on stderr and exit status 2 (command line, a click outside the picture)
 // or 1 (a file, no RegionGrowing tool), as region_grow does.
 #ifndef EDITOR_EDITOR_OPTIONS_H
@@ -41,6 +45,7 @@ struct EditorOptions {
     std::string toolName = "RegionGrowing";
     std::vector<Click> clicks;
     std::string savePath, screenshotPath;
+    std::string batchPath; // --batch FILE: a command line per line, run in one window
     std::string answer = "Cancel";
     int32_t undos = 0, redos = 0; // Edit > Undo, then Edit > Redo, so many times after the clicks
     bool closeMessages = false, closeWindow = false, quit = false;

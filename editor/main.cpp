@@ -307,13 +307,45 @@ static int RunMessageLoop() {
     return int(message.wParam);
 }
 
+// The test options of one script, as the editor keeps them.
+static void TakeTestOptions(const EditorOptions& options) {
+    TheEditor.checkRepaints = options.checkRepaints;
+    TheEditor.inputDuringFill = options.inputDuringFill;
+    TheEditor.reportFills = options.reportLayout;
+    TheEditor.host.honourDrawFlag = !options.forgetDrawn;
+}
+
+// --batch: each line's picture opened and its script run in this window, in turn.
+static int RunBatch(const std::string& path) {
+    std::vector<BatchLine> lines;
+    std::string error;
+    if (!ReadBatchFile(path, &lines, &error))
+        return Fail(1, error);
+    for (const BatchLine& line : lines) {
+        EditorOptions options;
+        int status = 0;
+        if (!ParseEditorOptions(line.arguments, &options, &error)) {
+            status = Fail(2, error + " (see --help)");
+        } else if (!OpenPicture(options.picturePath, &error)) {
+            status = Fail(1, error);
+            SetStatusText(error);
+        } else {
+            TakeTestOptions(options);
+            status = RunScript(options);
+        }
+        fflush(stderr);
+        printf("batch line %zu: status %d\n", line.number, status);
+        fflush(stdout);
+        if (!IsWindow(TheEditor.main))
+            break; // a script closed it
+    }
+    return 0;
+}
+
 static int Run(const EditorOptions& options) {
     TheEditor.instance = GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
-    TheEditor.checkRepaints = options.checkRepaints;
-    TheEditor.inputDuringFill = options.inputDuringFill;
-    TheEditor.reportFills = options.reportLayout;
 
     LoadTools(Utf8FromPath(ExecutableFolder() / "plugins"));
     if (!CreateMainWindow(options))
@@ -324,7 +356,7 @@ static int Run(const EditorOptions& options) {
         if (options.HasScript())
             return status;
     }
-    TheEditor.host.honourDrawFlag = !options.forgetDrawn;
+    TakeTestOptions(options);
     SIZE size = InitialWindowSize();
     SetWindowPos(TheEditor.main, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOMOVE);
     UpdateTitleAndMenu();
@@ -339,6 +371,8 @@ static int Run(const EditorOptions& options) {
         StartClosingMessages(options.answer);
     if (!openError.empty())
         ShowMessage(openError, MB_ICONERROR); // the status bar keeps it after the box
+    if (!options.batchPath.empty())
+        return RunBatch(options.batchPath);
     if (options.HasScript()) {
         int status = RunScript(options);
         if (status != 0 || options.quit || !IsWindow(TheEditor.main))

@@ -126,13 +126,15 @@ static std::string CursorReport(const FillOutcome& fill) {
 }
 
 std::string FillReportLine(const FillOutcome& fill) {
-    char line[512];
+    char line[512], boxes[48] = "";
+    if (fill.messagesShown > 0)
+        snprintf(boxes, sizeof boxes, " (boxes open %.1f ms)", fill.boxMilliseconds);
     snprintf(line, sizeof line,
-             "click %d %d: %llu pixels painted, %llu refresh requests, %d messages, %.1f ms; "
+             "click %d %d: %llu pixels painted, %llu refresh requests, %d messages, %.1f ms%s; "
              "repaints %llu; %s; shown at repaints: %llu of %llu looked at",
              fill.x, fill.y, (unsigned long long)fill.pixelsPainted,
              (unsigned long long)fill.refreshRequests, fill.messagesShown, fill.milliseconds,
-             (unsigned long long)fill.repaints, CursorReport(fill).c_str(),
+             boxes, (unsigned long long)fill.repaints, CursorReport(fill).c_str(),
              (unsigned long long)fill.repaintsShownRight,
              (unsigned long long)fill.repaintsLookedAt);
     return line;

@@ -6,7 +6,8 @@
 // prints, on standard output:
 //   skipped FILE: REASON     one line per DLL in plugins\ that did not become a tool
 //   tool RegionGrowing from PAINT.DLL, tooltip "RegionGrowing"
-//   click X Y: N pixels painted, R refresh requests, M messages, T ms; repaints P; cursor
+//   click X Y: N pixels painted, R refresh requests, M messages, T ms[ (boxes open B ms)];
+//     repaints P; cursor
 //     during the fill: wait, after: as before (cross); shown at repaints: S of L looked at
 //   message "Buffer over", caption "Err", buttons OK, icon none, owner main window
 //   fault: TEXT                  (a fill the plug-in ended with a processor fault)
@@ -15,7 +16,8 @@
 //   saved OUT.png
 //   screenshot SHOT.png
 //   window closed | window still open      (after --close-window)
-// (the click line is one line; a message line comes before the line of its click). The cursor
+// (the click line is one line; a message line comes before the line of its click; T leaves
+// out the B ms its message boxes were open, given when it showed any). The cursor
 // is named wait, cross, arrow, none or other; "wait" during the fill means it was the wait
 // cursor whenever it was looked at (at every refresh request with --check-repaints, else at
 // repaints). "Shown at repaints" (with --check-repaints): after a repaint, the window, read

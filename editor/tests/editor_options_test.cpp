@@ -94,4 +94,11 @@ TEST(EditorOptions, MalformedCommandLinesAreRefusedWithTheReason) {
     EXPECT_EQ(Refusal({"a.png", "b.png"}), "more than one picture: a.png and b.png");
     EXPECT_EQ(Refusal({"--click", "1", "2"}), "a script needs a PICTURE");
     EXPECT_EQ(Refusal({"--quit"}), "a script needs a PICTURE");
+    // A batch takes its pictures and scripts from its file alone; how its boxes are closed may
+    // be said on the command line.
+    EXPECT_EQ(Refusal({"--batch", "runs.txt", "in.png"}),
+              "--batch takes its pictures and scripts from its file");
+    EXPECT_EQ(Refusal({"--batch", "runs.txt", "--click", "1", "2"}),
+              "--batch takes its pictures and scripts from its file");
+    EXPECT_EQ(Parsed({"--batch", "runs.txt", "--close-messages"}).batchPath, "runs.txt");
 }
