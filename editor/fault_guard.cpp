@@ -1,5 +1,6 @@
 #include "fault_guard.h"
 
+#include <malloc.h>
 #include <stdint.h>
 #include <stdio.h>
 
@@ -46,15 +47,32 @@ __attribute__((noinline, noreturn)) void Landing() {
     __builtin_longjmp(TheGuard.jump, 1);
 }
 
-bool Guarded(const EXCEPTION_POINTERS* info) {
+// An exception that ends a call: a processor fault, or any software exception of error
+// severity (the top two bits of its code set), such as the one a C++ throw that nothing caught
+// raises (0xE06D7363). Informational ones (debug output, thread names) go on as they would.
+bool IsFailure(DWORD code) {
+    return IsProcessorFault(code) || (code & 0xC0000000u) == 0xC0000000u;
+}
+
+// The first-chance handler takes processor faults in the module's code alone: the plug-in's own
+// handlers never see those. Any other exception reaches the plug-in's handlers first, and the
+// unhandled-exception filter only when none of them took it.
+bool Guarded(const EXCEPTION_POINTERS* info, bool firstChance) {
+    const DWORD code = info->ExceptionRecord->ExceptionCode;
     return TheGuard.active && GetCurrentThreadId() == TheGuard.thread &&
-           IsProcessorFault(info->ExceptionRecord->ExceptionCode);
+           (firstChance ? IsProcessorFault(code) : IsFailure(code));
 }
 
 // Resumes the thread at Landing(), on stack that the abandoned call was using.
 LONG Redirect(EXCEPTION_POINTERS* info) {
     TheGuard.fault->code = info->ExceptionRecord->ExceptionCode;
     TheGuard.fault->address = info->ExceptionRecord->ExceptionAddress;
+    // An exception raised as non-continuable (as a C++ throw is) may not be resumed anywhere,
+    // the landing included: the system would raise another in its place. The handler leaves
+    // the dispatch by jumping back at once, from the stack below CallGuarded's frame that it
+    // runs on; CallGuarded puts back the chain of SEH frames as it does after a landing.
+    if (info->ExceptionRecord->ExceptionFlags & EXCEPTION_NONCONTINUABLE)
+        Landing();
     info->ContextRecord->Esp = DWORD(uintptr_t(TheGuard.landingStack));
     info->ContextRecord->Eip = DWORD(uintptr_t(&Landing));
     return EXCEPTION_CONTINUE_EXECUTION;
@@ -62,13 +80,13 @@ LONG Redirect(EXCEPTION_POINTERS* info) {
 
 LONG CALLBACK VectoredHandler(EXCEPTION_POINTERS* info) {
     const char* at = static_cast<const char*>(info->ExceptionRecord->ExceptionAddress);
-    if (Guarded(info) && at >= TheGuard.moduleStart && at < TheGuard.moduleEnd)
+    if (Guarded(info, true) && at >= TheGuard.moduleStart && at < TheGuard.moduleEnd)
         return Redirect(info);
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
 LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* info) {
-    if (Guarded(info))
+    if (Guarded(info, false))
         return Redirect(info);
     return PreviousFilter != nullptr ? PreviousFilter(info) : EXCEPTION_CONTINUE_SEARCH;
 }
@@ -118,6 +136,10 @@ __attribute__((noinline)) bool CallGuarded(void (*call)(void*), void* context, H
     TheGuard.active = false;
     head = chain;
     asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
+    // A stack overflow used up the stack's guard page: without a new one, the next overflow
+    // would find no stack to report itself on, and the process would end at once.
+    if (fault->code == EXCEPTION_STACK_OVERFLOW)
+        _resetstkoflw();
     return false;
 }
 
@@ -142,6 +164,12 @@ std::string DescribeFault(const PluginFault& fault) {
     case EXCEPTION_BREAKPOINT:
         name = "breakpoint";
         break;
+    case 0xE06D7363u:
+        name = "C++ exception";
+        break;
+    default:
+        if (!IsProcessorFault(fault.code))
+            name = "software exception";
     }
     char text[96];
     snprintf(text, sizeof text, "%s (exception 0x%08lX at 0x%08lX)", name,

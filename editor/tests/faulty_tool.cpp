@@ -6,6 +6,9 @@
 //                    real tool it keeps a static flag while a fill runs and refuses to start
 //                    another while it is set: a fault leaves it set, so only a fresh load of
 //                    the DLL paints again.
+//   OVERFLOW_STACK:  the same tool, whose fill overflows the stack instead of faulting;
+//   RAISE_EXCEPTION: the same tool, whose fill raises a software exception: the one an
+//                    uncaught C++ throw raises in a plug-in built with another compiler.
 #include <windows.h>
 
 #include <stdint.h>
@@ -13,8 +16,29 @@
 #define EXPORT extern "C" __declspec(dllexport)
 
 // A write the processor refuses, which the compiler may not remove.
-static void Fault() {
+[[maybe_unused]] static void Fault() {
     *static_cast<volatile int*>(nullptr) = 1;
+}
+
+// Recursion without end (the depth never falls below 0, which the compiler cannot know), each
+// level holding a page of stack the compiler may not remove.
+static int Overflow(volatile int depth) {
+    volatile char page[4096];
+    page[0] = char(depth);
+    if (depth < 0)
+        return 0;
+    return Overflow(depth + 1) + page[0];
+}
+
+// How the fill ends.
+static void FailTheFill() {
+#if defined(OVERFLOW_STACK)
+    Overflow(0);
+#elif defined(RAISE_EXCEPTION)
+    RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+#else
+    Fault();
+#endif
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
@@ -70,7 +94,7 @@ EXPORT int32_t __stdcall VXcDrawIt(void* view, int32_t x, int32_t y, int32_t) {
         }
         refresh(view, x, y, x + 1, y);
     }
-    Fault();
+    FailTheFill();
     Busy = false;
     return 4;
 }
