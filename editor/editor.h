@@ -43,8 +43,9 @@ struct FillOutcome {
     double milliseconds = 0;  // in the plug-in, without the time its message boxes were open
     double boxMilliseconds = 0;
     bool faulted = false;
-    std::string faultText; // what the fault was and what the editor did about it
-    std::string undoNote;  // set when the fill could not be kept for Undo
+    std::string faultText;       // what the fault was and what the editor did about it
+    std::string undoNote;        // set when the fill could not be kept for Undo
+    bool changedNothing = false; // every pixel it painted had the paint colour already
     // The cursor before the call and after it; how often it was looked at during the fill (at
     // repaints, or with --check-repaints at every refresh request) and found the wait cursor.
     HCURSOR cursorBefore = nullptr, cursorAfter = nullptr;

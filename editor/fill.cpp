@@ -199,10 +199,22 @@ void RecoverFromFault(int toolIndex, const PluginFault& fault, FillOutcome* outc
 }
 
 // Keeps the fill's change for Undo; without the memory for it, the fill stays and the earlier
-// levels go, and the user is told.
+// levels go, and the user is told. A fill that changed nothing (it painted pixels that had the
+// paint colour already) gets no level: Undo would seem to do nothing, and the title no mark.
 void KeepForUndo(FillOutcome* outcome) {
     ToolHost& host = TheEditor.host;
     try {
+        // A 16-bit picture saves a painted pixel's samples as the paint's: a pixel of the paint
+        // colour that no fill on show painted still changes.
+        std::vector<uint8_t> shown;
+        if (!TheEditor.opened.deep.empty())
+            shown = TheEditor.history.PaintedSinceStart();
+        if (!FillChangedDocument(host.painted.bits.data(), host.pixels.size(),
+                                 TheEditor.before.data(), host.pixels.data(),
+                                 shown.empty() ? nullptr : shown.data())) {
+            outcome->changedNothing = true;
+            return;
+        }
         TheEditor.history.Push(RecordFill(host.painted.bits.data(), host.pixels.size(),
                                           TheEditor.before.data(), host.pixels.data()));
     } catch (const std::bad_alloc&) {
@@ -265,6 +277,8 @@ std::string FillStatus(const EditorTool& tool, const FillOutcome& outcome) {
         Plural(outcome.refreshRequests, "refresh request", "refresh requests") + ", " + time;
     if (outcome.messagesShown > 0)
         status += "; stopped on \"" + outcome.firstMessage + "\"";
+    if (outcome.changedNothing)
+        status += "; nothing changed, no undo level";
     if (!outcome.undoNote.empty())
         status += "; " + outcome.undoNote;
     return status;
