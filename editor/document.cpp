@@ -135,6 +135,18 @@ bool OpenPicture(const std::string& path, std::string* error) {
     return true;
 }
 
+// A write that failed for a full disk: the C runtime maps ERROR_DISK_FULL to ENOSPC, but has
+// no errno for ERROR_HANDLE_DISK_FULL (which a full share or removable drive may give) and says
+// "Invalid argument" for it. The system's own words for the code it kept replace the reason.
+static std::string WithDiskFullWords(const std::string& message) {
+    const unsigned long code = _doserrno;
+    if (code != ERROR_DISK_FULL && code != ERROR_HANDLE_DISK_FULL)
+        return message;
+    const size_t reason = message.rfind(": ");
+    return (reason == std::string::npos ? message : message.substr(0, reason)) + ": " +
+           SystemMessage(DWORD(code));
+}
+
 bool SavePicture(const std::string& path, std::string* error) {
     std::string extension = ExtensionOf(path);
     if (!extension.empty() && extension != ".png") {
@@ -147,8 +159,9 @@ bool SavePicture(const std::string& path, std::string* error) {
         picture.pixels = TheEditor.host.pixels;
         picture_io::PaintDeep(&picture, TheEditor.history.PaintedSinceStart(),
                               TheEditor.host.paintColour);
+        _doserrno = 0;
         if (!SavePng(path, picture, error)) {
-            *error = AsTyped(*error, path);
+            *error = AsTyped(WithDiskFullWords(*error), path);
             return false;
         }
     } catch (const std::bad_alloc&) {
@@ -275,7 +288,8 @@ std::string AskForFile(bool save) {
     } else {
         dialog.lpstrFilter = L"Pictures (*.png;*.jpg;*.jpeg;*.bmp)\0*.png;*.jpg;*.jpeg;*.bmp\0"
                              L"All files\0*.*\0";
-        dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+        // The editor has no read-only mode: the box would change nothing.
+        dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
         chosen = GetOpenFileNameW(&dialog);
     }
     return chosen ? Utf8FromWide(path.c_str()) : "";
