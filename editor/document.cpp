@@ -54,7 +54,7 @@ static std::string ExtensionOf(const std::string& path) {
 // the messages name the file. A picture larger than this editor takes is refused from its
 // header, before any of its pixels is decoded.
 static bool ReadDocument(const std::string& path, picture_io::Picture* picture,
-                         std::string* error) {
+                         picture_io::Format* format, std::string* error) {
     const std::wstring wide = WideFromUtf8(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -81,6 +81,7 @@ static bool ReadDocument(const std::string& path, picture_io::Picture* picture,
                  WithThousands(EditorMaxPixels) + " pixels (for example 8,192 x 4,096)";
         return false;
     }
+    *format = header.format;
     if (!reader.Decode(picture, &reason)) {
         *error =
             reason.compare(0, 17, "not enough memory") == 0
@@ -93,10 +94,11 @@ static bool ReadDocument(const std::string& path, picture_io::Picture* picture,
 
 bool OpenPicture(const std::string& path, std::string* error) {
     picture_io::Picture picture;
+    picture_io::Format format = picture_io::Format::Png;
     std::vector<uint32_t> before;
     std::vector<uint8_t> mask, bits;
     try {
-        if (!ReadDocument(path, &picture, error))
+        if (!ReadDocument(path, &picture, &format, error))
             return false;
         // Everything the picture needs exists before the open one is let go; the history's
         // painted set last, since it forgets the open picture's levels.
@@ -122,17 +124,56 @@ bool OpenPicture(const std::string& path, std::string* error) {
     host.keepRefreshes = false; // the view repaints from onRefresh; nothing reads them later
     host.MakeCurrent();
     // Painted pixels are opaque in a picture with alpha; the plug-in never looks at alpha.
-    host.paintColour = 0x00FF00FFu | (picture.hasAlpha ? picture_io::OpaqueAlpha : 0);
+    host.paintColour = TheEditor.paintColour | (picture.hasAlpha ? picture_io::OpaqueAlpha : 0);
     TheEditor.before.swap(before);
     TheEditor.opened = std::move(picture);
     TheEditor.havePicture = true;
     TheEditor.picturePath = path;
+    TheEditor.savedAsPng = format == picture_io::Format::Png;
     TheEditor.savedState = TheEditor.history.StateId();
     TheEditor.scrollX = TheEditor.scrollY = 0;
     UpdateTitleAndMenu();
     ShowWholePicture();
     UpdateViewScrollBars();
     return true;
+}
+
+void SetPaintColour(uint32_t colour) {
+    TheEditor.paintColour = colour & 0x00FFFFFFu;
+    TheEditor.host.paintColour =
+        TheEditor.paintColour | (TheEditor.opened.hasAlpha ? picture_io::OpaqueAlpha : 0);
+}
+
+std::string PaintColourText() {
+    char text[8];
+    snprintf(text, sizeof text, "%06X", unsigned(TheEditor.paintColour));
+    return text;
+}
+
+// The deep samples and the grey flag of the pixels the fills on show painted: each took the
+// paint of its own fill, which its colour word still holds (the paint may have changed between
+// fills), so the painted pixels are given to PaintDeep one paint colour at a time.
+static void PaintDeepByColour(picture_io::Picture* picture) {
+    std::vector<uint8_t> painted = TheEditor.history.PaintedSinceStart();
+    std::vector<uint8_t> ofColour(painted.size());
+    const std::vector<uint32_t>& pixels = picture->pixels;
+    for (;;) {
+        size_t first = 0;
+        while (first < pixels.size() && (painted[first >> 3] >> (first & 7) & 1) == 0)
+            ++first;
+        if (first == pixels.size())
+            return;
+        const uint32_t paint = pixels[first] & 0x00FFFFFFu;
+        std::fill(ofColour.begin(), ofColour.end(), 0);
+        for (size_t i = first; i < pixels.size(); ++i) {
+            const uint8_t bit = uint8_t(1u << (i & 7));
+            if ((painted[i >> 3] & bit) != 0 && (pixels[i] & 0x00FFFFFFu) == paint) {
+                ofColour[i >> 3] |= bit;
+                painted[i >> 3] &= uint8_t(~bit);
+            }
+        }
+        picture_io::PaintDeep(picture, ofColour, paint);
+    }
 }
 
 // A write that failed for a full disk: the C runtime maps ERROR_DISK_FULL to ENOSPC, but has
@@ -157,8 +198,7 @@ bool SavePicture(const std::string& path, std::string* error) {
     try {
         picture_io::Picture picture = TheEditor.opened;
         picture.pixels = TheEditor.host.pixels;
-        picture_io::PaintDeep(&picture, TheEditor.history.PaintedSinceStart(),
-                              TheEditor.host.paintColour);
+        PaintDeepByColour(&picture);
         _doserrno = 0;
         if (!SavePng(path, picture, error)) {
             *error = AsTyped(WithDiskFullWords(*error), path);
@@ -170,9 +210,14 @@ bool SavePicture(const std::string& path, std::string* error) {
         return false;
     }
     TheEditor.picturePath = path;
+    TheEditor.savedAsPng = true;
     TheEditor.savedState = TheEditor.history.StateId();
     UpdateTitleAndMenu();
     return true;
+}
+
+std::string SaveInPlaceTarget() {
+    return TheEditor.havePicture && TheEditor.savedAsPng ? TheEditor.picturePath : "";
 }
 
 bool HasUnsavedChanges() {
@@ -258,6 +303,7 @@ void UpdateTitleAndMenu() {
         EnableMenuItem(menu, command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
     };
     const bool idle = !TheEditor.filling;
+    enable(CommandSave, TheEditor.havePicture && idle);
     enable(CommandSaveAs, TheEditor.havePicture && idle);
     enable(CommandUndo, TheEditor.history.CanUndo() && idle);
     enable(CommandRedo, TheEditor.history.CanRedo() && idle);

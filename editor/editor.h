@@ -76,10 +76,12 @@ struct Editor {
     // and deep samples and its colour chunks, which saving carries over.
     picture_io::Picture opened;
     std::string picturePath;      // UTF-8, as opened or last saved
+    bool savedAsPng = false;      // picturePath names a PNG this editor may save over (File > Save)
     std::vector<uint32_t> before; // the picture before the next fill: what a fault restores
     UndoHistory history{UndoBudgetBytes};
     uint64_t savedState = 0; // history.StateId() when the picture was opened or saved
     int32_t scrollX = 0, scrollY = 0;
+    uint32_t paintColour = 0x00FF00FFu; // 0x00RRGGBB, chosen for the session (Edit > Paint colour)
 
     bool filling = false;
     FillOutcome last;
@@ -99,6 +101,8 @@ enum { ToolbarHeight = 34, ToolButtonSize = 28 };
 enum : UINT {
     CommandOpen = 1001,
     CommandSaveAs,
+    CommandSave,
+    CommandPaintColour,
     CommandExit,
     CommandUndo,
     CommandRedo,
@@ -135,7 +139,14 @@ void ShowWholePicture(); // invalidates the whole view
 // painted, and the painted ones get the paint colour at 16 bits (picture_io::PaintDeep).
 bool OpenPicture(const std::string& path, std::string* error);
 bool SavePicture(const std::string& path, std::string* error);
+// Where File > Save writes: the file the picture came from or was last saved as, when that is a
+// PNG; "" when Save must ask, as Save As does (another format, or no picture).
+std::string SaveInPlaceTarget();
 bool HasUnsavedChanges();
+// The paint the tool paints with from the next fill on (0x00RRGGBB), for this picture and the
+// ones opened after it; as text, RRGGBB.
+void SetPaintColour(uint32_t colour);
+std::string PaintColourText();
 // Asks Save / Don't Save / Cancel when there are unsaved changes; false means Cancel (or a
 // save that failed): the caller must not discard the picture.
 bool MayDiscardPicture();
@@ -149,5 +160,7 @@ void SetStatusText(const std::string& text);
 std::string StatusText();
 void ShowMessage(const std::string& text, UINT icon); // a box owned by the main window
 void PumpMessages();                                  // every message waiting now, no blocking
+// The same, with the menu's keys and Tab handled as the window's message loop handles them.
+void PumpMessagesWithKeys();
 
 #endif

@@ -123,6 +123,43 @@ static void SaveFromDialog() {
     }
 }
 
+// File > Save: over the file the picture came from when it is a PNG, else as Save As.
+static void SaveInPlace() {
+    if (!TheEditor.havePicture || TheEditor.filling)
+        return;
+    std::string path = SaveInPlaceTarget(), error;
+    if (path.empty()) {
+        SaveFromDialog();
+        return;
+    }
+    if (SavePicture(path, &error)) {
+        SetStatusText("saved \"" + path + "\"");
+    } else {
+        SetStatusText(error);
+        ShowMessage(error, MB_ICONERROR);
+    }
+}
+
+// Edit > Paint colour: the system's colour dialog, starting from the colour in use; the choice
+// holds for the rest of the session, for every picture opened.
+static void ChoosePaintColour() {
+    if (TheEditor.filling)
+        return;
+    static COLORREF custom[16] = {};
+    const uint32_t paint = TheEditor.paintColour;
+    CHOOSECOLORW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = TheEditor.main;
+    dialog.rgbResult = RGB(paint >> 16 & 0xFF, paint >> 8 & 0xFF, paint & 0xFF);
+    dialog.lpCustColors = custom;
+    dialog.Flags = CC_RGBINIT | CC_FULLOPEN;
+    if (!ChooseColorW(&dialog))
+        return;
+    SetPaintColour(uint32_t(GetRValue(dialog.rgbResult)) << 16 |
+                   uint32_t(GetGValue(dialog.rgbResult)) << 8 | GetBValue(dialog.rgbResult));
+    SetStatusText("paint colour " + PaintColourText());
+}
+
 static void Command(UINT id, UINT notification) {
     if (id >= FirstToolCommand && id < FirstToolCommand + TheEditor.tools.size()) {
         if (notification == BN_CLICKED)
@@ -133,8 +170,14 @@ static void Command(UINT id, UINT notification) {
     case CommandOpen:
         OpenFromDialog();
         break;
+    case CommandSave:
+        SaveInPlace();
+        break;
     case CommandSaveAs:
         SaveFromDialog();
+        break;
+    case CommandPaintColour:
+        ChoosePaintColour();
         break;
     case CommandUndo:
         UndoFill();
@@ -186,12 +229,15 @@ static LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, 
 static HMENU MakeMenu() {
     HMENU file = CreatePopupMenu();
     AppendMenuW(file, MF_STRING, CommandOpen, L"&Open...\tCtrl+O");
-    AppendMenuW(file, MF_STRING, CommandSaveAs, L"Save &As PNG...\tCtrl+S");
+    AppendMenuW(file, MF_STRING, CommandSave, L"&Save\tCtrl+S");
+    AppendMenuW(file, MF_STRING, CommandSaveAs, L"Save &As PNG...\tCtrl+Shift+S");
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, CommandExit, L"E&xit\tAlt+F4");
     HMENU edit = CreatePopupMenu();
     AppendMenuW(edit, MF_STRING, CommandUndo, L"&Undo fill\tCtrl+Z");
     AppendMenuW(edit, MF_STRING, CommandRedo, L"&Redo fill\tCtrl+Y");
+    AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(edit, MF_STRING, CommandPaintColour, L"&Paint colour...");
     HMENU tools = CreatePopupMenu();
     AppendMenuW(tools, MF_STRING, CommandSkipped, L"&Skipped plug-ins...");
     HMENU bar = CreateMenu();
@@ -286,24 +332,36 @@ static bool KeyBelongsToField(const MSG& message) {
     return focus == TheEditor.stepField || focus == TheEditor.seedField;
 }
 
-// The window's messages until it quits, with the menu's keys; the exit status the quit gives.
-static int RunMessageLoop() {
-    ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'Z', CommandUndo},
-                    {FCONTROL | FVIRTKEY, 'Y', CommandRedo},
-                    {FCONTROL | FVIRTKEY, 'S', CommandSaveAs},
-                    {FCONTROL | FVIRTKEY, 'O', CommandOpen}};
-    HACCEL accelerators = CreateAcceleratorTableW(keys, 4);
+// One message as the window's loop handles it: the menu's keys, then Tab and Shift+Tab, which
+// move between the tool buttons, the fields and the view.
+static void HandleMessage(MSG* message) {
+    static const ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'Z', CommandUndo},
+                                 {FCONTROL | FVIRTKEY, 'Y', CommandRedo},
+                                 {FCONTROL | FVIRTKEY, 'S', CommandSave},
+                                 {FCONTROL | FSHIFT | FVIRTKEY, 'S', CommandSaveAs},
+                                 {FCONTROL | FVIRTKEY, 'O', CommandOpen}};
+    static HACCEL accelerators =
+        CreateAcceleratorTableW(const_cast<ACCEL*>(keys), int(sizeof keys / sizeof keys[0]));
+    if (!KeyBelongsToField(*message) &&
+        TranslateAcceleratorW(TheEditor.main, accelerators, message))
+        return;
+    if (IsDialogMessageW(TheEditor.main, message))
+        return;
+    TranslateMessage(message);
+    DispatchMessageW(message);
+}
+
+void PumpMessagesWithKeys() {
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!KeyBelongsToField(message) &&
-            TranslateAcceleratorW(TheEditor.main, accelerators, &message))
-            continue;
-        // Tab and Shift+Tab move between the tool buttons, the fields and the view.
-        if (IsDialogMessageW(TheEditor.main, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        HandleMessage(&message);
+}
+
+// The window's messages until it quits; the exit status the quit gives.
+static int RunMessageLoop() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        HandleMessage(&message);
     return int(message.wParam);
 }
 
@@ -314,6 +372,8 @@ static int Run(const EditorOptions& options) {
     TheEditor.checkRepaints = options.checkRepaints;
     TheEditor.inputDuringFill = options.inputDuringFill;
     TheEditor.reportFills = options.reportLayout;
+    if (options.paintGiven)
+        SetPaintColour(options.paintColour);
 
     LoadTools(Utf8FromPath(ExecutableFolder() / "plugins"));
     if (!CreateMainWindow(options))

@@ -2,6 +2,7 @@
 #include "script.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include <set>
 
@@ -23,8 +24,9 @@ static std::string AnswerButton = "Cancel"; // pressed in a box without OK
 
 struct BoxContents {
     std::string text, buttons;
-    HWND ok = nullptr, answer = nullptr;
+    HWND ok = nullptr, answer = nullptr, cancel = nullptr;
     bool icon = false;
+    bool fields = false; // an edit or combo box: a dialog such as Open or Save As, no message
 };
 
 static std::string WithoutMnemonics(std::string text);
@@ -40,8 +42,12 @@ static BOOL CALLBACK ReadBoxControl(HWND control, LPARAM parameter) {
         box->buttons += (box->buttons.empty() ? "" : ",") + TextOf(control);
         if (GetDlgCtrlID(control) == IDOK)
             box->ok = control;
+        if (GetDlgCtrlID(control) == IDCANCEL)
+            box->cancel = control;
         if (WithoutMnemonics(TextOf(control)) == AnswerButton)
             box->answer = control;
+    } else if (strcmp(className, "Edit") == 0 || strcmp(className, "ComboBox") == 0) {
+        box->fields = true;
     } else if (strcmp(className, "Static") == 0) {
         if ((style & SS_TYPEMASK) == SS_ICON)
             box->icon = box->icon || SendMessageA(control, STM_GETICON, 0, 0) != 0;
@@ -70,12 +76,24 @@ static BOOL CALLBACK CloseIfMessageBox(HWND window, LPARAM) {
     BoxContents box;
     EnumChildWindows(window, ReadBoxControl, reinterpret_cast<LPARAM>(&box));
     HWND owner = GetWindow(window, GW_OWNER);
+    const char* ownerName = owner == TheEditor.main ? "main window"
+                            : owner == nullptr      ? "none"
+                                                    : "another window";
+    if (box.fields) {
+        // A dialog that asks for something (a file, a colour): its visible buttons and check
+        // boxes, and it is cancelled, as nothing typed into it could be asked for here.
+        printf("dialog \"%s\", buttons %s, owner %s\n", TextOf(window).c_str(),
+               WithoutMnemonics(box.buttons).c_str(), ownerName);
+        fflush(stdout);
+        if (box.cancel != nullptr)
+            PostMessageW(box.cancel, BM_CLICK, 0, 0);
+        else
+            PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+        return TRUE;
+    }
     printf("message \"%s\", caption \"%s\", buttons %s, icon %s, owner %s\n", box.text.c_str(),
            TextOf(window).c_str(), WithoutMnemonics(box.buttons).c_str(),
-           box.icon ? "shown" : "none",
-           owner == TheEditor.main ? "main window"
-           : owner == nullptr      ? "none"
-                                   : "another window");
+           box.icon ? "shown" : "none", ownerName);
     fflush(stdout);
     // Pressed as a user presses it: OK, or else the answer asked for; a box with neither is
     // told to close as by its Cancel.
@@ -258,6 +276,31 @@ static int DeliverClicks(const std::vector<Click>& clicks) {
     return 0;
 }
 
+// Each --key: pressed where the keyboard's focus is, with its modifiers held as the window
+// system sees them while the key's messages are handled as the window's own loop handles them
+// (the menu's keys included); then the status bar and the title.
+static void PressKeys(const std::vector<KeyPress>& keys) {
+    for (const KeyPress& press : keys) {
+        BYTE held[256], saved[256];
+        GetKeyboardState(saved);
+        memcpy(held, saved, sizeof held);
+        if (press.control)
+            held[VK_CONTROL] = held[VK_LCONTROL] = 0x80;
+        if (press.shift)
+            held[VK_SHIFT] = held[VK_LSHIFT] = 0x80;
+        SetKeyboardState(held);
+        HWND target = GetFocus() != nullptr ? GetFocus() : TheEditor.view;
+        PostMessageW(target, WM_KEYDOWN, press.key, 1);
+        PumpMessagesWithKeys();
+        PostMessageW(target, WM_KEYUP, press.key, LPARAM(0xC0000001u));
+        PumpMessagesWithKeys();
+        SetKeyboardState(saved);
+        printf("key %s: status: %s; title \"%s\"\n", press.text.c_str(), StatusText().c_str(),
+               WindowText(TheEditor.main).c_str());
+        fflush(stdout);
+    }
+}
+
 // Edit > Undo, then Edit > Redo, so many times, chosen as from the menu, which the editor
 // keeps enabled only when it applies; then the two items' states and the title.
 static void UndoAndRedo(const EditorOptions& options) {
@@ -316,6 +359,7 @@ int RunScript(const EditorOptions& options) {
     if (int status = DeliverClicks(options.clicks))
         return status;
     printf("step field \"%s\"\n", WindowText(TheEditor.stepField).c_str());
+    PressKeys(options.keys);
     UndoAndRedo(options);
     if (int status = SaveAndCapture(options))
         return status;

@@ -12,6 +12,8 @@
 //   fault: TEXT                  (a fill the plug-in ended with a processor fault)
 //   status: TEXT                 (the status bar after each click)
 //   fills F                      (fills started: one per click, whatever input came meanwhile)
+//   dialog "Open", buttons Open,Cancel, owner main window   (cancelled; with --close-messages)
+//   key ctrl+s: status: TEXT; title "TITLE"                 (after each --key)
 //   saved OUT.png
 //   screenshot SHOT.png
 //   window closed | window still open      (after --close-window)

@@ -95,3 +95,30 @@ TEST(EditorOptions, MalformedCommandLinesAreRefusedWithTheReason) {
     EXPECT_EQ(Refusal({"--click", "1", "2"}), "a script needs a PICTURE");
     EXPECT_EQ(Refusal({"--quit"}), "a script needs a PICTURE");
 }
+
+// Keys as the scripted mode presses them: the modifiers, letters and digits by their own codes,
+// and the named keys by Windows' virtual-key codes; the order of the keys kept.
+TEST(EditorOptions, KeysAndThePaintColourAreRead) {
+    EditorOptions options = Parsed({"in.png", "--key", "Ctrl+Shift+s", "--key", "left", "--key",
+                                    "shift+RIGHT", "--key", "ctrl+0", "--key", "enter", "--key",
+                                    "ctrl+plus", "--key", "ctrl+minus", "--paint", "#00c0FF"});
+    const KeyPress expected[] = {{'S', true, true, ""},    {0x25, false, false, ""},
+                                 {0x27, false, true, ""},  {'0', true, false, ""},
+                                 {0x0D, false, false, ""}, {0xBB, true, false, ""},
+                                 {0xBD, true, false, ""}};
+    ASSERT_EQ(options.keys.size(), sizeof expected / sizeof expected[0]);
+    for (size_t i = 0; i < options.keys.size(); ++i)
+        EXPECT_EQ(options.keys[i], expected[i]) << "key " << i << " " << options.keys[i].text;
+    EXPECT_EQ(options.keys[0].text, "Ctrl+Shift+s");
+    EXPECT_TRUE(options.HasScript());
+    EXPECT_TRUE(options.paintGiven);
+    EXPECT_EQ(options.paintColour, 0x0000C0FFu);
+    EXPECT_FALSE(Parsed({"in.png"}).paintGiven);
+
+    for (const char* text : {"", "ctrl+", "+s", "ctrl+ctrl+s", "alt+s", "ctrl+shift", "f1", "sx"})
+        EXPECT_EQ(Refusal({"in.png", "--key", text}),
+                  std::string("--key names no key this editor knows: ") + text);
+    EXPECT_EQ(Refusal({"in.png", "--paint", "ff00f"}),
+              "--paint needs a colour as RRGGBB in hex, not ff00f");
+    EXPECT_EQ(Refusal({"--key", "s"}), "a script needs a PICTURE");
+}
