@@ -586,6 +586,61 @@ sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + struct.pack(">I", 13) + ihdr +
         fail "undoing both fills did not give back the limit-sized picture"
 }
 
+
+# Daily use, in one start of the editor on a PNG, with the paint --paint sets: a second click
+# inside the area the first painted changes nothing and keeps no undo level; Ctrl+S saves over
+# the PNG opened, the picture the native region_grow paints with that paint; Ctrl+O's Open
+# dialog shows no read-only box; Undo then finds the one level; saving onto a full disk says so
+# in the system's words (not "Invalid argument") and keeps the old file there. The full disk is
+# a small tmpfs mounted for the test (as root).
+test_daily() {
+    mkdir -p full && mount -t tmpfs -o size=64k vexra-full "$work/full" ||
+        fail "cannot mount a small file system to fill (the test needs root)"
+    trap 'umount "$work/full" 2>/dev/null' EXIT
+    echo "the old file" >full/out.png
+    head -c 1M /dev/zero >full/filler 2>/dev/null # up to the last block
+    cp picture.png doc.png
+    "$NATIVE_TOOL" picture.png 5 5 --paint 00C000 -o native.png >/dev/null ||
+        fail "the native region_grow failed"
+    local status=0
+    editor doc.png --paint 00C000 --click 5 5 --click 7 6 --key ctrl+s --key ctrl+o --undo 1 \
+        --close-messages --save "$work/full/out.png" --quit || status=$?
+    cat editor.out
+
+    local first second
+    first=$(sed -n 's/^click 5 5: \([0-9]*\) pixels painted.*/\1/p' editor.out)
+    second=$(sed -n 's/^click 7 6: \([0-9]*\) pixels painted.*/\1/p' editor.out)
+    [ -n "$first" ] && [ "$first" = "$second" ] ||
+        fail "the second click should fill the first one's area again"
+    grep -q '^status: RegionGrowing at 5 5: .*nothing changed' editor.out &&
+        fail "the first fill changed the picture, but the status bar says it did not"
+    grep -qx "status: RegionGrowing at 7 6: $second pixels painted, .* ms; nothing changed, no undo level" \
+        editor.out || fail "the repeated click's status does not say that it changed nothing"
+
+    expect_line 'key ctrl+s: status: saved "doc.png"; title "doc.png - vexra"'
+    "$PICTURE_CHECK" --same doc.png native.png >/dev/null ||
+        fail "Ctrl+S did not save the picture the native tool paints with 00C000 over doc.png"
+
+    grep -q '^dialog "Open", buttons .*Cancel.*, owner main window$' editor.out ||
+        fail "Ctrl+O showed no Open dialog"
+    grep '^dialog "Open"' editor.out | grep -qi 'read-only' &&
+        fail "the Open dialog shows a read-only box"
+    expect_line 'key ctrl+o: status: saved "doc.png"; title "doc.png - vexra"'
+
+    # One level: the repeated click kept none.
+    expect_line 'undo (menu item enabled): undone: one fill; 0 to undo, 1 to redo'
+    expect_line 'menu: undo off, redo on; title "*doc.png - vexra"'
+
+    [ $status = 1 ] || fail "saving onto a full disk should fail with status 1, not $status"
+    # The C runtime's words for ENOSPC, or the system's for ERROR_DISK_FULL (112) or
+    # ERROR_HANDLE_DISK_FULL (39), whichever language they are in.
+    grep -Eq "^vexra: cannot write \"$work/full/out.png\": (No space left on device|.+ \(error (112|39)\))$" \
+        editor.out || fail "the full disk was not reported in the system's words"
+    [ "$(cat full/out.png)" = "the old file" ] || fail "the old file was not kept"
+    [ "$(ls -A full | sort | tr '\n' ' ')" = "filler out.png " ] ||
+        fail "the failed save left files behind: $(ls -A full)"
+}
+
 case $test_name in
 clicks) test_clicks ;;
 screenshot) test_screenshot ;;
@@ -599,6 +654,7 @@ names) test_names ;;
 deep) test_deep ;;
 messages) test_messages ;;
 dialogs) test_dialogs ;;
+daily) test_daily ;;
 *) fail "unknown test $test_name" ;;
 esac
 echo "passed: $test_name"
