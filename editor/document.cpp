@@ -133,6 +133,7 @@ bool OpenPicture(const std::string& path, std::string* error) {
     TheEditor.savedState = TheEditor.history.StateId();
     TheEditor.scrollX = TheEditor.scrollY = 0;
     UpdateTitleAndMenu();
+    ShowPictureSize();
     ShowWholePicture();
     UpdateViewScrollBars();
     return true;

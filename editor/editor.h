@@ -42,6 +42,9 @@ struct FillOutcome {
     std::string firstMessage; // the text of the first message box the fill showed
     double milliseconds = 0;  // in the plug-in, without the time its message boxes were open
     double boxMilliseconds = 0;
+    // Pixels painted so far, shown in the status bar at each repaint during the fill.
+    uint64_t progressShown = 0;
+    std::string lastProgress;
     bool faulted = false;
     std::string faultText;       // what the fault was and what the editor did about it
     std::string undoNote;        // set when the fill could not be kept for Undo
@@ -156,8 +159,15 @@ void UpdateTitleAndMenu();
 std::string AskForFile(bool save); // the common Open or Save As dialog; "" when cancelled
 
 // main.cpp
+// The status bar's parts: the message (SetStatusText), the picture's size, the pixel under the
+// pointer and its colour, and the tolerances as the plug-in reads the fields' texts.
+enum StatusPart { StatusMessage, StatusSize, StatusPointer, StatusTolerances, StatusParts };
 void SetStatusText(const std::string& text);
 std::string StatusText();
+std::string StatusPartText(int part);
+void ShowPictureSize();
+void ShowPointer(int32_t x, int32_t y); // picture pixel; outside the picture, nothing
+void ShowTolerances();
 void ShowMessage(const std::string& text, UINT icon); // a box owned by the main window
 void PumpMessages();                                  // every message waiting now, no blocking
 // The same, with the menu's keys and Tab handled as the window's message loop handles them.

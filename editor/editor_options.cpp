@@ -49,6 +49,7 @@ const struct {
     {"--quit", &EditorOptions::quit},
     {"--forget-drawn", &EditorOptions::forgetDrawn},
     {"--report-layout", &EditorOptions::reportLayout},
+    {"--report-status", &EditorOptions::reportStatus},
 };
 
 // The field an option's text goes into, or null for an option without one.

@@ -26,6 +26,8 @@
 //                        the scroll position and the title
 //   --check-repaints     after each repaint during a fill, reads a painted pixel back from the
 //                        window (slow: a round trip to the display each time)
+//   --report-status      after each click, the status bar's other parts (size, pointer,
+//                        tolerances) and how often the fill showed its progress there
 //   --input-during-fill  posts a click on the view and a key into the step field from inside
 //                        each fill, as input arriving while it runs
 //
@@ -66,7 +68,8 @@ struct EditorOptions {
     std::string answer = "Cancel";
     int32_t undos = 0, redos = 0; // Edit > Undo, then Edit > Redo, so many times after the clicks
     bool closeMessages = false, closeWindow = false, quit = false;
-    bool forgetDrawn = false, reportLayout = false, checkRepaints = false, inputDuringFill = false;
+    bool forgetDrawn = false, reportLayout = false, checkRepaints = false, inputDuringFill = false,
+         reportStatus = false;
     bool help = false;
 
     // Whether anything is to be done once the window is up.

@@ -79,6 +79,18 @@ void Repaint() {
     Fill.lastRepaint = Clock::now();
 }
 
+// The pixels painted so far, as the paint record counts them, in the status bar, repainted at
+// once: the fill holds the thread, so nothing else would repaint it.
+void ShowProgress() {
+    FillOutcome& outcome = *Fill.outcome;
+    outcome.lastProgress = TheEditor.tools[TheEditor.selectedTool].name + " at " +
+                           std::to_string(outcome.x) + " " + std::to_string(outcome.y) + ": " +
+                           std::to_string(TheEditor.host.painted.count) + " pixels painted so far";
+    ++outcome.progressShown;
+    SetStatusText(outcome.lastProgress);
+    UpdateWindow(TheEditor.status);
+}
+
 // --input-during-fill: a click on the view and a key typed into the step field, arriving while
 // the fill runs, as a user's impatient input would.
 void PostInputDuringFill() {
@@ -110,8 +122,10 @@ void OnRefresh(const RefreshRect& rect) {
         if (GetCursor() == Fill.waitCursor)
             ++Fill.outcome->cursorLooksWait;
     }
-    if (due)
+    if (due) {
         Repaint();
+        ShowProgress();
+    }
 }
 
 // The text of a message box: its one static control with text.

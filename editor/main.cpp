@@ -10,6 +10,7 @@
 
 #include "editor.h"
 #include "editor_options.h"
+#include "region_growing/tolerance_text.h"
 #include "script.h"
 #include "tools/program_messages.h"
 #include "tools/utf8_files.h"
@@ -22,19 +23,55 @@ enum { EditorIconResource = 1 };
 
 static HWND StepLabel, SeedLabel;
 
-void SetStatusText(const std::string& text) {
+static void SetStatusPart(int part, const std::string& text) {
     if (TheEditor.status != nullptr)
-        SendMessageW(TheEditor.status, SB_SETTEXTW, 0,
+        SendMessageW(TheEditor.status, SB_SETTEXTW, WPARAM(part),
                      reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
 }
 
-std::string StatusText() {
+std::string StatusPartText(int part) {
     if (TheEditor.status == nullptr)
         return "";
-    int length = LOWORD(SendMessageW(TheEditor.status, SB_GETTEXTLENGTHW, 0, 0));
+    int length = LOWORD(SendMessageW(TheEditor.status, SB_GETTEXTLENGTHW, WPARAM(part), 0));
     std::wstring text(size_t(length) + 1, L'\0');
-    SendMessageW(TheEditor.status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(&text[0]));
+    SendMessageW(TheEditor.status, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(&text[0]));
     return Utf8FromWide(text.c_str());
+}
+
+void SetStatusText(const std::string& text) {
+    SetStatusPart(StatusMessage, text);
+}
+
+std::string StatusText() {
+    return StatusPartText(StatusMessage);
+}
+
+void ShowPictureSize() {
+    SetStatusPart(StatusSize, TheEditor.havePicture ? std::to_string(TheEditor.host.width) + " x " +
+                                                          std::to_string(TheEditor.host.height)
+                                                    : "");
+}
+
+void ShowPointer(int32_t x, int32_t y) {
+    const ToolHost& host = TheEditor.host;
+    if (!TheEditor.havePicture || !host.Contains(x, y)) {
+        SetStatusPart(StatusPointer, "");
+        return;
+    }
+    char text[64];
+    snprintf(text, sizeof text, "%d, %d  #%06X", int(x), int(y),
+             unsigned(host.pixels[host.IndexOf(x, y)] & 0x00FFFFFFu));
+    SetStatusPart(StatusPointer, text);
+}
+
+// The fields' texts go into the tool host's parameter store, which hands them to the plug-in;
+// shown as the plug-in reads them (a text such as " 4294967302 px" is a step of 6).
+void ShowTolerances() {
+    ToolHost& host = TheEditor.host;
+    host.SetTolerances(WindowText(TheEditor.stepField), WindowText(TheEditor.seedField));
+    SetStatusPart(StatusTolerances,
+                  "step " + std::to_string(ParseToleranceText(host.Parameter(2, 0))) + ", seed " +
+                      std::to_string(ParseToleranceText(host.Parameter(2, 1))));
 }
 
 void ShowMessage(const std::string& text, UINT icon) {
@@ -91,6 +128,14 @@ static void LayOut() {
         MoveWindow(field, x + width + 6, y, 56, 22, TRUE);
         x += width + 6 + 56 + 16;
     }
+    // The status bar: the message takes what the picture's size, the pointer and the
+    // tolerances leave.
+    int edges[StatusParts];
+    edges[StatusTolerances] = -1;
+    edges[StatusPointer] = std::max<int>(client.right - 150, 0);
+    edges[StatusSize] = std::max(edges[StatusPointer] - 170, 0);
+    edges[StatusMessage] = std::max(edges[StatusSize] - 100, 0);
+    SendMessageW(TheEditor.status, SB_SETPARTS, StatusParts, reinterpret_cast<LPARAM>(edges));
     MoveWindow(TheEditor.view, 0, ToolbarHeight, client.right,
                client.bottom - ToolbarHeight - statusHeight, TRUE);
 }
@@ -160,7 +205,12 @@ static void ChoosePaintColour() {
     SetStatusText("paint colour " + PaintColourText());
 }
 
-static void Command(UINT id, UINT notification) {
+static void Command(UINT id, UINT notification, HWND control) {
+    if (notification == EN_CHANGE &&
+        (control == TheEditor.stepField || control == TheEditor.seedField)) {
+        ShowTolerances();
+        return;
+    }
     if (id >= FirstToolCommand && id < FirstToolCommand + TheEditor.tools.size()) {
         if (notification == BN_CLICKED)
             SelectTool(int(id - FirstToolCommand));
@@ -201,7 +251,7 @@ static LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, 
         LayOut();
         return 0;
     case WM_COMMAND:
-        Command(LOWORD(wParam), HIWORD(wParam));
+        Command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return 0;
     case WM_MOUSEWHEEL: // from a field under the focus: the wheel scrolls the picture
     case WM_MOUSEHWHEEL:
@@ -392,6 +442,8 @@ static int Run(const EditorOptions& options) {
     UpdateWindow(TheEditor.main);
     SetFocus(TheEditor.view);
     SetStatusText(openError.empty() ? StartStatus() : openError);
+    ShowPictureSize();
+    ShowTolerances();
 
     if (options.reportLayout)
         ReportLayout();

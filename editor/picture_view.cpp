@@ -237,6 +237,10 @@ static LRESULT CALLBACK ViewProcedure(HWND window, UINT message, WPARAM wParam, 
         if (ScrollKey(wParam))
             return 0;
         break;
+    case WM_MOUSEMOVE:
+        ShowPointer(int16_t(LOWORD(lParam)) + TheEditor.scrollX,
+                    int16_t(HIWORD(lParam)) + TheEditor.scrollY);
+        return 0;
     case WM_LBUTTONDOWN: {
         SetFocus(window);
         // A click during a fill can only arrive from inside a message box's modal loop; the

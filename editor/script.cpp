@@ -256,7 +256,7 @@ static int SelectToolAsTheUserWould(const EditorOptions& options) {
 }
 
 // Each click through the view, and a line on what its fill did. Returns 0, or the exit status.
-static int DeliverClicks(const std::vector<Click>& clicks) {
+static int DeliverClicks(const std::vector<Click>& clicks, bool reportStatus) {
     const uint32_t fillsBefore = TheEditor.fillNumber;
     for (const Click& click : clicks) {
         if (!ClickAt(click.x, click.y))
@@ -269,6 +269,12 @@ static int DeliverClicks(const std::vector<Click>& clicks) {
         if (fill.faulted)
             printf("fault: %s\n", fill.faultText.c_str());
         printf("status: %s\n", StatusText().c_str());
+        if (reportStatus) {
+            printf("progress: %llu updates, last \"%s\"\n", (unsigned long long)fill.progressShown,
+                   fill.lastProgress.c_str());
+            printf("status parts: \"%s\", \"%s\", \"%s\"\n", StatusPartText(StatusSize).c_str(),
+                   StatusPartText(StatusPointer).c_str(), StatusPartText(StatusTolerances).c_str());
+        }
         fflush(stdout);
     }
     if (!clicks.empty())
@@ -356,7 +362,7 @@ int RunScript(const EditorOptions& options) {
     if (!options.clicks.empty())
         if (int status = SelectToolAsTheUserWould(options))
             return status;
-    if (int status = DeliverClicks(options.clicks))
+    if (int status = DeliverClicks(options.clicks, options.reportStatus))
         return status;
     printf("step field \"%s\"\n", WindowText(TheEditor.stepField).c_str());
     PressKeys(options.keys);

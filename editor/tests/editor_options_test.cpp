@@ -51,7 +51,8 @@ TEST(EditorOptions, EachOptionLandsInItsOwnField) {
                                     "--forget-drawn",
                                     "--report-layout",
                                     "--check-repaints",
-                                    "--input-during-fill"});
+                                    "--input-during-fill",
+                                    "--report-status"});
     EXPECT_EQ(options.picturePath, "in.png");
     EXPECT_EQ(options.stepText, "7");
     EXPECT_EQ(options.seedText, "");
@@ -68,7 +69,7 @@ TEST(EditorOptions, EachOptionLandsInItsOwnField) {
     EXPECT_EQ(options.screenshotPath, "shot.png");
     EXPECT_TRUE(options.closeWindow && options.quit && options.closeMessages &&
                 options.forgetDrawn && options.reportLayout && options.checkRepaints &&
-                options.inputDuringFill);
+                options.inputDuringFill && options.reportStatus);
     EXPECT_FALSE(options.help);
 
     // Nothing given: the defaults, and no script.

@@ -587,27 +587,34 @@ sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + struct.pack(">I", 13) + ihdr +
 }
 
 
-# Daily use, in one start of the editor on a PNG, with the paint --paint sets: a second click
-# inside the area the first painted changes nothing and keeps no undo level; Ctrl+S saves over
-# the PNG opened, the picture the native region_grow paints with that paint; Ctrl+O's Open
-# dialog shows no read-only box; Undo then finds the one level; saving onto a full disk says so
-# in the system's words (not "Invalid argument") and keeps the old file there. The full disk is
-# a small tmpfs mounted for the test (as root).
+# Daily use, in one start of the editor on a PNG (the photograph in a large uniform border), with
+# the paint --paint sets and a step text only the plug-in's reading makes 6: the status bar
+# shows the picture's size, the pixel under the pointer with its colour and the tolerances as
+# the plug-in reads them, and the pixels painted so far at each repaint of the long fill; a second
+# click inside the area the first painted changes nothing and keeps no undo level; Ctrl+S saves
+# over the PNG opened, the picture the native region_grow paints; Ctrl+O's Open dialog shows no
+# read-only box; Undo then finds the one level; saving onto a full disk says so in the system's
+# words (not "Invalid argument") and keeps the old file there. The full disk is a small tmpfs
+# mounted for the test (as root).
 test_daily() {
     mkdir -p full && mount -t tmpfs -o size=64k vexra-full "$work/full" ||
         fail "cannot mount a small file system to fill (the test needs root)"
     trap 'umount "$work/full" 2>/dev/null' EXIT
     echo "the old file" >full/out.png
     head -c 1M /dev/zero >full/filler 2>/dev/null # up to the last block
-    cp picture.png doc.png
-    "$NATIVE_TOOL" picture.png 5 5 --paint 00C000 -o native.png >/dev/null ||
+    convert picture.png -background '#204060' -gravity center -extent 800x600 -depth 8 \
+        PNG24:doc.png || fail "ImageMagick could not make the picture"
+    cp doc.png original.png
+    local step=" 4294967302 px"
+    "$NATIVE_TOOL" original.png 5 5 --step "$step" --paint 00C000 -o native.png >/dev/null ||
         fail "the native region_grow failed"
     local status=0
-    editor doc.png --paint 00C000 --click 5 5 --click 7 6 --key ctrl+s --key ctrl+o --undo 1 \
-        --close-messages --save "$work/full/out.png" --quit || status=$?
+    editor doc.png --step "$step" --paint 00C000 --click 5 5 --click 7 6 --report-status \
+        --key ctrl+s --key ctrl+o --undo 1 --close-messages --save "$work/full/out.png" --quit ||
+        status=$?
     cat editor.out
 
-    local first second
+    local first second repaints
     first=$(sed -n 's/^click 5 5: \([0-9]*\) pixels painted.*/\1/p' editor.out)
     second=$(sed -n 's/^click 7 6: \([0-9]*\) pixels painted.*/\1/p' editor.out)
     [ -n "$first" ] && [ "$first" = "$second" ] ||
@@ -617,9 +624,25 @@ test_daily() {
     grep -qx "status: RegionGrowing at 7 6: $second pixels painted, .* ms; nothing changed, no undo level" \
         editor.out || fail "the repeated click's status does not say that it changed nothing"
 
+    # The pointer moved onto each click's pixel before its fill: the border's colour, then the
+    # first fill's paint.
+    expect_line 'status parts: "800 x 600", "5, 5  #204060", "step 6, seed 40"'
+    expect_line 'status parts: "800 x 600", "7, 6  #00C000", "step 6, seed 40"'
+    # Each repaint during the long fill (all but the last, which may have had nothing left to
+    # show) showed a count below the whole.
+    repaints=$(sed -n 's/^click 5 5: .*; repaints \([0-9]*\);.*/\1/p' editor.out)
+    [ "${repaints:-0}" -ge 2 ] || fail "the first fill was not repainted while it ran"
+    local progress updates shown
+    progress=$(grep -m1 '^progress: ' editor.out)
+    updates=$(sed -n 's/^progress: \([0-9]*\) updates, last "RegionGrowing at 5 5: [0-9]* pixels painted so far"$/\1/p' <<<"$progress")
+    shown=$(sed -n 's/^progress: [0-9]* updates, last "RegionGrowing at 5 5: \([0-9]*\) pixels painted so far"$/\1/p' <<<"$progress")
+    [ -n "$updates" ] && [ "$updates" -ge $((repaints - 1)) ] && [ "$updates" -le "$repaints" ] &&
+        [ "$shown" -gt 0 ] && [ "$shown" -lt "$first" ] ||
+        fail "the status bar did not show the pixels painted at each repaint: $progress"
+
     expect_line 'key ctrl+s: status: saved "doc.png"; title "doc.png - vexra"'
     "$PICTURE_CHECK" --same doc.png native.png >/dev/null ||
-        fail "Ctrl+S did not save the picture the native tool paints with 00C000 over doc.png"
+        fail "Ctrl+S did not save over doc.png the picture the native tool paints with 00C000"
 
     grep -q '^dialog "Open", buttons .*Cancel.*, owner main window$' editor.out ||
         fail "Ctrl+O showed no Open dialog"
