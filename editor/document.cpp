@@ -13,9 +13,11 @@
 #include <new>
 
 #include "editor.h"
+#include "recent_files.h"
 #include "tools/explore_outputs.h" // WithThousands
 #include "tools/image_files.h"
 #include "tools/tool_options.h" // Quoted
+#include "tools/utf8_files.h"   // ExecutableFolder
 #include "wide_text.h"
 
 // A path in a message: in double quotes, exactly as the user typed it.
@@ -92,6 +94,76 @@ static bool ReadDocument(const std::string& path, picture_io::Picture* picture,
     return true;
 }
 
+// ---- Recent pictures ----------------------------------------------------------------------------
+
+static std::vector<std::string> RecentFiles;
+
+std::string RecentFilesPath() {
+    const wchar_t* appData = _wgetenv(L"APPDATA");
+    if (appData != nullptr && *appData != L'\0')
+        return Utf8FromWide(appData) + "\\vexra\\recent.txt";
+    return Utf8FromPath(ExecutableFolder() / "vexra-recent.txt");
+}
+
+std::string RecentFile(size_t index) {
+    return index < RecentFiles.size() ? RecentFiles[index] : "";
+}
+
+// The File menu's recent items, between Save As and Exit, with a separator of their own.
+static void UpdateRecentMenu() {
+    if (TheEditor.main == nullptr)
+        return;
+    HMENU file = GetSubMenu(GetMenu(TheEditor.main), 0);
+    for (UINT id = FirstRecentCommand; id < FirstRecentCommand + RecentFilesKept; ++id)
+        DeleteMenu(file, id, MF_BYCOMMAND);
+    DeleteMenu(file, CommandRecentSeparator, MF_BYCOMMAND);
+    for (size_t i = 0; i < RecentFiles.size(); ++i) {
+        std::string label = "&" + std::to_string(i + 1) + " ";
+        for (char c : RecentFiles[i])
+            label += c == '&' ? std::string("&&") : std::string(1, c);
+        InsertMenuW(file, CommandExit, MF_BYCOMMAND | MF_STRING, FirstRecentCommand + i,
+                    WideFromUtf8(label).c_str());
+    }
+    if (!RecentFiles.empty())
+        InsertMenuW(file, CommandExit, MF_BYCOMMAND | MF_SEPARATOR, CommandRecentSeparator,
+                    nullptr);
+    DrawMenuBar(TheEditor.main);
+}
+
+void LoadRecentFiles() {
+    std::string text;
+    if (FILE* file = _wfopen(WideFromUtf8(RecentFilesPath()).c_str(), L"rb")) {
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() < 65536)
+            text.append(buffer, got);
+        fclose(file);
+    }
+    RecentFiles = ParseRecentFiles(text);
+    UpdateRecentMenu();
+}
+
+// A picture opened or saved: first in the list, by its full path (a name typed relative to the
+// current folder would name another file later). The list is written at once; a list that
+// cannot be written is only not remembered.
+static void RememberRecentFile(const std::string& path) {
+    std::wstring wide = WideFromUtf8(path), full(32768, L'\0');
+    DWORD length = GetFullPathNameW(wide.c_str(), DWORD(full.size()), &full[0], nullptr);
+    AddRecentFile(&RecentFiles,
+                  length > 0 && length < full.size() ? Utf8FromWide(full.c_str()) : path);
+    UpdateRecentMenu();
+    const std::string listPath = RecentFilesPath();
+    const std::wstring folder = WideFromUtf8(listPath.substr(0, listPath.find_last_of('\\')));
+    CreateDirectoryW(folder.c_str(), nullptr); // %APPDATA%\vexra, when it is not there yet
+    if (FILE* file = _wfopen(WideFromUtf8(listPath).c_str(), L"wb")) {
+        const std::string text = FormatRecentFiles(RecentFiles);
+        fwrite(text.data(), 1, text.size(), file);
+        fclose(file);
+    }
+}
+
+// ---- Opening and saving ----------------------------------------------------------------------
+
 bool OpenPicture(const std::string& path, std::string* error) {
     picture_io::Picture picture;
     picture_io::Format format = picture_io::Format::Png;
@@ -136,6 +208,7 @@ bool OpenPicture(const std::string& path, std::string* error) {
     ShowPictureSize();
     ShowWholePicture();
     UpdateViewScrollBars();
+    RememberRecentFile(path);
     return true;
 }
 
@@ -214,6 +287,20 @@ bool SavePicture(const std::string& path, std::string* error) {
     TheEditor.savedAsPng = true;
     TheEditor.savedState = TheEditor.history.StateId();
     UpdateTitleAndMenu();
+    RememberRecentFile(path);
+    return true;
+}
+
+bool OpenAskingFirst(const std::string& path) {
+    if (TheEditor.filling || !MayDiscardPicture())
+        return false;
+    std::string error;
+    if (!OpenPicture(path, &error)) {
+        SetStatusText(error);
+        ShowMessage(error, MB_ICONERROR);
+        return false;
+    }
+    SetStatusText("opened " + Shown(path));
     return true;
 }
 

@@ -110,6 +110,8 @@ enum : UINT {
     CommandUndo,
     CommandRedo,
     CommandSkipped,
+    CommandRecentSeparator,
+    FirstRecentCommand = 1100, // File > the recent pictures, newest first
     FirstToolCommand = 2000
 };
 
@@ -157,6 +159,15 @@ void UndoFill();
 void RedoFill();
 void UpdateTitleAndMenu();
 std::string AskForFile(bool save); // the common Open or Save As dialog; "" when cancelled
+// Opens `path` as File > Open does once a name is chosen: asks first about unsaved changes,
+// and tells the user when it cannot be opened. False when nothing was opened.
+bool OpenAskingFirst(const std::string& path);
+// The recent pictures (recent_files.h), kept in %APPDATA%\vexra\recent.txt (beside vexra.exe
+// when there is no %APPDATA%): read at start-up, and each picture opened or saved joins the
+// list, written at once, and the File menu.
+void LoadRecentFiles();
+std::string RecentFile(size_t index); // "" past the list
+std::string RecentFilesPath();
 
 // main.cpp
 // The status bar's parts: the message (SetStatusText), the picture's size, the pixel under the

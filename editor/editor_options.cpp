@@ -4,8 +4,8 @@
 
 const char EditorUsage[] =
     "usage: vexra [PICTURE] [--step T] [--seed-tolerance T] [--tool NAME] [--click X Y]...\n"
-    "             [--paint RRGGBB] [--key KEY]... [--undo N] [--redo N] [--save OUT.png]\n"
-    "             [--screenshot SHOT.png] [--close-messages] [--answer BUTTON]\n"
+    "             [--paint RRGGBB] [--key KEY]... [--undo N] [--redo N] [--drop FILE]...\n"
+    "             [--save OUT.png] [--screenshot SHOT.png] [--close-messages] [--answer BUTTON]\n"
     "             [--close-window] [--quit]\n"
     "Opens PICTURE (PNG, JPEG or BMP) in the editor with the drawing tools found in plugins\\.\n"
     "  --step T             text of the Step tolerance field (default 12)\n"
@@ -14,6 +14,7 @@ const char EditorUsage[] =
     "  --click X Y          with the tool, click picture pixel X Y; one line each\n"
     "  --paint RRGGBB       the paint colour, as Edit > Paint colour sets it (default FF00FF)\n"
     "  --key KEY            press KEY (ctrl+s, shift+left, enter...) after the clicks\n"
+    "  --drop FILE          drop FILE on the window, as from a file manager, after Undo/Redo\n"
     "  --undo N, --redo N   choose Edit > Undo, then Edit > Redo, N times after the clicks\n"
     "  --save OUT.png       save the picture as PNG after the clicks\n"
     "  --screenshot SHOT    capture the editor's window as PNG after the clicks\n"
@@ -156,6 +157,10 @@ bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* opt
         } else if (arg == "--click") {
             if (!value(&x) || !value(&y) || !ReadClick(x, y, options, error))
                 return false;
+        } else if (arg == "--drop") {
+            if (!value(&x))
+                return false;
+            options->drops.push_back(x);
         } else if (arg == "--key") {
             KeyPress press;
             if (!value(&x))

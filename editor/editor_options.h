@@ -9,8 +9,9 @@
 // another) is selected through its toolbar button, each click is delivered to the view as mouse
 // messages and reported on one line, each --key is pressed where the keyboard's focus is (the view,
 // or what a key moved it to), the menu's keys working as in the window's own loop; Edit > Undo is
-// chosen --undo N times and then Edit > Redo --redo N times, the picture is saved, the window is
-// captured, the window is closed as by its close box
+// chosen --undo N times and then Edit > Redo --redo N times, each --drop FILE is dropped on the
+// window (which asks first about unsaved changes), the picture is saved, the window is captured,
+// the window is closed as by its close box
 // (--close-window, which asks about unsaved changes); --quit then ends the editor with status 0
 // instead of leaving it open.
 //   --close-messages  closes each message box that appears by pressing its OK button (or, in a
@@ -61,6 +62,7 @@ struct EditorOptions {
     std::string stepText = "12", seedText = "40";
     std::string toolName = "RegionGrowing";
     std::vector<Click> clicks;
+    std::vector<std::string> drops;     // dropped on the window, in order, after Undo and Redo
     std::vector<KeyPress> keys;         // pressed in the view, in order, after the clicks
     bool paintGiven = false;            // --paint: the paint colour, as Edit > Paint colour
     uint32_t paintColour = 0x00FF00FFu; // sets it
@@ -74,8 +76,8 @@ struct EditorOptions {
 
     // Whether anything is to be done once the window is up.
     bool HasScript() const {
-        return !clicks.empty() || !keys.empty() || !savePath.empty() || !screenshotPath.empty() ||
-               closeWindow || undos > 0 || redos > 0 || quit;
+        return !clicks.empty() || !keys.empty() || !drops.empty() || !savePath.empty() ||
+               !screenshotPath.empty() || closeWindow || undos > 0 || redos > 0 || quit;
     }
 };
 

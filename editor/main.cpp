@@ -10,6 +10,7 @@
 
 #include "editor.h"
 #include "editor_options.h"
+#include "recent_files.h"
 #include "region_growing/tolerance_text.h"
 #include "script.h"
 #include "tools/program_messages.h"
@@ -211,6 +212,12 @@ static void Command(UINT id, UINT notification, HWND control) {
         ShowTolerances();
         return;
     }
+    if (id >= FirstRecentCommand && id < FirstRecentCommand + RecentFilesKept) {
+        const std::string path = RecentFile(id - FirstRecentCommand);
+        if (!path.empty())
+            OpenAskingFirst(path);
+        return;
+    }
     if (id >= FirstToolCommand && id < FirstToolCommand + TheEditor.tools.size()) {
         if (notification == BN_CLICKED)
             SelectTool(int(id - FirstToolCommand));
@@ -258,6 +265,20 @@ static LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, 
         if (TheEditor.view != nullptr)
             return SendMessageW(TheEditor.view, message, wParam, lParam);
         return 0;
+    case WM_DROPFILES: { // a picture dropped on the window is opened as File > Open opens it
+        HDROP drop = reinterpret_cast<HDROP>(wParam);
+        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        std::wstring path;
+        if (count > 0) {
+            path.resize(DragQueryFileW(drop, 0, nullptr, 0) + 1);
+            DragQueryFileW(drop, 0, &path[0], UINT(path.size()));
+        }
+        DragFinish(drop);
+        if (!path.empty() && OpenAskingFirst(Utf8FromWide(path.c_str())) && count > 1)
+            SetStatusText(StatusText() + " (the first of " + std::to_string(count) +
+                          " files dropped)");
+        return 0;
+    }
     case WM_CLOSE:
         if (!TheEditor.filling && MayDiscardPicture())
             DestroyWindow(window);
@@ -343,6 +364,7 @@ static bool CreateMainWindow(const EditorOptions& options) {
     TheEditor.view = CreatePictureView(TheEditor.main);
     TheEditor.status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                        TheEditor.main, nullptr, TheEditor.instance, nullptr);
+    DragAcceptFiles(TheEditor.main, TRUE);
     return TheEditor.view != nullptr && TheEditor.status != nullptr;
 }
 
@@ -428,6 +450,7 @@ static int Run(const EditorOptions& options) {
     LoadTools(Utf8FromPath(ExecutableFolder() / "plugins"));
     if (!CreateMainWindow(options))
         return Fail(1, "cannot create the main window: " + SystemMessage(GetLastError()));
+    LoadRecentFiles(); // before the picture named here joins the list
     std::string openError;
     if (!options.picturePath.empty() && !OpenPicture(options.picturePath, &openError)) {
         int status = Fail(1, openError); // said on standard error; a script ends here

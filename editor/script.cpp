@@ -1,6 +1,8 @@
 // The scripted mode (script.h): the command line's clicks through the editor's own window.
 #include "script.h"
 
+#include <shlobj.h>
+
 #include <stdio.h>
 #include <string.h>
 
@@ -325,6 +327,32 @@ static void UndoAndRedo(const EditorOptions& options) {
     }
 }
 
+// Each --drop: the file dropped on the main window as a file manager drops it (a DROPFILES block
+// with its full path, posted as WM_DROPFILES); then the status bar and the title.
+static void DropFiles(const std::vector<std::string>& files) {
+    for (const std::string& file : files) {
+        std::wstring wide = WideFromUtf8(file), full(32768, L'\0');
+        DWORD length = GetFullPathNameW(wide.c_str(), DWORD(full.size()), &full[0], nullptr);
+        full.resize(length > 0 && length < 32768 ? length : 0);
+        HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + (full.size() + 2) * sizeof(wchar_t));
+        if (block == nullptr || full.empty()) {
+            printf("drop %s: cannot be made\n", file.c_str());
+            continue;
+        }
+        DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(block));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), full.c_str(),
+               full.size() * sizeof(wchar_t)); // the list's two terminating zeros are GHND's
+        GlobalUnlock(block);
+        PostMessageW(TheEditor.main, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+        PumpMessagesWithKeys();
+        printf("drop %s: status: %s; title \"%s\"\n", file.c_str(), StatusText().c_str(),
+               WindowText(TheEditor.main).c_str());
+        fflush(stdout);
+    }
+}
+
 // --save and --screenshot. Returns 0, or the exit status.
 static int SaveAndCapture(const EditorOptions& options) {
     std::string error;
@@ -367,6 +395,7 @@ int RunScript(const EditorOptions& options) {
     printf("step field \"%s\"\n", WindowText(TheEditor.stepField).c_str());
     PressKeys(options.keys);
     UndoAndRedo(options);
+    DropFiles(options.drops);
     if (int status = SaveAndCapture(options))
         return status;
     if (options.closeWindow)

@@ -16,6 +16,7 @@
 //   fills F                      (fills started: one per click, whatever input came meanwhile)
 //   dialog "Open", buttons Open,Cancel, owner main window   (cancelled; with --close-messages)
 //   key ctrl+s: status: TEXT; title "TITLE"                 (after each --key)
+//   drop FILE: status: TEXT; title "TITLE"                  (after each --drop)
 //   saved OUT.png
 //   screenshot SHOT.png
 //   window closed | window still open      (after --close-window)

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "editor/recent_files.h"
+
 namespace {
 
 EditorOptions Parsed(const std::vector<std::string>& args) {
@@ -122,4 +126,37 @@ TEST(EditorOptions, KeysAndThePaintColourAreRead) {
     EXPECT_EQ(Refusal({"in.png", "--paint", "ff00f"}),
               "--paint needs a colour as RRGGBB in hex, not ff00f");
     EXPECT_EQ(Refusal({"--key", "s"}), "a script needs a PICTURE");
+}
+
+// The File menu's recent pictures (recent_files.h, header-only and tested here with the other
+// plain C++ of the editor): newest first, one entry a file whatever the case or slashes, at most
+// eight, and read back from what is written, or from a hand-edited file.
+TEST(RecentFiles, NewestFirstOncePerFileAtMostEightAndReadBack) {
+    std::vector<std::string> list;
+    for (int i = 0; i < 10; ++i)
+        AddRecentFile(&list, "C:\\pictures\\" + std::to_string(i) + ".png");
+    ASSERT_EQ(list.size(), RecentFilesKept);
+    EXPECT_EQ(list.front(), "C:\\pictures\\9.png");
+    EXPECT_EQ(list.back(), "C:\\pictures\\2.png");
+    // Opened again under another spelling: moved to the front as typed now, not repeated.
+    AddRecentFile(&list, "c:/Pictures/5.PNG");
+    ASSERT_EQ(list.size(), RecentFilesKept);
+    EXPECT_EQ(list[0], "c:/Pictures/5.PNG");
+    EXPECT_EQ(list[1], "C:\\pictures\\9.png");
+    EXPECT_EQ(std::count(list.begin(), list.end(), "C:\\pictures\\5.png"), 0);
+    EXPECT_EQ(list.back(), "C:\\pictures\\2.png"); // nothing else went
+    // A name in another script is kept byte for byte.
+    AddRecentFile(&list, "D:\\фото\\кот.png");
+    EXPECT_EQ(list[0], "D:\\фото\\кот.png");
+    EXPECT_EQ(list.back(), "C:\\pictures\\3.png");
+
+    EXPECT_EQ(ParseRecentFiles(FormatRecentFiles(list)), list);
+    EXPECT_EQ(ParseRecentFiles("\xEF\xBB\xBF"
+                               "a.png\r\n\nB.PNG\nb.png\r\nc.png"),
+              (std::vector<std::string>{"a.png", "B.PNG", "c.png"}));
+    std::string many;
+    for (int i = 0; i < 12; ++i)
+        many += std::to_string(i) + "\n";
+    EXPECT_EQ(ParseRecentFiles(many).size(), RecentFilesKept);
+    EXPECT_TRUE(ParseRecentFiles("").empty());
 }

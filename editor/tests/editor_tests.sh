@@ -593,8 +593,9 @@ sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + struct.pack(">I", 13) + ihdr +
 # the plug-in reads them, and the pixels painted so far at each repaint of the long fill; a second
 # click inside the area the first painted changes nothing and keeps no undo level; Ctrl+S saves
 # over the PNG opened, the picture the native region_grow paints; Ctrl+O's Open dialog shows no
-# read-only box; Undo then finds the one level; saving onto a full disk says so in the system's
-# words (not "Invalid argument") and keeps the old file there. The full disk is a small tmpfs
+# read-only box; Undo then finds the one level; a picture dropped on the window asks about the
+# unsaved change, opens, and joins the recent list after the first; saving onto a full disk says
+# so in the system's words (not "Invalid argument") and keeps the old file there. The full disk is a small tmpfs
 # mounted for the test (as root).
 test_daily() {
     mkdir -p full && mount -t tmpfs -o size=64k vexra-full "$work/full" ||
@@ -609,9 +610,10 @@ test_daily() {
     "$NATIVE_TOOL" original.png 5 5 --step "$step" --paint 00C000 -o native.png >/dev/null ||
         fail "the native region_grow failed"
     local status=0
+    cp picture.png other.png
     editor doc.png --step "$step" --paint 00C000 --click 5 5 --click 7 6 --report-status \
-        --key ctrl+s --key ctrl+o --undo 1 --close-messages --save "$work/full/out.png" --quit ||
-        status=$?
+        --key ctrl+s --key ctrl+o --undo 1 --drop other.png --close-messages --answer "Don't Save" \
+        --save "$work/full/out.png" --quit || status=$?
     cat editor.out
 
     local first second repaints
@@ -653,6 +655,23 @@ test_daily() {
     # One level: the repeated click kept none.
     expect_line 'undo (menu item enabled): undone: one fill; 0 to undo, 1 to redo'
     expect_line 'menu: undo off, redo on; title "*doc.png - vexra"'
+
+    # The undone fill is unsaved: the drop asks first, and opens the picture once told not to
+    # save; both pictures are in the recent list, newest first, by their full paths.
+    grep -q "^message \"Save the changes to doc.png?\", caption \"vexra\", buttons Save,Don't Save,Cancel" \
+        editor.out || fail "the drop did not ask about the unsaved changes"
+    grep -q '^drop other.png: status: opened ".*other.png"; title "other.png - vexra"$' editor.out ||
+        fail "the dropped picture was not opened"
+    local recent
+    # In %APPDATA%\vexra, or beside vexra.exe in a prefix that has no %APPDATA%.
+    recent=$(find "$prefix/drive_c" app \( -path '*vexra/recent.txt' -o -name vexra-recent.txt \) |
+        head -1)
+    [ -n "$recent" ] || fail "no list of recent pictures"
+    tr -d '\r' <"$recent" >recent.out
+    cat recent.out
+    [ "$(wc -l <recent.out)" = 2 ] && grep -qi '^Z:.*\\other\.png$' <(sed -n 1p recent.out) &&
+        grep -qi '^Z:.*\\doc\.png$' <(sed -n 2p recent.out) ||
+        fail "the recent list is not the dropped picture, then the first, by their full paths"
 
     [ $status = 1 ] || fail "saving onto a full disk should fail with status 1, not $status"
     # The C runtime's words for ENOSPC, or the system's for ERROR_DISK_FULL (112) or
