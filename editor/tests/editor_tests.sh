@@ -598,9 +598,13 @@ sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + struct.pack(">I", 13) + ihdr +
 # so in the system's words (not "Invalid argument") and keeps the old file there. The full disk is a small tmpfs
 # mounted for the test (as root).
 test_daily() {
+    # A run stopped before its clean-up may have left the file system mounted: unmounted first,
+    # and at the end of this one whichever way it ends.
+    umount "$work/full" 2>/dev/null
     mkdir -p full && mount -t tmpfs -o size=64k vexra-full "$work/full" ||
         fail "cannot mount a small file system to fill (the test needs root)"
     trap 'umount "$work/full" 2>/dev/null' EXIT
+    trap 'exit 1' TERM INT HUP
     echo "the old file" >full/out.png
     head -c 1M /dev/zero >full/filler 2>/dev/null # up to the last block
     convert picture.png -background '#204060' -gravity center -extent 800x600 -depth 8 \
