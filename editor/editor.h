@@ -136,6 +136,8 @@ HWND CreatePictureView(HWND parent);
 void ScrollToShow(int32_t x, int32_t y);
 void UpdateViewScrollBars();
 POINT PictureToView(int32_t x, int32_t y);
+// The keyboard's point (arrow keys; Enter applies the tool there), at a picture pixel.
+void SetKeyPoint(int32_t x, int32_t y);
 void ShowWholePicture(); // invalidates the whole view
 
 // document.cpp: the picture as a document: opening, saving, undo, the title and the menu.

@@ -616,7 +616,8 @@ test_daily() {
     local status=0
     cp picture.png other.png
     editor doc.png --step "$step" --paint 00C000 --click 5 5 --click 7 6 --report-status \
-        --key ctrl+s --key ctrl+o --undo 1 --drop other.png --close-messages --answer "Don't Save" \
+        --key shift+right --key right --key down --key enter --key ctrl+s --key ctrl+o \
+        --undo 1 --drop other.png --close-messages --answer "Don't Save" \
         --save "$work/full/out.png" --quit || status=$?
     cat editor.out
 
@@ -646,6 +647,10 @@ test_daily() {
         [ "$shown" -gt 0 ] && [ "$shown" -lt "$first" ] ||
         fail "the status bar did not show the pixels painted at each repaint: $progress"
 
+    # The keyboard's point starts at the last click, moves 10 + 1 right and 1 down, and Enter
+    # fills there (inside the painted area again: nothing changed).
+    grep -qx "key enter: status: RegionGrowing at 18 7: $second pixels painted, .* ms; nothing changed, no undo level; title \"\*doc.png - vexra\"" \
+        editor.out || fail "Enter did not apply the tool at the point the arrow keys moved to"
     expect_line 'key ctrl+s: status: saved "doc.png"; title "doc.png - vexra"'
     "$PICTURE_CHECK" --same doc.png native.png >/dev/null ||
         fail "Ctrl+S did not save over doc.png the picture the native tool paints with 00C000"
