@@ -66,8 +66,12 @@ void ShowPointer(int32_t x, int32_t y) {
 }
 
 // The fields' texts go into the tool host's parameter store, which hands them to the plug-in;
-// shown as the plug-in reads them (a text such as " 4294967302 px" is a step of 6).
+// shown as the plug-in reads them (a text such as " 4294967302 px" is a step of 6). Not while a
+// fill runs (a message box's loop may pass on typing): the store is the fill's until it ends,
+// and the next fill puts the texts there again.
 void ShowTolerances() {
+    if (TheEditor.filling)
+        return;
     ToolHost& host = TheEditor.host;
     host.SetTolerances(WindowText(TheEditor.stepField), WindowText(TheEditor.seedField));
     SetStatusPart(StatusTolerances,
