@@ -13,9 +13,11 @@
 #include <new>
 
 #include "editor.h"
+#include "recent_files.h"
 #include "tools/explore_outputs.h" // WithThousands
 #include "tools/image_files.h"
 #include "tools/tool_options.h" // Quoted
+#include "tools/utf8_files.h"   // ExecutableFolder
 #include "wide_text.h"
 
 // A path in a message: in double quotes, exactly as the user typed it.
@@ -54,7 +56,7 @@ static std::string ExtensionOf(const std::string& path) {
 // the messages name the file. A picture larger than this editor takes is refused from its
 // header, before any of its pixels is decoded.
 static bool ReadDocument(const std::string& path, picture_io::Picture* picture,
-                         std::string* error) {
+                         picture_io::Format* format, std::string* error) {
     const std::wstring wide = WideFromUtf8(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -81,6 +83,7 @@ static bool ReadDocument(const std::string& path, picture_io::Picture* picture,
                  WithThousands(EditorMaxPixels) + " pixels (for example 8,192 x 4,096)";
         return false;
     }
+    *format = header.format;
     if (!reader.Decode(picture, &reason)) {
         *error =
             reason.compare(0, 17, "not enough memory") == 0
@@ -91,12 +94,83 @@ static bool ReadDocument(const std::string& path, picture_io::Picture* picture,
     return true;
 }
 
+// ---- Recent pictures ----------------------------------------------------------------------------
+
+static std::vector<std::string> RecentFiles;
+
+std::string RecentFilesPath() {
+    const wchar_t* appData = _wgetenv(L"APPDATA");
+    if (appData != nullptr && *appData != L'\0')
+        return Utf8FromWide(appData) + "\\vexra\\recent.txt";
+    return Utf8FromPath(ExecutableFolder() / "vexra-recent.txt");
+}
+
+std::string RecentFile(size_t index) {
+    return index < RecentFiles.size() ? RecentFiles[index] : "";
+}
+
+// The File menu's recent items, between Save As and Exit, with a separator of their own.
+static void UpdateRecentMenu() {
+    if (TheEditor.main == nullptr)
+        return;
+    HMENU file = GetSubMenu(GetMenu(TheEditor.main), 0);
+    for (UINT id = FirstRecentCommand; id < FirstRecentCommand + RecentFilesKept; ++id)
+        DeleteMenu(file, id, MF_BYCOMMAND);
+    DeleteMenu(file, CommandRecentSeparator, MF_BYCOMMAND);
+    for (size_t i = 0; i < RecentFiles.size(); ++i) {
+        std::string label = "&" + std::to_string(i + 1) + " ";
+        for (char c : RecentFiles[i])
+            label += c == '&' ? std::string("&&") : std::string(1, c);
+        InsertMenuW(file, CommandExit, MF_BYCOMMAND | MF_STRING, FirstRecentCommand + i,
+                    WideFromUtf8(label).c_str());
+    }
+    if (!RecentFiles.empty())
+        InsertMenuW(file, CommandExit, MF_BYCOMMAND | MF_SEPARATOR, CommandRecentSeparator,
+                    nullptr);
+    DrawMenuBar(TheEditor.main);
+}
+
+void LoadRecentFiles() {
+    std::string text;
+    if (FILE* file = _wfopen(WideFromUtf8(RecentFilesPath()).c_str(), L"rb")) {
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() < 65536)
+            text.append(buffer, got);
+        fclose(file);
+    }
+    RecentFiles = ParseRecentFiles(text);
+    UpdateRecentMenu();
+}
+
+// A picture opened or saved: first in the list, by its full path (a name typed relative to the
+// current folder would name another file later). The list is written at once; a list that
+// cannot be written is only not remembered.
+static void RememberRecentFile(const std::string& path) {
+    std::wstring wide = WideFromUtf8(path), full(32768, L'\0');
+    DWORD length = GetFullPathNameW(wide.c_str(), DWORD(full.size()), &full[0], nullptr);
+    AddRecentFile(&RecentFiles,
+                  length > 0 && length < full.size() ? Utf8FromWide(full.c_str()) : path);
+    UpdateRecentMenu();
+    const std::string listPath = RecentFilesPath();
+    const std::wstring folder = WideFromUtf8(listPath.substr(0, listPath.find_last_of('\\')));
+    CreateDirectoryW(folder.c_str(), nullptr); // %APPDATA%\vexra, when it is not there yet
+    if (FILE* file = _wfopen(WideFromUtf8(listPath).c_str(), L"wb")) {
+        const std::string text = FormatRecentFiles(RecentFiles);
+        fwrite(text.data(), 1, text.size(), file);
+        fclose(file);
+    }
+}
+
+// ---- Opening and saving ----------------------------------------------------------------------
+
 bool OpenPicture(const std::string& path, std::string* error) {
     picture_io::Picture picture;
+    picture_io::Format format = picture_io::Format::Png;
     std::vector<uint32_t> before;
     std::vector<uint8_t> mask, bits;
     try {
-        if (!ReadDocument(path, &picture, error))
+        if (!ReadDocument(path, &picture, &format, error))
             return false;
         // Everything the picture needs exists before the open one is let go; the history's
         // painted set last, since it forgets the open picture's levels.
@@ -122,17 +196,70 @@ bool OpenPicture(const std::string& path, std::string* error) {
     host.keepRefreshes = false; // the view repaints from onRefresh; nothing reads them later
     host.MakeCurrent();
     // Painted pixels are opaque in a picture with alpha; the plug-in never looks at alpha.
-    host.paintColour = 0x00FF00FFu | (picture.hasAlpha ? picture_io::OpaqueAlpha : 0);
+    host.paintColour = TheEditor.paintColour | (picture.hasAlpha ? picture_io::OpaqueAlpha : 0);
     TheEditor.before.swap(before);
     TheEditor.opened = std::move(picture);
     TheEditor.havePicture = true;
     TheEditor.picturePath = path;
+    TheEditor.savedAsPng = format == picture_io::Format::Png;
     TheEditor.savedState = TheEditor.history.StateId();
     TheEditor.scrollX = TheEditor.scrollY = 0;
     UpdateTitleAndMenu();
+    ShowPictureSize();
     ShowWholePicture();
     UpdateViewScrollBars();
+    RememberRecentFile(path);
     return true;
+}
+
+void SetPaintColour(uint32_t colour) {
+    TheEditor.paintColour = colour & 0x00FFFFFFu;
+    TheEditor.host.paintColour =
+        TheEditor.paintColour | (TheEditor.opened.hasAlpha ? picture_io::OpaqueAlpha : 0);
+}
+
+std::string PaintColourText() {
+    char text[8];
+    snprintf(text, sizeof text, "%06X", unsigned(TheEditor.paintColour));
+    return text;
+}
+
+// The deep samples and the grey flag of the pixels the fills on show painted: each took the
+// paint of its own fill, which its colour word still holds (the paint may have changed between
+// fills), so the painted pixels are given to PaintDeep one paint colour at a time.
+static void PaintDeepByColour(picture_io::Picture* picture) {
+    std::vector<uint8_t> painted = TheEditor.history.PaintedSinceStart();
+    std::vector<uint8_t> ofColour(painted.size());
+    const std::vector<uint32_t>& pixels = picture->pixels;
+    for (;;) {
+        size_t first = 0;
+        while (first < pixels.size() && (painted[first >> 3] >> (first & 7) & 1) == 0)
+            ++first;
+        if (first == pixels.size())
+            return;
+        const uint32_t paint = pixels[first] & 0x00FFFFFFu;
+        std::fill(ofColour.begin(), ofColour.end(), 0);
+        for (size_t i = first; i < pixels.size(); ++i) {
+            const uint8_t bit = uint8_t(1u << (i & 7));
+            if ((painted[i >> 3] & bit) != 0 && (pixels[i] & 0x00FFFFFFu) == paint) {
+                ofColour[i >> 3] |= bit;
+                painted[i >> 3] &= uint8_t(~bit);
+            }
+        }
+        picture_io::PaintDeep(picture, ofColour, paint);
+    }
+}
+
+// A write that failed for a full disk: the C runtime maps ERROR_DISK_FULL to ENOSPC, but has
+// no errno for ERROR_HANDLE_DISK_FULL (which a full share or removable drive may give) and says
+// "Invalid argument" for it. The system's own words for the code it kept replace the reason.
+static std::string WithDiskFullWords(const std::string& message) {
+    const unsigned long code = _doserrno;
+    if (code != ERROR_DISK_FULL && code != ERROR_HANDLE_DISK_FULL)
+        return message;
+    const size_t reason = message.rfind(": ");
+    return (reason == std::string::npos ? message : message.substr(0, reason)) + ": " +
+           SystemMessage(DWORD(code));
 }
 
 bool SavePicture(const std::string& path, std::string* error) {
@@ -145,10 +272,10 @@ bool SavePicture(const std::string& path, std::string* error) {
     try {
         picture_io::Picture picture = TheEditor.opened;
         picture.pixels = TheEditor.host.pixels;
-        picture_io::PaintDeep(&picture, TheEditor.history.PaintedSinceStart(),
-                              TheEditor.host.paintColour);
+        PaintDeepByColour(&picture);
+        _doserrno = 0;
         if (!SavePng(path, picture, error)) {
-            *error = AsTyped(*error, path);
+            *error = AsTyped(WithDiskFullWords(*error), path);
             return false;
         }
     } catch (const std::bad_alloc&) {
@@ -157,9 +284,28 @@ bool SavePicture(const std::string& path, std::string* error) {
         return false;
     }
     TheEditor.picturePath = path;
+    TheEditor.savedAsPng = true;
     TheEditor.savedState = TheEditor.history.StateId();
     UpdateTitleAndMenu();
+    RememberRecentFile(path);
     return true;
+}
+
+bool OpenAskingFirst(const std::string& path) {
+    if (TheEditor.filling || !MayDiscardPicture())
+        return false;
+    std::string error;
+    if (!OpenPicture(path, &error)) {
+        SetStatusText(error);
+        ShowMessage(error, MB_ICONERROR);
+        return false;
+    }
+    SetStatusText("opened " + Shown(path));
+    return true;
+}
+
+std::string SaveInPlaceTarget() {
+    return TheEditor.havePicture && TheEditor.savedAsPng ? TheEditor.picturePath : "";
 }
 
 bool HasUnsavedChanges() {
@@ -245,6 +391,7 @@ void UpdateTitleAndMenu() {
         EnableMenuItem(menu, command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
     };
     const bool idle = !TheEditor.filling;
+    enable(CommandSave, TheEditor.havePicture && idle);
     enable(CommandSaveAs, TheEditor.havePicture && idle);
     enable(CommandUndo, TheEditor.history.CanUndo() && idle);
     enable(CommandRedo, TheEditor.history.CanRedo() && idle);
@@ -275,7 +422,8 @@ std::string AskForFile(bool save) {
     } else {
         dialog.lpstrFilter = L"Pictures (*.png;*.jpg;*.jpeg;*.bmp)\0*.png;*.jpg;*.jpeg;*.bmp\0"
                              L"All files\0*.*\0";
-        dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+        // The editor has no read-only mode: the box would change nothing.
+        dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
         chosen = GetOpenFileNameW(&dialog);
     }
     return chosen ? Utf8FromWide(path.c_str()) : "";

@@ -42,9 +42,13 @@ struct FillOutcome {
     std::string firstMessage; // the text of the first message box the fill showed
     double milliseconds = 0;  // in the plug-in, without the time its message boxes were open
     double boxMilliseconds = 0;
+    // Pixels painted so far, shown in the status bar at each repaint during the fill.
+    uint64_t progressShown = 0;
+    std::string lastProgress;
     bool faulted = false;
-    std::string faultText; // what the fault was and what the editor did about it
-    std::string undoNote;  // set when the fill could not be kept for Undo
+    std::string faultText;       // what the fault was and what the editor did about it
+    std::string undoNote;        // set when the fill could not be kept for Undo
+    bool changedNothing = false; // every pixel it painted had the paint colour already
     // The cursor before the call and after it; how often it was looked at during the fill (at
     // repaints, or with --check-repaints at every refresh request) and found the wait cursor.
     HCURSOR cursorBefore = nullptr, cursorAfter = nullptr;
@@ -75,10 +79,12 @@ struct Editor {
     // and deep samples and its colour chunks, which saving carries over.
     picture_io::Picture opened;
     std::string picturePath;      // UTF-8, as opened or last saved
+    bool savedAsPng = false;      // picturePath names a PNG this editor may save over (File > Save)
     std::vector<uint32_t> before; // the picture before the next fill: what a fault restores
     UndoHistory history{UndoBudgetBytes};
     uint64_t savedState = 0; // history.StateId() when the picture was opened or saved
     int32_t scrollX = 0, scrollY = 0;
+    uint32_t paintColour = 0x00FF00FFu; // 0x00RRGGBB, chosen for the session (Edit > Paint colour)
 
     bool filling = false;
     FillOutcome last;
@@ -98,10 +104,14 @@ enum { ToolbarHeight = 34, ToolButtonSize = 28 };
 enum : UINT {
     CommandOpen = 1001,
     CommandSaveAs,
+    CommandSave,
+    CommandPaintColour,
     CommandExit,
     CommandUndo,
     CommandRedo,
     CommandSkipped,
+    CommandRecentSeparator,
+    FirstRecentCommand = 1100, // File > the recent pictures, newest first
     FirstToolCommand = 2000
 };
 
@@ -126,6 +136,8 @@ HWND CreatePictureView(HWND parent);
 void ScrollToShow(int32_t x, int32_t y);
 void UpdateViewScrollBars();
 POINT PictureToView(int32_t x, int32_t y);
+// The keyboard's point (arrow keys; Enter applies the tool there), at a picture pixel.
+void SetKeyPoint(int32_t x, int32_t y);
 void ShowWholePicture(); // invalidates the whole view
 
 // document.cpp: the picture as a document: opening, saving, undo, the title and the menu.
@@ -134,7 +146,14 @@ void ShowWholePicture(); // invalidates the whole view
 // painted, and the painted ones get the paint colour at 16 bits (picture_io::PaintDeep).
 bool OpenPicture(const std::string& path, std::string* error);
 bool SavePicture(const std::string& path, std::string* error);
+// Where File > Save writes: the file the picture came from or was last saved as, when that is a
+// PNG; "" when Save must ask, as Save As does (another format, or no picture).
+std::string SaveInPlaceTarget();
 bool HasUnsavedChanges();
+// The paint the tool paints with from the next fill on (0x00RRGGBB), for this picture and the
+// ones opened after it; as text, RRGGBB.
+void SetPaintColour(uint32_t colour);
+std::string PaintColourText();
 // Asks Save / Don't Save / Cancel when there are unsaved changes; false means Cancel (or a
 // save that failed): the caller must not discard the picture.
 bool MayDiscardPicture();
@@ -142,11 +161,29 @@ void UndoFill();
 void RedoFill();
 void UpdateTitleAndMenu();
 std::string AskForFile(bool save); // the common Open or Save As dialog; "" when cancelled
+// Opens `path` as File > Open does once a name is chosen: asks first about unsaved changes,
+// and tells the user when it cannot be opened. False when nothing was opened.
+bool OpenAskingFirst(const std::string& path);
+// The recent pictures (recent_files.h), kept in %APPDATA%\vexra\recent.txt (beside vexra.exe
+// when there is no %APPDATA%): read at start-up, and each picture opened or saved joins the
+// list, written at once, and the File menu.
+void LoadRecentFiles();
+std::string RecentFile(size_t index); // "" past the list
+std::string RecentFilesPath();
 
 // main.cpp
+// The status bar's parts: the message (SetStatusText), the picture's size, the pixel under the
+// pointer and its colour, and the tolerances as the plug-in reads the fields' texts.
+enum StatusPart { StatusMessage, StatusSize, StatusPointer, StatusTolerances, StatusParts };
 void SetStatusText(const std::string& text);
 std::string StatusText();
+std::string StatusPartText(int part);
+void ShowPictureSize();
+void ShowPointer(int32_t x, int32_t y); // picture pixel; outside the picture, nothing
+void ShowTolerances();
 void ShowMessage(const std::string& text, UINT icon); // a box owned by the main window
 void PumpMessages();                                  // every message waiting now, no blocking
+// The same, with the menu's keys and Tab handled as the window's message loop handles them.
+void PumpMessagesWithKeys();
 
 #endif

@@ -1,19 +1,25 @@
 #include "editor_options.h"
 
+#include <ctype.h>
+
 const char EditorUsage[] =
     "usage: vexra [PICTURE] [--step T] [--seed-tolerance T] [--tool NAME] [--click X Y]...\n"
-    "             [--undo N] [--redo N] [--save OUT.png] [--screenshot SHOT.png]\n"
-    "             [--close-messages] [--answer BUTTON] [--close-window] [--quit]\n"
+    "             [--paint RRGGBB] [--key KEY]... [--undo N] [--redo N] [--drop FILE]...\n"
+    "             [--save OUT.png] [--screenshot SHOT.png] [--close-messages] [--answer BUTTON]\n"
+    "             [--close-window] [--quit]\n"
     "       vexra --batch FILE [--close-messages] [--answer BUTTON]\n"
     "Opens PICTURE (PNG, JPEG or BMP) in the editor with the drawing tools found in plugins\\.\n"
     "  --step T             text of the Step tolerance field (default 12)\n"
     "  --seed-tolerance T   text of the Seed tolerance field (default 40)\n"
     "  --tool NAME          the tool the clicks use (default RegionGrowing)\n"
     "  --click X Y          with the tool, click picture pixel X Y; one line each\n"
+    "  --paint RRGGBB       the paint colour, as Edit > Paint colour sets it (default FF00FF)\n"
+    "  --key KEY            press KEY (ctrl+s, shift+left, enter...) after the clicks\n"
+    "  --drop FILE          drop FILE on the window, as from a file manager, after Undo/Redo\n"
     "  --undo N, --redo N   choose Edit > Undo, then Edit > Redo, N times after the clicks\n"
     "  --save OUT.png       save the picture as PNG after the clicks\n"
     "  --screenshot SHOT    capture the editor's window as PNG after the clicks\n"
-    "  --close-messages     press OK in each message box, after printing it\n"
+    "  --close-messages     press OK in each message box, after printing it; cancel dialogs\n"
     "  --answer BUTTON      the button to press in a box without OK (default Cancel)\n"
     "  --close-window       close the window as its close box does, after the rest\n"
     "  --quit               exit when done instead of staying open\n"
@@ -49,6 +55,7 @@ const struct {
     {"--quit", &EditorOptions::quit},
     {"--forget-drawn", &EditorOptions::forgetDrawn},
     {"--report-layout", &EditorOptions::reportLayout},
+    {"--report-status", &EditorOptions::reportStatus},
 };
 
 // The field an option's text goes into, or null for an option without one.
@@ -89,7 +96,48 @@ bool ReadRepeatCount(const std::string& name, const std::string& count, EditorOp
     return true;
 }
 
+// Virtual-key codes of the keys --key names besides letters and digits (their own codes).
+const struct {
+    const char* name;
+    uint16_t key;
+} NamedKeys[] = {
+    {"left", 0x25},  {"up", 0x26},   {"right", 0x27}, {"down", 0x28},
+    {"enter", 0x0D}, {"plus", 0xBB}, {"minus", 0xBD},
+};
+
 } // namespace
+
+bool ParseKeyPress(const std::string& text, KeyPress* press) {
+    *press = KeyPress();
+    press->text = text;
+    std::string rest;
+    for (char c : text)
+        rest += char(tolower(static_cast<unsigned char>(c)));
+    for (;;) {
+        size_t plus = rest.find('+');
+        if (plus == std::string::npos || plus == 0)
+            break;
+        const std::string modifier = rest.substr(0, plus);
+        if (modifier == "ctrl" && !press->control)
+            press->control = true;
+        else if (modifier == "shift" && !press->shift)
+            press->shift = true;
+        else
+            return false;
+        rest = rest.substr(plus + 1);
+    }
+    if (rest.size() == 1 &&
+        ((rest[0] >= 'a' && rest[0] <= 'z') || (rest[0] >= '0' && rest[0] <= '9'))) {
+        press->key = uint16_t(toupper(static_cast<unsigned char>(rest[0])));
+        return true;
+    }
+    for (const auto& named : NamedKeys)
+        if (rest == named.name) {
+            press->key = named.key;
+            return true;
+        }
+    return false;
+}
 
 bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* options,
                         std::string* error) {
@@ -114,6 +162,27 @@ bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* opt
         } else if (arg == "--click") {
             if (!value(&x) || !value(&y) || !ReadClick(x, y, options, error))
                 return false;
+        } else if (arg == "--drop") {
+            if (!value(&x))
+                return false;
+            options->drops.push_back(x);
+        } else if (arg == "--key") {
+            KeyPress press;
+            if (!value(&x))
+                return false;
+            if (!ParseKeyPress(x, &press)) {
+                *error = "--key names no key this editor knows: " + x;
+                return false;
+            }
+            options->keys.push_back(press);
+        } else if (arg == "--paint") {
+            if (!value(&x))
+                return false;
+            if (!ParseColourHex(x, &options->paintColour)) {
+                *error = "--paint needs a colour as RRGGBB in hex, not " + x;
+                return false;
+            }
+            options->paintGiven = true;
         } else if (arg == "--undo" || arg == "--redo") {
             if (!value(&count) || !ReadRepeatCount(arg, count, options, error))
                 return false;

@@ -79,6 +79,18 @@ void Repaint() {
     Fill.lastRepaint = Clock::now();
 }
 
+// The pixels painted so far, as the paint record counts them, in the status bar, repainted at
+// once: the fill holds the thread, so nothing else would repaint it.
+void ShowProgress() {
+    FillOutcome& outcome = *Fill.outcome;
+    outcome.lastProgress = TheEditor.tools[TheEditor.selectedTool].name + " at " +
+                           std::to_string(outcome.x) + " " + std::to_string(outcome.y) + ": " +
+                           std::to_string(TheEditor.host.painted.count) + " pixels painted so far";
+    ++outcome.progressShown;
+    SetStatusText(outcome.lastProgress);
+    UpdateWindow(TheEditor.status);
+}
+
 // --input-during-fill: a click on the view and a key typed into the step field, arriving while
 // the fill runs, as a user's impatient input would.
 void PostInputDuringFill() {
@@ -110,8 +122,10 @@ void OnRefresh(const RefreshRect& rect) {
         if (GetCursor() == Fill.waitCursor)
             ++Fill.outcome->cursorLooksWait;
     }
-    if (due)
+    if (due) {
         Repaint();
+        ShowProgress();
+    }
 }
 
 // The text of a message box: its one static control with text.
@@ -199,10 +213,22 @@ void RecoverFromFault(int toolIndex, const PluginFault& fault, FillOutcome* outc
 }
 
 // Keeps the fill's change for Undo; without the memory for it, the fill stays and the earlier
-// levels go, and the user is told.
+// levels go, and the user is told. A fill that changed nothing (it painted pixels that had the
+// paint colour already) gets no level: Undo would seem to do nothing, and the title no mark.
 void KeepForUndo(FillOutcome* outcome) {
     ToolHost& host = TheEditor.host;
     try {
+        // A 16-bit picture saves a painted pixel's samples as the paint's: a pixel of the paint
+        // colour that no fill on show painted still changes.
+        std::vector<uint8_t> shown;
+        if (!TheEditor.opened.deep.empty())
+            shown = TheEditor.history.PaintedSinceStart();
+        if (!FillChangedDocument(host.painted.bits.data(), host.pixels.size(),
+                                 TheEditor.before.data(), host.pixels.data(),
+                                 shown.empty() ? nullptr : shown.data())) {
+            outcome->changedNothing = true;
+            return;
+        }
         TheEditor.history.Push(RecordFill(host.painted.bits.data(), host.pixels.size(),
                                           TheEditor.before.data(), host.pixels.data()));
     } catch (const std::bad_alloc&) {
@@ -265,6 +291,8 @@ std::string FillStatus(const EditorTool& tool, const FillOutcome& outcome) {
         Plural(outcome.refreshRequests, "refresh request", "refresh requests") + ", " + time;
     if (outcome.messagesShown > 0)
         status += "; stopped on \"" + outcome.firstMessage + "\"";
+    if (outcome.changedNothing)
+        status += "; nothing changed, no undo level";
     if (!outcome.undoNote.empty())
         status += "; " + outcome.undoNote;
     return status;

@@ -10,6 +10,8 @@
 
 #include "editor.h"
 #include "editor_options.h"
+#include "recent_files.h"
+#include "region_growing/tolerance_text.h"
 #include "script.h"
 #include "tools/program_messages.h"
 #include "tools/utf8_files.h"
@@ -22,19 +24,59 @@ enum { EditorIconResource = 1 };
 
 static HWND StepLabel, SeedLabel;
 
-void SetStatusText(const std::string& text) {
+static void SetStatusPart(int part, const std::string& text) {
     if (TheEditor.status != nullptr)
-        SendMessageW(TheEditor.status, SB_SETTEXTW, 0,
+        SendMessageW(TheEditor.status, SB_SETTEXTW, WPARAM(part),
                      reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
 }
 
-std::string StatusText() {
+std::string StatusPartText(int part) {
     if (TheEditor.status == nullptr)
         return "";
-    int length = LOWORD(SendMessageW(TheEditor.status, SB_GETTEXTLENGTHW, 0, 0));
+    int length = LOWORD(SendMessageW(TheEditor.status, SB_GETTEXTLENGTHW, WPARAM(part), 0));
     std::wstring text(size_t(length) + 1, L'\0');
-    SendMessageW(TheEditor.status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(&text[0]));
+    SendMessageW(TheEditor.status, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(&text[0]));
     return Utf8FromWide(text.c_str());
+}
+
+void SetStatusText(const std::string& text) {
+    SetStatusPart(StatusMessage, text);
+}
+
+std::string StatusText() {
+    return StatusPartText(StatusMessage);
+}
+
+void ShowPictureSize() {
+    SetStatusPart(StatusSize, TheEditor.havePicture ? std::to_string(TheEditor.host.width) + " x " +
+                                                          std::to_string(TheEditor.host.height)
+                                                    : "");
+}
+
+void ShowPointer(int32_t x, int32_t y) {
+    const ToolHost& host = TheEditor.host;
+    if (!TheEditor.havePicture || !host.Contains(x, y)) {
+        SetStatusPart(StatusPointer, "");
+        return;
+    }
+    char text[64];
+    snprintf(text, sizeof text, "%d, %d  #%06X", int(x), int(y),
+             unsigned(host.pixels[host.IndexOf(x, y)] & 0x00FFFFFFu));
+    SetStatusPart(StatusPointer, text);
+}
+
+// The fields' texts go into the tool host's parameter store, which hands them to the plug-in;
+// shown as the plug-in reads them (a text such as " 4294967302 px" is a step of 6). Not while a
+// fill runs (a message box's loop may pass on typing): the store is the fill's until it ends,
+// and the next fill puts the texts there again.
+void ShowTolerances() {
+    if (TheEditor.filling)
+        return;
+    ToolHost& host = TheEditor.host;
+    host.SetTolerances(WindowText(TheEditor.stepField), WindowText(TheEditor.seedField));
+    SetStatusPart(StatusTolerances,
+                  "step " + std::to_string(ParseToleranceText(host.Parameter(2, 0))) + ", seed " +
+                      std::to_string(ParseToleranceText(host.Parameter(2, 1))));
 }
 
 void ShowMessage(const std::string& text, UINT icon) {
@@ -91,6 +133,14 @@ static void LayOut() {
         MoveWindow(field, x + width + 6, y, 56, 22, TRUE);
         x += width + 6 + 56 + 16;
     }
+    // The status bar: the message takes what the picture's size, the pointer and the
+    // tolerances leave.
+    int edges[StatusParts];
+    edges[StatusTolerances] = -1;
+    edges[StatusPointer] = std::max<int>(client.right - 150, 0);
+    edges[StatusSize] = std::max(edges[StatusPointer] - 170, 0);
+    edges[StatusMessage] = std::max(edges[StatusSize] - 100, 0);
+    SendMessageW(TheEditor.status, SB_SETPARTS, StatusParts, reinterpret_cast<LPARAM>(edges));
     MoveWindow(TheEditor.view, 0, ToolbarHeight, client.right,
                client.bottom - ToolbarHeight - statusHeight, TRUE);
 }
@@ -123,7 +173,55 @@ static void SaveFromDialog() {
     }
 }
 
-static void Command(UINT id, UINT notification) {
+// File > Save: over the file the picture came from when it is a PNG, else as Save As.
+static void SaveInPlace() {
+    if (!TheEditor.havePicture || TheEditor.filling)
+        return;
+    std::string path = SaveInPlaceTarget(), error;
+    if (path.empty()) {
+        SaveFromDialog();
+        return;
+    }
+    if (SavePicture(path, &error)) {
+        SetStatusText("saved \"" + path + "\"");
+    } else {
+        SetStatusText(error);
+        ShowMessage(error, MB_ICONERROR);
+    }
+}
+
+// Edit > Paint colour: the system's colour dialog, starting from the colour in use; the choice
+// holds for the rest of the session, for every picture opened.
+static void ChoosePaintColour() {
+    if (TheEditor.filling)
+        return;
+    static COLORREF custom[16] = {};
+    const uint32_t paint = TheEditor.paintColour;
+    CHOOSECOLORW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = TheEditor.main;
+    dialog.rgbResult = RGB(paint >> 16 & 0xFF, paint >> 8 & 0xFF, paint & 0xFF);
+    dialog.lpCustColors = custom;
+    dialog.Flags = CC_RGBINIT | CC_FULLOPEN;
+    if (!ChooseColorW(&dialog))
+        return;
+    SetPaintColour(uint32_t(GetRValue(dialog.rgbResult)) << 16 |
+                   uint32_t(GetGValue(dialog.rgbResult)) << 8 | GetBValue(dialog.rgbResult));
+    SetStatusText("paint colour " + PaintColourText());
+}
+
+static void Command(UINT id, UINT notification, HWND control) {
+    if (notification == EN_CHANGE &&
+        (control == TheEditor.stepField || control == TheEditor.seedField)) {
+        ShowTolerances();
+        return;
+    }
+    if (id >= FirstRecentCommand && id < FirstRecentCommand + RecentFilesKept) {
+        const std::string path = RecentFile(id - FirstRecentCommand);
+        if (!path.empty())
+            OpenAskingFirst(path);
+        return;
+    }
     if (id >= FirstToolCommand && id < FirstToolCommand + TheEditor.tools.size()) {
         if (notification == BN_CLICKED)
             SelectTool(int(id - FirstToolCommand));
@@ -133,8 +231,14 @@ static void Command(UINT id, UINT notification) {
     case CommandOpen:
         OpenFromDialog();
         break;
+    case CommandSave:
+        SaveInPlace();
+        break;
     case CommandSaveAs:
         SaveFromDialog();
+        break;
+    case CommandPaintColour:
+        ChoosePaintColour();
         break;
     case CommandUndo:
         UndoFill();
@@ -158,13 +262,27 @@ static LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, 
         LayOut();
         return 0;
     case WM_COMMAND:
-        Command(LOWORD(wParam), HIWORD(wParam));
+        Command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return 0;
     case WM_MOUSEWHEEL: // from a field under the focus: the wheel scrolls the picture
     case WM_MOUSEHWHEEL:
         if (TheEditor.view != nullptr)
             return SendMessageW(TheEditor.view, message, wParam, lParam);
         return 0;
+    case WM_DROPFILES: { // a picture dropped on the window is opened as File > Open opens it
+        HDROP drop = reinterpret_cast<HDROP>(wParam);
+        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        std::wstring path;
+        if (count > 0) {
+            path.resize(DragQueryFileW(drop, 0, nullptr, 0) + 1);
+            DragQueryFileW(drop, 0, &path[0], UINT(path.size()));
+        }
+        DragFinish(drop);
+        if (!path.empty() && OpenAskingFirst(Utf8FromWide(path.c_str())) && count > 1)
+            SetStatusText(StatusText() + " (the first of " + std::to_string(count) +
+                          " files dropped)");
+        return 0;
+    }
     case WM_CLOSE:
         if (!TheEditor.filling && MayDiscardPicture())
             DestroyWindow(window);
@@ -186,12 +304,15 @@ static LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, 
 static HMENU MakeMenu() {
     HMENU file = CreatePopupMenu();
     AppendMenuW(file, MF_STRING, CommandOpen, L"&Open...\tCtrl+O");
-    AppendMenuW(file, MF_STRING, CommandSaveAs, L"Save &As PNG...\tCtrl+S");
+    AppendMenuW(file, MF_STRING, CommandSave, L"&Save\tCtrl+S");
+    AppendMenuW(file, MF_STRING, CommandSaveAs, L"Save &As PNG...\tCtrl+Shift+S");
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, CommandExit, L"E&xit\tAlt+F4");
     HMENU edit = CreatePopupMenu();
     AppendMenuW(edit, MF_STRING, CommandUndo, L"&Undo fill\tCtrl+Z");
     AppendMenuW(edit, MF_STRING, CommandRedo, L"&Redo fill\tCtrl+Y");
+    AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(edit, MF_STRING, CommandPaintColour, L"&Paint colour...");
     HMENU tools = CreatePopupMenu();
     AppendMenuW(tools, MF_STRING, CommandSkipped, L"&Skipped plug-ins...");
     HMENU bar = CreateMenu();
@@ -247,6 +368,7 @@ static bool CreateMainWindow(const EditorOptions& options) {
     TheEditor.view = CreatePictureView(TheEditor.main);
     TheEditor.status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                        TheEditor.main, nullptr, TheEditor.instance, nullptr);
+    DragAcceptFiles(TheEditor.main, TRUE);
     return TheEditor.view != nullptr && TheEditor.status != nullptr;
 }
 
@@ -286,24 +408,36 @@ static bool KeyBelongsToField(const MSG& message) {
     return focus == TheEditor.stepField || focus == TheEditor.seedField;
 }
 
-// The window's messages until it quits, with the menu's keys; the exit status the quit gives.
-static int RunMessageLoop() {
-    ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'Z', CommandUndo},
-                    {FCONTROL | FVIRTKEY, 'Y', CommandRedo},
-                    {FCONTROL | FVIRTKEY, 'S', CommandSaveAs},
-                    {FCONTROL | FVIRTKEY, 'O', CommandOpen}};
-    HACCEL accelerators = CreateAcceleratorTableW(keys, 4);
+// One message as the window's loop handles it: the menu's keys, then Tab and Shift+Tab, which
+// move between the tool buttons, the fields and the view.
+static void HandleMessage(MSG* message) {
+    static const ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'Z', CommandUndo},
+                                 {FCONTROL | FVIRTKEY, 'Y', CommandRedo},
+                                 {FCONTROL | FVIRTKEY, 'S', CommandSave},
+                                 {FCONTROL | FSHIFT | FVIRTKEY, 'S', CommandSaveAs},
+                                 {FCONTROL | FVIRTKEY, 'O', CommandOpen}};
+    static HACCEL accelerators =
+        CreateAcceleratorTableW(const_cast<ACCEL*>(keys), int(sizeof keys / sizeof keys[0]));
+    if (!KeyBelongsToField(*message) &&
+        TranslateAcceleratorW(TheEditor.main, accelerators, message))
+        return;
+    if (IsDialogMessageW(TheEditor.main, message))
+        return;
+    TranslateMessage(message);
+    DispatchMessageW(message);
+}
+
+void PumpMessagesWithKeys() {
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!KeyBelongsToField(message) &&
-            TranslateAcceleratorW(TheEditor.main, accelerators, &message))
-            continue;
-        // Tab and Shift+Tab move between the tool buttons, the fields and the view.
-        if (IsDialogMessageW(TheEditor.main, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        HandleMessage(&message);
+}
+
+// The window's messages until it quits; the exit status the quit gives.
+static int RunMessageLoop() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        HandleMessage(&message);
     return int(message.wParam);
 }
 
@@ -313,6 +447,8 @@ static void TakeTestOptions(const EditorOptions& options) {
     TheEditor.inputDuringFill = options.inputDuringFill;
     TheEditor.reportFills = options.reportLayout;
     TheEditor.host.honourDrawFlag = !options.forgetDrawn;
+    // Each script (each line of a batch) starts from the default paint or its own --paint.
+    SetPaintColour(options.paintColour);
 }
 
 // --batch: each line's picture opened and its script run in this window, in turn.
@@ -350,6 +486,7 @@ static int Run(const EditorOptions& options) {
     LoadTools(Utf8FromPath(ExecutableFolder() / "plugins"));
     if (!CreateMainWindow(options))
         return Fail(1, "cannot create the main window: " + SystemMessage(GetLastError()));
+    LoadRecentFiles(); // before the picture named here joins the list
     std::string openError;
     if (!options.picturePath.empty() && !OpenPicture(options.picturePath, &openError)) {
         int status = Fail(1, openError); // said on standard error; a script ends here
@@ -364,6 +501,8 @@ static int Run(const EditorOptions& options) {
     UpdateWindow(TheEditor.main);
     SetFocus(TheEditor.view);
     SetStatusText(openError.empty() ? StartStatus() : openError);
+    ShowPictureSize();
+    ShowTolerances();
 
     if (options.reportLayout)
         ReportLayout();

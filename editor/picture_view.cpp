@@ -13,6 +13,41 @@
 
 static const wchar_t ViewClassName[] = L"VexraPictureView";
 
+// The keyboard's point: the picture pixel Enter applies the tool at, moved by the arrow keys. It
+// is drawn while the view has the focus from the keyboard (Tab, or a key used in the view), not
+// after a click or the focus given at start-up, so that it never stands on a picture the mouse
+// is used on.
+static int32_t KeyX = 0, KeyY = 0;
+static bool KeyPointShown = false;
+enum { KeyPointReach = 4 }; // the box drawn around the point's pixel, in view pixels
+
+static RECT KeyPointRect() {
+    POINT at = PictureToView(KeyX, KeyY);
+    return RECT{at.x - KeyPointReach, at.y - KeyPointReach, at.x + KeyPointReach + 1,
+                at.y + KeyPointReach + 1};
+}
+
+static void InvalidateKeyPoint() {
+    RECT box = KeyPointRect();
+    InvalidateRect(TheEditor.view, &box, FALSE);
+}
+
+void SetKeyPoint(int32_t x, int32_t y) {
+    InvalidateKeyPoint();
+    KeyX = x;
+    KeyY = y;
+    InvalidateKeyPoint();
+}
+
+// A black box inside a white one around the pixel, which itself stays visible: seen on any
+// colour.
+static void DrawKeyPoint(HDC dc) {
+    RECT outer = KeyPointRect(), inner = outer;
+    InflateRect(&inner, -1, -1);
+    FrameRect(dc, &outer, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    FrameRect(dc, &inner, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+}
+
 POINT PictureToView(int32_t x, int32_t y) {
     return POINT{x - TheEditor.scrollX, y - TheEditor.scrollY};
 }
@@ -66,6 +101,8 @@ static void Paint(HWND window) {
     FillRgn(dc, background, GetSysColorBrush(COLOR_APPWORKSPACE));
     DeleteObject(image);
     DeleteObject(background);
+    if (KeyPointShown && TheEditor.havePicture && GetFocus() == window)
+        DrawKeyPoint(dc);
     EndPaint(window, &paint);
 }
 
@@ -137,22 +174,59 @@ static void Scroll(int bar, WPARAM request) {
     ScrollTo(bar, position);
 }
 
-// Keys while the view has the focus: arrows, Page Up/Down, Home/End scroll it.
+// Applies the selected tool at picture pixel (x, y), as a click there does.
+static void ApplyToolAt(int32_t x, int32_t y) {
+    // A click during a fill can only arrive from inside a message box's modal loop; the
+    // plug-in runs one fill at a time.
+    if (TheEditor.filling || !TheEditor.havePicture)
+        return;
+    if (TheEditor.selectedTool < 0) {
+        SetStatusText("select a tool on the toolbar first");
+        return;
+    }
+    if (TheEditor.host.Contains(x, y))
+        ApplyTool(x, y);
+}
+
+// The arrow keys move the keyboard's point a pixel (with Shift ten), within the picture, and
+// the view scrolls to show it; Enter applies the tool there. The status bar gives its pixel.
+static bool PointKey(WPARAM key) {
+    if (!TheEditor.havePicture)
+        return false;
+    const int32_t step = GetKeyState(VK_SHIFT) < 0 ? 10 : 1;
+    int32_t x = KeyX, y = KeyY;
+    switch (key) {
+    case VK_LEFT:
+        x -= step;
+        break;
+    case VK_RIGHT:
+        x += step;
+        break;
+    case VK_UP:
+        y -= step;
+        break;
+    case VK_DOWN:
+        y += step;
+        break;
+    case VK_RETURN:
+        KeyPointShown = true;
+        ApplyToolAt(KeyX, KeyY);
+        return true;
+    default:
+        return false;
+    }
+    KeyPointShown = true;
+    SetKeyPoint(std::min(std::max(x, 0), TheEditor.host.width - 1),
+                std::min(std::max(y, 0), TheEditor.host.height - 1));
+    ScrollToShow(KeyX, KeyY);
+    ShowPointer(KeyX, KeyY);
+    return true;
+}
+
+// Keys while the view has the focus: Page Up/Down, Home/End scroll it.
 static bool ScrollKey(WPARAM key) {
     bool shift = GetKeyState(VK_SHIFT) < 0;
     switch (key) {
-    case VK_UP:
-        Scroll(SB_VERT, SB_LINEUP);
-        return true;
-    case VK_DOWN:
-        Scroll(SB_VERT, SB_LINEDOWN);
-        return true;
-    case VK_LEFT:
-        Scroll(SB_HORZ, SB_LINEUP);
-        return true;
-    case VK_RIGHT:
-        Scroll(SB_HORZ, SB_LINEDOWN);
-        return true;
     case VK_PRIOR:
         Scroll(shift ? SB_HORZ : SB_VERT, SB_PAGEUP);
         return true;
@@ -231,29 +305,48 @@ static LRESULT CALLBACK ViewProcedure(HWND window, UINT message, WPARAM wParam, 
     case WM_MOUSEHWHEEL:
         Wheel(SB_HORZ, -GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS; // Tab and Shift+Tab still move on
+    case WM_GETDLGCODE: {
+        // The arrows and Enter are the view's; Tab and Shift+Tab still move on.
+        const MSG* key = reinterpret_cast<const MSG*>(lParam);
+        if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
+            return DLGC_WANTARROWS | DLGC_WANTMESSAGE;
+        return DLGC_WANTARROWS;
+    }
+    case WM_SETFOCUS:
+        // From the keyboard (Tab): the point is shown at once.
+        if (GetKeyState(VK_TAB) < 0)
+            KeyPointShown = true;
+        InvalidateKeyPoint();
+        return 0;
+    case WM_KILLFOCUS:
+        KeyPointShown = false;
+        InvalidateKeyPoint();
+        return 0;
     case WM_KEYDOWN:
-        if (ScrollKey(wParam))
+        if (PointKey(wParam) || ScrollKey(wParam))
             return 0;
         break;
+    case WM_MOUSEMOVE:
+        ShowPointer(int16_t(LOWORD(lParam)) + TheEditor.scrollX,
+                    int16_t(HIWORD(lParam)) + TheEditor.scrollY);
+        return 0;
     case WM_LBUTTONDOWN: {
         SetFocus(window);
-        // A click during a fill can only arrive from inside a message box's modal loop; the
-        // plug-in runs one fill at a time.
-        if (TheEditor.filling || !TheEditor.havePicture)
-            return 0;
-        if (TheEditor.selectedTool < 0) {
-            SetStatusText("select a tool on the toolbar first");
-            return 0;
-        }
-        // Only what the view shows can be clicked.
+        // Only what the view shows can be clicked; the keyboard's point follows the click,
+        // hidden until a key is used.
         POINT at = {int16_t(LOWORD(lParam)), int16_t(HIWORD(lParam))};
         RECT client;
         GetClientRect(window, &client);
         int32_t x = at.x + TheEditor.scrollX, y = at.y + TheEditor.scrollY;
-        if (PtInRect(&client, at) && TheEditor.host.Contains(x, y))
-            ApplyTool(x, y);
+        if (!PtInRect(&client, at) || !TheEditor.host.Contains(x, y)) {
+            if (TheEditor.selectedTool < 0 && !TheEditor.filling && TheEditor.havePicture)
+                SetStatusText("select a tool on the toolbar first");
+            return 0;
+        }
+        KeyPointShown = false;
+        if (!TheEditor.filling)
+            SetKeyPoint(x, y);
+        ApplyToolAt(x, y);
         return 0;
     }
     }

@@ -1,7 +1,10 @@
 // The scripted mode (script.h): the command line's clicks through the editor's own window.
 #include "script.h"
 
+#include <shlobj.h>
+
 #include <stdio.h>
+#include <string.h>
 
 #include <set>
 
@@ -23,8 +26,9 @@ static std::string AnswerButton = "Cancel"; // pressed in a box without OK
 
 struct BoxContents {
     std::string text, buttons;
-    HWND ok = nullptr, answer = nullptr;
+    HWND ok = nullptr, answer = nullptr, cancel = nullptr;
     bool icon = false;
+    bool fields = false; // an edit or combo box: a dialog such as Open or Save As, no message
 };
 
 static std::string WithoutMnemonics(std::string text);
@@ -40,8 +44,12 @@ static BOOL CALLBACK ReadBoxControl(HWND control, LPARAM parameter) {
         box->buttons += (box->buttons.empty() ? "" : ",") + TextOf(control);
         if (GetDlgCtrlID(control) == IDOK)
             box->ok = control;
+        if (GetDlgCtrlID(control) == IDCANCEL)
+            box->cancel = control;
         if (WithoutMnemonics(TextOf(control)) == AnswerButton)
             box->answer = control;
+    } else if (strcmp(className, "Edit") == 0 || strcmp(className, "ComboBox") == 0) {
+        box->fields = true;
     } else if (strcmp(className, "Static") == 0) {
         if ((style & SS_TYPEMASK) == SS_ICON)
             box->icon = box->icon || SendMessageA(control, STM_GETICON, 0, 0) != 0;
@@ -70,12 +78,24 @@ static BOOL CALLBACK CloseIfMessageBox(HWND window, LPARAM) {
     BoxContents box;
     EnumChildWindows(window, ReadBoxControl, reinterpret_cast<LPARAM>(&box));
     HWND owner = GetWindow(window, GW_OWNER);
+    const char* ownerName = owner == TheEditor.main ? "main window"
+                            : owner == nullptr      ? "none"
+                                                    : "another window";
+    if (box.fields) {
+        // A dialog that asks for something (a file, a colour): its visible buttons and check
+        // boxes, and it is cancelled, as nothing typed into it could be asked for here.
+        printf("dialog \"%s\", buttons %s, owner %s\n", TextOf(window).c_str(),
+               WithoutMnemonics(box.buttons).c_str(), ownerName);
+        fflush(stdout);
+        if (box.cancel != nullptr)
+            PostMessageW(box.cancel, BM_CLICK, 0, 0);
+        else
+            PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+        return TRUE;
+    }
     printf("message \"%s\", caption \"%s\", buttons %s, icon %s, owner %s\n", box.text.c_str(),
            TextOf(window).c_str(), WithoutMnemonics(box.buttons).c_str(),
-           box.icon ? "shown" : "none",
-           owner == TheEditor.main ? "main window"
-           : owner == nullptr      ? "none"
-                                   : "another window");
+           box.icon ? "shown" : "none", ownerName);
     fflush(stdout);
     // Pressed as a user presses it: OK, or else the answer asked for; a box with neither is
     // told to close as by its Cancel.
@@ -240,7 +260,7 @@ static int SelectToolAsTheUserWould(const EditorOptions& options) {
 }
 
 // Each click through the view, and a line on what its fill did. Returns 0, or the exit status.
-static int DeliverClicks(const std::vector<Click>& clicks) {
+static int DeliverClicks(const std::vector<Click>& clicks, bool reportStatus) {
     const uint32_t fillsBefore = TheEditor.fillNumber;
     for (const Click& click : clicks) {
         if (!ClickAt(click.x, click.y))
@@ -253,11 +273,42 @@ static int DeliverClicks(const std::vector<Click>& clicks) {
         if (fill.faulted)
             printf("fault: %s\n", fill.faultText.c_str());
         printf("status: %s\n", StatusText().c_str());
+        if (reportStatus) {
+            printf("progress: %llu updates, last \"%s\"\n", (unsigned long long)fill.progressShown,
+                   fill.lastProgress.c_str());
+            printf("status parts: \"%s\", \"%s\", \"%s\"\n", StatusPartText(StatusSize).c_str(),
+                   StatusPartText(StatusPointer).c_str(), StatusPartText(StatusTolerances).c_str());
+        }
         fflush(stdout);
     }
     if (!clicks.empty())
         printf("fills %u\n", TheEditor.fillNumber - fillsBefore);
     return 0;
+}
+
+// Each --key: pressed where the keyboard's focus is, with its modifiers held as the window
+// system sees them while the key's messages are handled as the window's own loop handles them
+// (the menu's keys included); then the status bar and the title.
+static void PressKeys(const std::vector<KeyPress>& keys) {
+    for (const KeyPress& press : keys) {
+        BYTE held[256], saved[256];
+        GetKeyboardState(saved);
+        memcpy(held, saved, sizeof held);
+        if (press.control)
+            held[VK_CONTROL] = held[VK_LCONTROL] = 0x80;
+        if (press.shift)
+            held[VK_SHIFT] = held[VK_LSHIFT] = 0x80;
+        SetKeyboardState(held);
+        HWND target = GetFocus() != nullptr ? GetFocus() : TheEditor.view;
+        PostMessageW(target, WM_KEYDOWN, press.key, 1);
+        PumpMessagesWithKeys();
+        PostMessageW(target, WM_KEYUP, press.key, LPARAM(0xC0000001u));
+        PumpMessagesWithKeys();
+        SetKeyboardState(saved);
+        printf("key %s: status: %s; title \"%s\"\n", press.text.c_str(), StatusText().c_str(),
+               WindowText(TheEditor.main).c_str());
+        fflush(stdout);
+    }
 }
 
 // Edit > Undo, then Edit > Redo, so many times, chosen as from the menu, which the editor
@@ -275,6 +326,32 @@ static void UndoAndRedo(const EditorOptions& options) {
         UINT redo = GetMenuState(GetMenu(TheEditor.main), CommandRedo, MF_BYCOMMAND);
         printf("menu: undo %s, redo %s; title \"%s\"\n", undo & MF_GRAYED ? "off" : "on",
                redo & MF_GRAYED ? "off" : "on", WindowText(TheEditor.main).c_str());
+    }
+}
+
+// Each --drop: the file dropped on the main window as a file manager drops it (a DROPFILES block
+// with its full path, posted as WM_DROPFILES); then the status bar and the title.
+static void DropFiles(const std::vector<std::string>& files) {
+    for (const std::string& file : files) {
+        std::wstring wide = WideFromUtf8(file), full(32768, L'\0');
+        DWORD length = GetFullPathNameW(wide.c_str(), DWORD(full.size()), &full[0], nullptr);
+        full.resize(length > 0 && length < 32768 ? length : 0);
+        HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + (full.size() + 2) * sizeof(wchar_t));
+        if (block == nullptr || full.empty()) {
+            printf("drop %s: cannot be made\n", file.c_str());
+            continue;
+        }
+        DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(block));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), full.c_str(),
+               full.size() * sizeof(wchar_t)); // the list's two terminating zeros are GHND's
+        GlobalUnlock(block);
+        PostMessageW(TheEditor.main, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+        PumpMessagesWithKeys();
+        printf("drop %s: status: %s; title \"%s\"\n", file.c_str(), StatusText().c_str(),
+               WindowText(TheEditor.main).c_str());
+        fflush(stdout);
     }
 }
 
@@ -315,10 +392,12 @@ int RunScript(const EditorOptions& options) {
     if (!options.clicks.empty())
         if (int status = SelectToolAsTheUserWould(options))
             return status;
-    if (int status = DeliverClicks(options.clicks))
+    if (int status = DeliverClicks(options.clicks, options.reportStatus))
         return status;
     printf("step field \"%s\"\n", WindowText(TheEditor.stepField).c_str());
+    PressKeys(options.keys);
     UndoAndRedo(options);
+    DropFiles(options.drops);
     if (int status = SaveAndCapture(options))
         return status;
     if (options.closeWindow)

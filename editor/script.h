@@ -12,7 +12,12 @@
 //   message "Buffer over", caption "Err", buttons OK, icon none, owner main window
 //   fault: TEXT                  (a fill the plug-in ended with a processor fault)
 //   status: TEXT                 (the status bar after each click)
+//   progress: N updates, last "TEXT"          (with --report-status: the fill's progress
+//   status parts: "SIZE", "X, Y  #RRGGBB", "step S, seed T"   shown, then the other parts)
 //   fills F                      (fills started: one per click, whatever input came meanwhile)
+//   dialog "Open", buttons Open,Cancel, owner main window   (cancelled; with --close-messages)
+//   key ctrl+s: status: TEXT; title "TITLE"                 (after each --key)
+//   drop FILE: status: TEXT; title "TITLE"                  (after each --drop)
 //   saved OUT.png
 //   screenshot SHOT.png
 //   window closed | window still open      (after --close-window)

@@ -57,6 +57,21 @@ uint32_t PackedWords::Reader::Next() {
 
 // ---- One fill's change -------------------------------------------------------------------------
 
+bool FillChangedDocument(const uint8_t* paintedBits, size_t count, const uint32_t* before,
+                         const uint32_t* after, const uint8_t* shownPainted) {
+    const size_t bytes = (count + 7) / 8;
+    for (size_t byte = 0; byte < bytes; ++byte) {
+        if (paintedBits[byte] == 0)
+            continue;
+        if (shownPainted != nullptr && (paintedBits[byte] & ~shownPainted[byte]) != 0)
+            return true;
+        for (size_t i = byte * 8; i < byte * 8 + 8 && i < count; ++i)
+            if ((paintedBits[byte] >> (i & 7) & 1) != 0 && before[i] != after[i])
+                return true;
+    }
+    return false;
+}
+
 FillChange RecordFill(const uint8_t* paintedBits, size_t count, uint32_t* before,
                       const uint32_t* after) {
     FillChange change;

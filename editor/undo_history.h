@@ -68,6 +68,14 @@ struct FillChange {
 FillChange RecordFill(const uint8_t* paintedBits, size_t count, uint32_t* before,
                       const uint32_t* after);
 
+// Whether the fill changed the document: some pixel set in `paintedBits` has another colour in
+// `after` than in `before`, or (when `shownPainted` is given: a picture whose saved samples a
+// fill replaces, see picture_io::PaintDeep) some pixel set there is not yet set in
+// `shownPainted`, the pixels the fills on show painted. A click on an area already painted with
+// the paint colour changes nothing and is worth no undo level.
+bool FillChangedDocument(const uint8_t* paintedBits, size_t count, const uint32_t* before,
+                         const uint32_t* after, const uint8_t* shownPainted);
+
 // Puts the change's old (Undo) or new (Redo) colours into `pixels`.
 void ApplyUndo(const FillChange& change, uint32_t* pixels);
 void ApplyRedo(const FillChange& change, uint32_t* pixels);

@@ -586,6 +586,112 @@ sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + struct.pack(">I", 13) + ihdr +
         fail "undoing both fills did not give back the limit-sized picture"
 }
 
+
+# Daily use, in one start of the editor on a PNG (the photograph in a large uniform border), with
+# the paint --paint sets and a step text only the plug-in's reading makes 6: the status bar
+# shows the picture's size, the pixel under the pointer with its colour and the tolerances as
+# the plug-in reads them, and the pixels painted so far at each repaint of the long fill; a second
+# click inside the area the first painted changes nothing and keeps no undo level; Ctrl+S saves
+# over the PNG opened, the picture the native region_grow paints; Ctrl+O's Open dialog shows no
+# read-only box; Undo then finds the one level; a picture dropped on the window asks about the
+# unsaved change, opens, and joins the recent list after the first; saving onto a full disk says
+# so in the system's words (not "Invalid argument") and keeps the old file there. The full disk is a small tmpfs
+# mounted for the test (as root).
+test_daily() {
+    # A run stopped before its clean-up may have left the file system mounted: unmounted first,
+    # and at the end of this one whichever way it ends.
+    umount "$work/full" 2>/dev/null
+    mkdir -p full && mount -t tmpfs -o size=64k vexra-full "$work/full" ||
+        fail "cannot mount a small file system to fill (the test needs root)"
+    trap 'umount "$work/full" 2>/dev/null' EXIT
+    trap 'exit 1' TERM INT HUP
+    echo "the old file" >full/out.png
+    head -c 1M /dev/zero >full/filler 2>/dev/null # up to the last block
+    convert picture.png -background '#204060' -gravity center -extent 800x600 -depth 8 \
+        PNG24:doc.png || fail "ImageMagick could not make the picture"
+    cp doc.png original.png
+    local step=" 4294967302 px"
+    "$NATIVE_TOOL" original.png 5 5 --step "$step" --paint 00C000 -o native.png >/dev/null ||
+        fail "the native region_grow failed"
+    local status=0
+    cp picture.png other.png
+    editor doc.png --step "$step" --paint 00C000 --click 5 5 --click 7 6 --report-status \
+        --key shift+right --key right --key down --key enter --key ctrl+s --key ctrl+o \
+        --undo 1 --drop other.png --close-messages --answer "Don't Save" \
+        --save "$work/full/out.png" --quit || status=$?
+    cat editor.out
+
+    local first second repaints
+    first=$(sed -n 's/^click 5 5: \([0-9]*\) pixels painted.*/\1/p' editor.out)
+    second=$(sed -n 's/^click 7 6: \([0-9]*\) pixels painted.*/\1/p' editor.out)
+    [ -n "$first" ] && [ "$first" = "$second" ] ||
+        fail "the second click should fill the first one's area again"
+    grep -q '^status: RegionGrowing at 5 5: .*nothing changed' editor.out &&
+        fail "the first fill changed the picture, but the status bar says it did not"
+    grep -qx "status: RegionGrowing at 7 6: $second pixels painted, .* ms; nothing changed, no undo level" \
+        editor.out || fail "the repeated click's status does not say that it changed nothing"
+
+    # The pointer moved onto each click's pixel before its fill: the border's colour, then the
+    # first fill's paint.
+    expect_line 'status parts: "800 x 600", "5, 5  #204060", "step 6, seed 40"'
+    expect_line 'status parts: "800 x 600", "7, 6  #00C000", "step 6, seed 40"'
+    # Each repaint during the long fill (all but the last, which may have had nothing left to
+    # show) showed a count below the whole.
+    repaints=$(sed -n 's/^click 5 5: .*; repaints \([0-9]*\);.*/\1/p' editor.out)
+    [ "${repaints:-0}" -ge 2 ] || fail "the first fill was not repainted while it ran"
+    local progress updates shown
+    progress=$(grep -m1 '^progress: ' editor.out)
+    updates=$(sed -n 's/^progress: \([0-9]*\) updates, last "RegionGrowing at 5 5: [0-9]* pixels painted so far"$/\1/p' <<<"$progress")
+    shown=$(sed -n 's/^progress: [0-9]* updates, last "RegionGrowing at 5 5: \([0-9]*\) pixels painted so far"$/\1/p' <<<"$progress")
+    [ -n "$updates" ] && [ "$updates" -ge $((repaints - 1)) ] && [ "$updates" -le "$repaints" ] &&
+        [ "$shown" -gt 0 ] && [ "$shown" -lt "$first" ] ||
+        fail "the status bar did not show the pixels painted at each repaint: $progress"
+
+    # The keyboard's point starts at the last click, moves 10 + 1 right and 1 down, and Enter
+    # fills there (inside the painted area again: nothing changed).
+    grep -qx "key enter: status: RegionGrowing at 18 7: $second pixels painted, .* ms; nothing changed, no undo level; title \"\*doc.png - vexra\"" \
+        editor.out || fail "Enter did not apply the tool at the point the arrow keys moved to"
+    expect_line 'key ctrl+s: status: saved "doc.png"; title "doc.png - vexra"'
+    "$PICTURE_CHECK" --same doc.png native.png >/dev/null ||
+        fail "Ctrl+S did not save over doc.png the picture the native tool paints with 00C000"
+
+    grep -q '^dialog "Open", buttons .*Cancel.*, owner main window$' editor.out ||
+        fail "Ctrl+O showed no Open dialog"
+    grep '^dialog "Open"' editor.out | grep -qi 'read-only' &&
+        fail "the Open dialog shows a read-only box"
+    expect_line 'key ctrl+o: status: saved "doc.png"; title "doc.png - vexra"'
+
+    # One level: the repeated click kept none.
+    expect_line 'undo (menu item enabled): undone: one fill; 0 to undo, 1 to redo'
+    expect_line 'menu: undo off, redo on; title "*doc.png - vexra"'
+
+    # The undone fill is unsaved: the drop asks first, and opens the picture once told not to
+    # save; both pictures are in the recent list, newest first, by their full paths.
+    grep -q "^message \"Save the changes to doc.png?\", caption \"vexra\", buttons Save,Don't Save,Cancel" \
+        editor.out || fail "the drop did not ask about the unsaved changes"
+    grep -q '^drop other.png: status: opened ".*other.png"; title "other.png - vexra"$' editor.out ||
+        fail "the dropped picture was not opened"
+    local recent
+    # In %APPDATA%\vexra, or beside vexra.exe in a prefix that has no %APPDATA%.
+    recent=$(find "$prefix/drive_c" app \( -path '*vexra/recent.txt' -o -name vexra-recent.txt \) |
+        head -1)
+    [ -n "$recent" ] || fail "no list of recent pictures"
+    tr -d '\r' <"$recent" >recent.out
+    cat recent.out
+    [ "$(wc -l <recent.out)" = 2 ] && grep -qi '^Z:.*\\other\.png$' <(sed -n 1p recent.out) &&
+        grep -qi '^Z:.*\\doc\.png$' <(sed -n 2p recent.out) ||
+        fail "the recent list is not the dropped picture, then the first, by their full paths"
+
+    [ $status = 1 ] || fail "saving onto a full disk should fail with status 1, not $status"
+    # The C runtime's words for ENOSPC, or the system's for ERROR_DISK_FULL (112) or
+    # ERROR_HANDLE_DISK_FULL (39), whichever language they are in.
+    grep -Eq "^vexra: cannot write \"$work/full/out.png\": (No space left on device|.+ \(error (112|39)\))$" \
+        editor.out || fail "the full disk was not reported in the system's words"
+    [ "$(cat full/out.png)" = "the old file" ] || fail "the old file was not kept"
+    [ "$(ls -A full | sort | tr '\n' ' ')" = "filler out.png " ] ||
+        fail "the failed save left files behind: $(ls -A full)"
+}
+
 case $test_name in
 clicks) test_clicks ;;
 screenshot) test_screenshot ;;
@@ -599,6 +705,7 @@ names) test_names ;;
 deep) test_deep ;;
 messages) test_messages ;;
 dialogs) test_dialogs ;;
+daily) test_daily ;;
 *) fail "unknown test $test_name" ;;
 esac
 echo "passed: $test_name"

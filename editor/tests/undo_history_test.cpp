@@ -209,4 +209,35 @@ TEST(UndoHistory, PaintedSinceStartIsWhatTheFillsShownPainted) {
     }
 }
 
+// A repeated click changes nothing, whichever pixel of the fill it is: the changed pixel is put
+// at every position in turn, in every byte of the bit set and in the picture's last partial byte.
+TEST(FillChangedDocument, ChangedOnlyWhereAPaintedPixelDiffersOrIsNewlyPaintedDeep) {
+    const size_t count = 21; // two whole bytes of bits and five of a third
+    std::vector<uint32_t> before(count, 0xFF00FFu);
+    std::vector<uint8_t> bits((count + 7) / 8, 0xFF), none(bits.size(), 0);
+    bits.back() = 0x1F;
+    EXPECT_FALSE(FillChangedDocument(bits.data(), count, before.data(), before.data(), nullptr));
+    EXPECT_FALSE(
+        FillChangedDocument(none.data(), count, before.data(), before.data(), none.data()));
+    for (size_t i = 0; i < count; ++i) {
+        std::vector<uint32_t> after = before;
+        after[i] = 0x123456u;
+        EXPECT_TRUE(FillChangedDocument(bits.data(), count, before.data(), after.data(), nullptr))
+            << "pixel " << i;
+        // A pixel that changed but was not painted is not the fill's.
+        std::vector<uint8_t> others = bits;
+        others[i / 8] &= uint8_t(~(1u << (i % 8)));
+        EXPECT_FALSE(
+            FillChangedDocument(others.data(), count, before.data(), after.data(), nullptr))
+            << "pixel " << i;
+        // Deep samples: the same colours, but one pixel not yet painted by a fill on show.
+        EXPECT_TRUE(
+            FillChangedDocument(bits.data(), count, before.data(), before.data(), others.data()))
+            << "pixel " << i;
+        EXPECT_FALSE(
+            FillChangedDocument(others.data(), count, before.data(), before.data(), bits.data()))
+            << "pixel " << i;
+    }
+}
+
 } // namespace
