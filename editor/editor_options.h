@@ -34,7 +34,8 @@
 //
 // --batch FILE runs each line of FILE (its arguments separated by tabs: PICTURE and a script)
 // in the one window, printing "batch line N: status S" after each, then exits: one process
-// for many pictures, where starting one is slow (under an emulator).
+// for many pictures, where starting one is slow (under an emulator). --close-messages and
+// --answer on the command line hold for every line; a line's own hold from that line on.
 //
 // Errors give one line on stderr and exit status 2 (command line, a click outside the picture)
 // or 1 (a file, no RegionGrowing tool), as region_grow does.

@@ -467,6 +467,8 @@ static int RunBatch(const std::string& path) {
             SetStatusText(error);
         } else {
             TakeTestOptions(options);
+            if (options.closeMessages) // this line's own answer to the boxes
+                StartClosingMessages(options.answer);
             status = RunScript(options);
         }
         fflush(stderr);

@@ -12,13 +12,28 @@
 #
 # VX_REQUIRE_WINE=1 (CI sets it) turns a skip into a failure: where Wine is expected to work,
 # a machine that cannot run the Windows tests must not pass them.
+#
+# With VX_WINE_SESSION set to a session that windows_host/wine_session.sh started, the program
+# runs in that session (its prefix and display; PREFIX is not used), and the session's server
+# is left running. VX_WINE_TIME_LIMIT (default 300) is in seconds as a machine that runs 32-bit
+# programs natively takes them; the session's VX_WINE_WAIT_SCALE stretches it where a start of
+# Wine is slower.
 set -uo pipefail
 
 prefix=$1
 program=$2
 shift 2
-time_limit=${VX_WINE_TIME_LIMIT:-300}
 started_line=${VX_WINE_STARTED_LINE-vexra test host started}
+in_session=no
+if [ -n "${VX_WINE_SESSION:-}" ]; then
+    [ -e "$VX_WINE_SESSION/session.env" ] ||
+        { echo "FAILED: no Wine session in $VX_WINE_SESSION (wine_session.sh start)"; exit 1; }
+    # shellcheck disable=SC1091
+    . "$VX_WINE_SESSION/session.env"
+    prefix=$WINEPREFIX
+    in_session=yes
+fi
+time_limit=$((${VX_WINE_TIME_LIMIT:-300} * ${VX_WINE_WAIT_SCALE:-1}))
 
 skip() {
     if [ "${VX_REQUIRE_WINE:-0}" = 1 ]; then
@@ -31,41 +46,44 @@ skip() {
 
 command -v wine >/dev/null 2>&1 || skip "wine is not installed (scripts/install-deps.sh installs it)"
 
-# Where the kernel runs 32-bit programs only through qemu's user-mode emulation, Wine needs
-# two settings: its loader must not re-execute itself through the preloader (which crashes
-# under emulation), and the emulated address space must end above the Windows user space but
-# well below 4 GiB (qemu serves address hints slowly when the whole space is reserved).
-if [ -r /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -q enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
-    export WINELOADERNOEXEC=1
-    export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x90000000}
+if [ $in_session = no ]; then
+    # Where the kernel runs 32-bit programs only through qemu's user-mode emulation, Wine needs
+    # two settings: its loader must not re-execute itself through the preloader (which crashes
+    # under emulation), and the emulated address space must end above the Windows user space but
+    # well below 4 GiB (qemu serves address hints slowly when the whole space is reserved).
+    if [ -r /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -q enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
+        export WINELOADERNOEXEC=1
+        export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x90000000}
+    fi
+
+    # A minimal prefix: Wine's own 32-bit DLLs serve as system32, and the prefix set-up program
+    # (wineboot) never runs. It is not needed to load a DLL and call it, and it is the part of
+    # Wine that fails under emulation.
+    windows_dlls=""
+    for candidate in /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows \
+                     /usr/lib32/wine/i386-windows /usr/local/lib/wine/i386-windows; do
+        if [ -e "$candidate/kernel32.dll" ]; then windows_dlls=$candidate; break; fi
+    done
+    [ -n "$windows_dlls" ] || skip "Wine's 32-bit Windows DLLs are missing (install wine32:i386)"
+    if [ ! -e "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
+        rm -rf "$prefix"
+        mkdir -p "$prefix/drive_c/windows" "$prefix/dosdevices"
+        ln -s "$windows_dlls" "$prefix/drive_c/windows/system32"
+        ln -s ../drive_c "$prefix/dosdevices/c:"
+        ln -s / "$prefix/dosdevices/z:"
+    fi
+
+    export WINEPREFIX=$prefix
+    export WINEDEBUG=-all
+    # No prefix set-up, no menu entries, and no debugger: a crash ends the program at once.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;wineboot.exe=d;winemenubuilder.exe=d;winedbg.exe=d"
 fi
 
-# A minimal prefix: Wine's own 32-bit DLLs serve as system32, and the prefix set-up program
-# (wineboot) never runs. It is not needed to load a DLL and call it, and it is the part of
-# Wine that fails under emulation.
-windows_dlls=""
-for candidate in /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows \
-                 /usr/lib32/wine/i386-windows /usr/local/lib/wine/i386-windows; do
-    if [ -e "$candidate/kernel32.dll" ]; then windows_dlls=$candidate; break; fi
-done
-[ -n "$windows_dlls" ] || skip "Wine's 32-bit Windows DLLs are missing (install wine32:i386)"
-if [ ! -e "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
-    rm -rf "$prefix"
-    mkdir -p "$prefix/drive_c/windows" "$prefix/dosdevices"
-    ln -s "$windows_dlls" "$prefix/drive_c/windows/system32"
-    ln -s ../drive_c "$prefix/dosdevices/c:"
-    ln -s / "$prefix/dosdevices/z:"
-fi
-
-export WINEPREFIX=$prefix
-export WINEDEBUG=-all
-# No prefix set-up, no menu entries, and no debugger: a crash ends the program at once.
-export WINEDLLOVERRIDES="mscoree,mshtml=;wineboot.exe=d;winemenubuilder.exe=d;winedbg.exe=d"
-
-log=$prefix/last-run.log
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 timeout --kill-after=10 "$time_limit" wine "$program" "$@" 2>&1 | tee "$log"
 status=${PIPESTATUS[0]}
-wineserver -k >/dev/null 2>&1
+[ $in_session = yes ] || wineserver -k >/dev/null 2>&1
 
 if [ -n "$started_line" ] && ! grep -q "^$started_line" "$log"; then
     skip "wine exited with status $status before the program started"

@@ -7,16 +7,17 @@
 # picture_io decodes them natively: from PNG and BMP exactly (colour words, 16-bit samples,
 # colour chunks); from JPEG with the same chunks and colour words within JPEG_BOUND levels
 # and JPEG_MEAN_BOUND on average, the pixels that differ and by how much printed. A file that
-# one host refuses, every host refuses, as damaged or unsupported alike. The Windows programs
-# run in one batch: one Wine start for all of them.
+# one host refuses, every host refuses, as damaged or unsupported alike. Each Windows program
+# takes the whole corpus in one process (--batch): two starts of Wine in all, in the Wine
+# session VX_WINE_SESSION names.
 #
 #   hosts_agree.sh WORK_DIR
 #
 # The corpus is picture_io/tests/make_corpus.py's. The programs come from the environment:
 # NATIVE_TOOL, PICTURE_CHECK (the native builds'), WINDOWS_TOOL (build/win32/tools/vexra.exe, PAINT.DLL beside it), EDITOR_DIR
 # (vexra.exe and plugins\), WINE_RUNNER (windows_host/run_under_wine.sh), SOURCE_DIR.
-# Exit status: 0 all agree, 1 not, 77 skipped: no Wine or no virtual display here (a failure
-# where VX_REQUIRE_WINE=1).
+# Exit status: 0 all agree, 1 not, 77 skipped: no Wine here (a failure where
+# VX_REQUIRE_WINE=1).
 set -uo pipefail
 
 work=$1
@@ -39,12 +40,7 @@ skip() {
 for program in "$NATIVE_TOOL" "$PICTURE_CHECK"; do
     [ -x "$program" ] || fail "no $program (build the default preset first)"
 done
-for tool in xvfb-run Xvfb xauth; do
-    command -v $tool >/dev/null 2>&1 || skip "$tool is missing (scripts/install-deps.sh installs it)"
-done
 
-prefix=$work/wine-prefix
-[ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
 rm -rf "$work"
 mkdir -p "$work"/{native-paint,native-grey,windows-paint,windows-grey,editor,tool}
 cd "$work" || exit 1
@@ -57,10 +53,16 @@ while IFS=$'\t' read -r file _; do files+=("$file"); done <corpus/corpus.tsv
 cp "$WINDOWS_TOOL" "$(dirname "$WINDOWS_TOOL")/PAINT.DLL" tool/ || fail "no Windows tool"
 cp -r "$EDITOR_DIR" app || fail "no editor in $EDITOR_DIR"
 
-# The native tool; and the batch of the Windows programs, each run's status in a file of its
-# own (a batch waits for a window program too).
-bat() { printf '%s\r\n' "$@" >>run.bat; }
-bat "@echo off"
+# The native tool; and the batches of the Windows programs, a run per line, its arguments
+# separated by tabs, with what each line's output is (runs.tsv: batch, line, host, file).
+line() { # line BATCH HOST FILE ARGS...: appends a run to BATCH
+    local batch=$1 host=$2 file=$3
+    shift 3
+    (IFS=$'\t'; echo "$*") >>"$batch.batch"
+    echo "$batch"$'\t'"$(wc -l <"$batch.batch")"$'\t'"$host"$'\t'"$file" >>runs.tsv
+}
+: >tool.batch
+: >editor.batch
 for file in "${files[@]}"; do
     "$NATIVE_TOOL" "corpus/$file" 1 2 --step -1 -o "native-paint/$file.png" \
         >"native-paint/$file.txt" 2>&1
@@ -68,23 +70,33 @@ for file in "${files[@]}"; do
     "$NATIVE_TOOL" "corpus/$file" 1 2 --step -1 --paint 808080 -o "native-grey/$file.png" \
         >"native-grey/$file.txt" 2>&1
     echo "status $?" >"native-grey/$file.status"
-    bat "tool\\vexra.exe corpus\\$file 1 2 --step -1 -o windows-paint\\$file.png > windows-paint\\$file.txt 2>&1" \
-        "echo status %ERRORLEVEL% > windows-paint\\$file.status" \
-        "tool\\vexra.exe corpus\\$file 1 2 --step -1 --paint 808080 -o windows-grey\\$file.png > windows-grey\\$file.txt 2>&1" \
-        "echo status %ERRORLEVEL% > windows-grey\\$file.status" \
-        "app\\vexra.exe corpus\\$file --step -1 --click 1 2 --save editor\\$file.png --close-messages --quit > editor\\$file.txt 2>&1" \
-        "echo status %ERRORLEVEL% > editor\\$file.status"
+    line tool windows-paint "$file" "corpus\\$file" 1 2 --step -1 -o "windows-paint\\$file.png"
+    line tool windows-grey "$file" "corpus\\$file" 1 2 --step -1 --paint 808080 \
+        -o "windows-grey\\$file.png"
+    line editor editor "$file" "corpus\\$file" --step -1 --click 1 2 --save "editor\\$file.png"
 done
-bat "echo batch done"
 
-# First show that Wine can start the tool at all: a machine that cannot is reported as skipped.
-status=0
-VX_WINE_STARTED_LINE="usage:" "$WINE_RUNNER" "$prefix" tool/vexra.exe --help >/dev/null || status=$?
-[ $status -eq 0 ] || exit $status
-VX_WINE_STARTED_LINE="" VX_WINE_TIME_LIMIT=400 timeout --kill-after=5 440 \
-    xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
-    "$WINE_RUNNER" "$prefix" cmd /c run.bat >batch.out 2>&1
-tr -d '\r' <batch.out | grep -q '^batch done' || { cat batch.out; fail "the batch did not run through"; }
+for batch in tool editor; do
+    program=tool/vexra.exe
+    [ $batch = editor ] && program=app/vexra.exe
+    VX_WINE_STARTED_LINE="" VX_WINE_TIME_LIMIT=300 "$WINE_RUNNER" "$work/wine-prefix" "$program" \
+        --batch "$batch.batch" $([ $batch = editor ] && echo --close-messages) >"$batch.out" 2>&1
+    status=$?
+    [ $status = 77 ] && { cat "$batch.out"; exit 77; }
+    [ $status = 0 ] || { cat "$batch.out"; fail "the $batch's batch ended with status $status"; }
+    # Each run's output, up to its status line, into HOST/FILE.txt, and its status.
+    tr -d '\r' <"$batch.out" | awk -F'\t' -v batch=$batch '
+        FILENAME == "runs.tsv" { if ($1 == batch) { host[$2] = $3; file[$2] = $4 }; next }
+        /^batch line [0-9]+: status [0-9]+$/ {
+            n = $0; sub(/^batch line /, "", n); sub(/:.*/, "", n)
+            s = $0; sub(/.*status /, "", s)
+            out = host[n] "/" file[n]
+            printf "%s", text > (out ".txt"); close(out ".txt")
+            print "status " s > (out ".status"); close(out ".status")
+            text = ""; next
+        }
+        { text = text $0 "\n" }' runs.tsv -
+done
 
 # A run's exit status, from its "status N" line (cmd's echo takes "N>" for a redirection).
 status_of() { tr -d '\r' <"$1/$2.status" 2>/dev/null | sed -n 's/^status \([0-9]*\) *$/\1/p'; }
