@@ -204,6 +204,7 @@ bool OpenPicture(const std::string& path, std::string* error) {
     TheEditor.savedAsPng = format == picture_io::Format::Png;
     TheEditor.savedState = TheEditor.history.StateId();
     TheEditor.scrollX = TheEditor.scrollY = 0;
+    TheEditor.zoom = Zoom{}; // each picture opens at 1:1
     UpdateTitleAndMenu();
     ShowPictureSize();
     ShowWholePicture();

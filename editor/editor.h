@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "editor/undo_history.h"
+#include "editor/view_zoom.h"
 #include "picture_io/picture_io.h"
 #include "simulated_host/plugin_loader.h"
 #include "tools/tool_host.h"
@@ -82,8 +83,9 @@ struct Editor {
     bool savedAsPng = false;      // picturePath names a PNG this editor may save over (File > Save)
     std::vector<uint32_t> before; // the picture before the next fill: what a fault restores
     UndoHistory history{UndoBudgetBytes};
-    uint64_t savedState = 0; // history.StateId() when the picture was opened or saved
-    int32_t scrollX = 0, scrollY = 0;
+    uint64_t savedState = 0;            // history.StateId() when the picture was opened or saved
+    int32_t scrollX = 0, scrollY = 0;   // in view pixels, of the whole zoomed picture
+    Zoom zoom;                          // view pixels per picture pixel (view_zoom.h)
     uint32_t paintColour = 0x00FF00FFu; // 0x00RRGGBB, chosen for the session (Edit > Paint colour)
 
     bool filling = false;
@@ -111,6 +113,10 @@ enum : UINT {
     CommandRedo,
     CommandSkipped,
     CommandRecentSeparator,
+    CommandZoomIn,
+    CommandZoomOut,
+    CommandZoomActual,
+    CommandZoomFit,
     FirstRecentCommand = 1100, // File > the recent pictures, newest first
     FirstToolCommand = 2000
 };
@@ -135,7 +141,14 @@ bool RegisterViewClass(HINSTANCE instance);
 HWND CreatePictureView(HWND parent);
 void ScrollToShow(int32_t x, int32_t y);
 void UpdateViewScrollBars();
-POINT PictureToView(int32_t x, int32_t y);
+POINT PictureToView(int32_t x, int32_t y); // the first view pixel of picture pixel (x, y)
+// The picture pixel under view pixel (x, y); false outside the picture.
+bool ViewToPicture(int x, int y, int32_t* pictureX, int32_t* pictureY);
+// View > Zoom: sets the zoom, keeping the picture pixel under view pixel (x, y) where it is.
+void SetZoom(Zoom zoom, int x, int y);
+void ZoomBy(bool in);  // the next step, keeping the view's centre
+void ZoomToFit();      // the whole picture in the view, or 1:1 when it fits at that
+void ZoomActualSize(); // 1:1
 // The keyboard's point (arrow keys; Enter applies the tool there), at a picture pixel.
 void SetKeyPoint(int32_t x, int32_t y);
 void ShowWholePicture(); // invalidates the whole view
@@ -178,7 +191,8 @@ enum StatusPart { StatusMessage, StatusSize, StatusPointer, StatusTolerances, St
 void SetStatusText(const std::string& text);
 std::string StatusText();
 std::string StatusPartText(int part);
-void ShowPictureSize();
+void ShowPictureSize(); // with the zoom
+void ShowZoom();
 void ShowPointer(int32_t x, int32_t y); // picture pixel; outside the picture, nothing
 void ShowTolerances();
 void ShowMessage(const std::string& text, UINT icon); // a box owned by the main window

@@ -4,7 +4,8 @@
 
 const char EditorUsage[] =
     "usage: vexra [PICTURE] [--step T] [--seed-tolerance T] [--tool NAME] [--click X Y]...\n"
-    "             [--paint RRGGBB] [--key KEY]... [--undo N] [--redo N] [--drop FILE]...\n"
+    "             [--zoom Z] [--paint RRGGBB] [--key KEY]... [--undo N] [--redo N]\n"
+    "             [--drop FILE]...\n"
     "             [--save OUT.png] [--screenshot SHOT.png] [--close-messages] [--answer BUTTON]\n"
     "             [--close-window] [--quit]\n"
     "       vexra --batch FILE [--close-messages] [--answer BUTTON]\n"
@@ -13,6 +14,7 @@ const char EditorUsage[] =
     "  --seed-tolerance T   text of the Seed tolerance field (default 40)\n"
     "  --tool NAME          the tool the clicks use (default RegionGrowing)\n"
     "  --click X Y          with the tool, click picture pixel X Y; one line each\n"
+    "  --zoom Z             the view's zoom before the clicks: a percentage, or fit\n"
     "  --paint RRGGBB       the paint colour, as Edit > Paint colour sets it (default FF00FF)\n"
     "  --key KEY            press KEY (ctrl+s, shift+left, enter...) after the clicks\n"
     "  --drop FILE          drop FILE on the window, as from a file manager, after Undo/Redo\n"
@@ -175,6 +177,16 @@ bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* opt
                 return false;
             }
             options->keys.push_back(press);
+        } else if (arg == "--zoom") {
+            if (!value(&x))
+                return false;
+            if (x == "fit") {
+                options->zoomPercent = -1;
+            } else if (!ParseInt32(x, &options->zoomPercent) || options->zoomPercent < 1 ||
+                       options->zoomPercent > 3200) {
+                *error = "--zoom needs a percentage from 1 to 3200 or fit, not " + x;
+                return false;
+            }
         } else if (arg == "--paint") {
             if (!value(&x))
                 return false;

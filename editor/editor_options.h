@@ -71,6 +71,7 @@ struct EditorOptions {
     std::vector<KeyPress> keys;         // pressed in the view, in order, after the clicks
     bool paintGiven = false;            // --paint: the paint colour, as Edit > Paint colour
     uint32_t paintColour = 0x00FF00FFu; // sets it
+    int32_t zoomPercent = 0;            // --zoom: before the clicks; 0 none, -1 fit
     std::string savePath, screenshotPath;
     std::string batchPath; // --batch FILE: a command line per line, run in one window
     std::string answer = "Cancel";

@@ -42,8 +42,15 @@ bool VisiblePart(const RefreshRect& rect, RECT* part) {
                     std::min(rect.bottom, host.height - 1) + 1};
     if (picture.left >= picture.right || picture.top >= picture.bottom)
         return false;
-    OffsetRect(&picture, -TheEditor.scrollX, -TheEditor.scrollY);
-    return IntersectRect(part, &picture, &Fill.client) != 0;
+    // Its view pixels at the zoom: from the first of its first pixel to the last of its last.
+    const POINT topLeft = PictureToView(picture.left, picture.top),
+                bottomRight = PictureToView(picture.right, picture.bottom);
+    RECT view = {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+    if (view.right == view.left) // zoomed out: the view pixel it shares with others
+        ++view.right;
+    if (view.bottom == view.top)
+        ++view.bottom;
+    return IntersectRect(part, &view, &Fill.client) != 0;
 }
 
 // --check-repaints: reads back from the window a pixel the fill has painted inside the area
@@ -52,7 +59,10 @@ void CheckRepaint(const RECT& repainted) {
     const ToolHost& host = TheEditor.host;
     for (LONG y = repainted.bottom - 1; y >= repainted.top; --y)
         for (LONG x = repainted.right - 1; x >= repainted.left; --x) {
-            size_t index = host.IndexOf(x + TheEditor.scrollX, y + TheEditor.scrollY);
+            int32_t px = 0, py = 0;
+            if (!ViewToPicture(x, y, &px, &py))
+                continue;
+            size_t index = host.IndexOf(px, py);
             if (!host.painted.Painted(index))
                 continue;
             ++Fill.outcome->repaintsLookedAt;

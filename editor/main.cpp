@@ -48,9 +48,17 @@ std::string StatusText() {
 }
 
 void ShowPictureSize() {
-    SetStatusPart(StatusSize, TheEditor.havePicture ? std::to_string(TheEditor.host.width) + " x " +
-                                                          std::to_string(TheEditor.host.height)
-                                                    : "");
+    std::string text;
+    if (TheEditor.havePicture) {
+        text = std::to_string(TheEditor.host.width) + " x " + std::to_string(TheEditor.host.height);
+        if (TheEditor.zoom.num != TheEditor.zoom.den)
+            text += ", " + std::to_string(ZoomPercent(TheEditor.zoom)) + "%";
+    }
+    SetStatusPart(StatusSize, text);
+}
+
+void ShowZoom() {
+    ShowPictureSize();
 }
 
 void ShowPointer(int32_t x, int32_t y) {
@@ -240,6 +248,16 @@ static void Command(UINT id, UINT notification, HWND control) {
     case CommandPaintColour:
         ChoosePaintColour();
         break;
+    case CommandZoomIn:
+    case CommandZoomOut:
+        ZoomBy(id == CommandZoomIn);
+        break;
+    case CommandZoomActual:
+        ZoomActualSize();
+        break;
+    case CommandZoomFit:
+        ZoomToFit();
+        break;
     case CommandUndo:
         UndoFill();
         break;
@@ -313,11 +331,17 @@ static HMENU MakeMenu() {
     AppendMenuW(edit, MF_STRING, CommandRedo, L"&Redo fill\tCtrl+Y");
     AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(edit, MF_STRING, CommandPaintColour, L"&Paint colour...");
+    HMENU view = CreatePopupMenu();
+    AppendMenuW(view, MF_STRING, CommandZoomIn, L"Zoom &in\tCtrl++");
+    AppendMenuW(view, MF_STRING, CommandZoomOut, L"Zoom &out\tCtrl+-");
+    AppendMenuW(view, MF_STRING, CommandZoomActual, L"&Actual size\tCtrl+1");
+    AppendMenuW(view, MF_STRING, CommandZoomFit, L"&Fit to window\tCtrl+0");
     HMENU tools = CreatePopupMenu();
     AppendMenuW(tools, MF_STRING, CommandSkipped, L"&Skipped plug-ins...");
     HMENU bar = CreateMenu();
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), L"&Edit");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"&View");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), L"&Tools");
     return bar;
 }
@@ -415,7 +439,13 @@ static void HandleMessage(MSG* message) {
                                  {FCONTROL | FVIRTKEY, 'Y', CommandRedo},
                                  {FCONTROL | FVIRTKEY, 'S', CommandSave},
                                  {FCONTROL | FSHIFT | FVIRTKEY, 'S', CommandSaveAs},
-                                 {FCONTROL | FVIRTKEY, 'O', CommandOpen}};
+                                 {FCONTROL | FVIRTKEY, 'O', CommandOpen},
+                                 {FCONTROL | FVIRTKEY, VK_OEM_PLUS, CommandZoomIn},
+                                 {FCONTROL | FVIRTKEY, VK_ADD, CommandZoomIn},
+                                 {FCONTROL | FVIRTKEY, VK_OEM_MINUS, CommandZoomOut},
+                                 {FCONTROL | FVIRTKEY, VK_SUBTRACT, CommandZoomOut},
+                                 {FCONTROL | FVIRTKEY, '1', CommandZoomActual},
+                                 {FCONTROL | FVIRTKEY, '0', CommandZoomFit}};
     static HACCEL accelerators =
         CreateAcceleratorTableW(const_cast<ACCEL*>(keys), int(sizeof keys / sizeof keys[0]));
     if (!KeyBelongsToField(*message) &&

@@ -23,6 +23,9 @@ enum { KeyPointReach = 4 }; // the box drawn around the point's pixel, in view p
 
 static RECT KeyPointRect() {
     POINT at = PictureToView(KeyX, KeyY);
+    // The middle of the pixel's view pixels, at any zoom.
+    at.x += LONG((ViewStart(KeyX + 1, TheEditor.zoom) - ViewStart(KeyX, TheEditor.zoom)) / 2);
+    at.y += LONG((ViewStart(KeyY + 1, TheEditor.zoom) - ViewStart(KeyY, TheEditor.zoom)) / 2);
     return RECT{at.x - KeyPointReach, at.y - KeyPointReach, at.x + KeyPointReach + 1,
                 at.y + KeyPointReach + 1};
 }
@@ -49,7 +52,23 @@ static void DrawKeyPoint(HDC dc) {
 }
 
 POINT PictureToView(int32_t x, int32_t y) {
-    return POINT{x - TheEditor.scrollX, y - TheEditor.scrollY};
+    return POINT{LONG(ViewStart(x, TheEditor.zoom) - TheEditor.scrollX),
+                 LONG(ViewStart(y, TheEditor.zoom) - TheEditor.scrollY)};
+}
+
+bool ViewToPicture(int x, int y, int32_t* pictureX, int32_t* pictureY) {
+    const int64_t px = PictureAt(int64_t(x) + TheEditor.scrollX, TheEditor.zoom);
+    const int64_t py = PictureAt(int64_t(y) + TheEditor.scrollY, TheEditor.zoom);
+    if (px < 0 || py < 0 || px >= TheEditor.host.width || py >= TheEditor.host.height)
+        return false;
+    *pictureX = int32_t(px);
+    *pictureY = int32_t(py);
+    return true;
+}
+
+// The zoomed picture's size in view pixels.
+static int64_t ViewExtent(int32_t pixels) {
+    return TheEditor.havePicture ? ViewStart(pixels, TheEditor.zoom) : 0;
 }
 
 void ShowWholePicture() {
@@ -63,9 +82,11 @@ static void Paint(HWND window) {
     const ToolHost& host = TheEditor.host;
     RECT picture = {0, 0, 0, 0};
     if (TheEditor.havePicture) {
-        // Copy the part of the picture inside the update rectangle, through a small DIB.
-        picture = {-TheEditor.scrollX, -TheEditor.scrollY, host.width - TheEditor.scrollX,
-                   host.height - TheEditor.scrollY};
+        // The part of the zoomed picture inside the update rectangle, through a small DIB: each
+        // view pixel shows the picture pixel a click there lands on (PictureAt).
+        picture = {LONG(-TheEditor.scrollX), LONG(-TheEditor.scrollY),
+                   LONG(ViewExtent(host.width) - TheEditor.scrollX),
+                   LONG(ViewExtent(host.height) - TheEditor.scrollY)};
         RECT part;
         if (IntersectRect(&part, &picture, &paint.rcPaint)) {
             int w = part.right - part.left, h = part.bottom - part.top;
@@ -76,19 +97,28 @@ static void Paint(HWND window) {
             info.bmiHeader.biPlanes = 1;
             info.bmiHeader.biBitCount = 32;
             info.bmiHeader.biCompression = BI_RGB;
-            // A row at a time: repaints during a fill come every 16 ms and may cover the view.
-            // (The alpha byte is ignored by a 32-bit BI_RGB DIB.) Kept between repaints.
+            // Repaints during a fill come every 16 ms and may cover the view: the rows and the
+            // picture column of each view column are kept between repaints. (The alpha byte is
+            // ignored by a 32-bit BI_RGB DIB.)
             static std::vector<uint32_t> rows;
+            static std::vector<int32_t> columns;
             try {
                 rows.resize(size_t(w) * size_t(h));
+                columns.resize(size_t(w));
             } catch (const std::bad_alloc&) {
                 rows.clear(); // nothing shown this time; the status bar is not the place
                 w = h = 0;
             }
-            int x0 = part.left + TheEditor.scrollX, y0 = part.top + TheEditor.scrollY;
+            for (int x = 0; x < w; ++x)
+                columns[size_t(x)] =
+                    int32_t(PictureAt(int64_t(part.left + x) + TheEditor.scrollX, TheEditor.zoom));
             for (int y = 0; y < h; ++y) {
-                const uint32_t* row = &host.pixels[host.IndexOf(x0, y0 + y)];
-                std::copy(row, row + w, &rows[size_t(y) * size_t(w)]);
+                const int32_t py =
+                    int32_t(PictureAt(int64_t(part.top + y) + TheEditor.scrollY, TheEditor.zoom));
+                const uint32_t* row = &host.pixels[host.IndexOf(0, py)];
+                uint32_t* out = &rows[size_t(y) * size_t(w)];
+                for (int x = 0; x < w; ++x)
+                    out[x] = row[columns[size_t(x)]];
             }
             SetDIBitsToDevice(dc, part.left, part.top, w, h, 0, 0, 0, h, rows.data(), &info,
                               DIB_RGB_COLORS);
@@ -250,8 +280,7 @@ void UpdateViewScrollBars() {
         return;
     RECT client;
     GetClientRect(TheEditor.view, &client);
-    int extent[2] = {TheEditor.havePicture ? TheEditor.host.width : 0,
-                     TheEditor.havePicture ? TheEditor.host.height : 0};
+    int extent[2] = {int(ViewExtent(TheEditor.host.width)), int(ViewExtent(TheEditor.host.height))};
     int page[2] = {client.right, client.bottom};
     int32_t* position[2] = {&TheEditor.scrollX, &TheEditor.scrollY};
     for (int axis = 0; axis < 2; ++axis) {
@@ -275,12 +304,50 @@ void UpdateViewScrollBars() {
 void ScrollToShow(int32_t x, int32_t y) {
     RECT client;
     GetClientRect(TheEditor.view, &client);
-    if (x < TheEditor.scrollX || x >= TheEditor.scrollX + client.right)
-        TheEditor.scrollX = x - client.right / 2;
-    if (y < TheEditor.scrollY || y >= TheEditor.scrollY + client.bottom)
-        TheEditor.scrollY = y - client.bottom / 2;
+    const int32_t vx = int32_t(ViewStart(x, TheEditor.zoom)),
+                  vy = int32_t(ViewStart(y, TheEditor.zoom));
+    if (vx < TheEditor.scrollX || vx >= TheEditor.scrollX + client.right)
+        TheEditor.scrollX = vx - client.right / 2;
+    if (vy < TheEditor.scrollY || vy >= TheEditor.scrollY + client.bottom)
+        TheEditor.scrollY = vy - client.bottom / 2;
     UpdateViewScrollBars();
     UpdateWindow(TheEditor.view);
+}
+
+void SetZoom(Zoom zoom, int x, int y) {
+    if (!TheEditor.havePicture || zoom.num <= 0 || zoom.den <= 0)
+        return;
+    // The picture point under (x, y), in picture pixels at a finer grain than one, stays there.
+    const Zoom old = TheEditor.zoom;
+    const int64_t fine = 64;
+    const int64_t px = FloorDivide((int64_t(x) + TheEditor.scrollX) * old.den * fine, old.num),
+                  py = FloorDivide((int64_t(y) + TheEditor.scrollY) * old.den * fine, old.num);
+    TheEditor.zoom = zoom;
+    TheEditor.scrollX = int32_t(FloorDivide(px * zoom.num, zoom.den * fine) - x);
+    TheEditor.scrollY = int32_t(FloorDivide(py * zoom.num, zoom.den * fine) - y);
+    UpdateViewScrollBars(); // clamps the scroll position to the new range
+    InvalidateRect(TheEditor.view, nullptr, FALSE);
+    ShowZoom();
+}
+
+void ZoomBy(bool in) {
+    RECT client;
+    GetClientRect(TheEditor.view, &client);
+    SetZoom(NextZoom(TheEditor.zoom, in), client.right / 2, client.bottom / 2);
+}
+
+void ZoomToFit() {
+    RECT client;
+    GetClientRect(TheEditor.view, &client);
+    TheEditor.scrollX = TheEditor.scrollY = 0;
+    SetZoom(FitZoom(TheEditor.host.width, TheEditor.host.height, client.right, client.bottom), 0,
+            0);
+}
+
+void ZoomActualSize() {
+    RECT client;
+    GetClientRect(TheEditor.view, &client);
+    SetZoom(Zoom{}, client.right / 2, client.bottom / 2);
 }
 
 static LRESULT CALLBACK ViewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -300,6 +367,13 @@ static LRESULT CALLBACK ViewProcedure(HWND window, UINT message, WPARAM wParam, 
         Scroll(SB_VERT, wParam);
         return 0;
     case WM_MOUSEWHEEL:
+        if (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) {
+            // Ctrl+wheel zooms about the pointer (the message gives it in screen pixels).
+            POINT at = {int16_t(LOWORD(lParam)), int16_t(HIWORD(lParam))};
+            ScreenToClient(window, &at);
+            SetZoom(NextZoom(TheEditor.zoom, GET_WHEEL_DELTA_WPARAM(wParam) > 0), at.x, at.y);
+            return 0;
+        }
         Wheel(GetKeyState(VK_SHIFT) < 0 ? SB_HORZ : SB_VERT, GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
     case WM_MOUSEHWHEEL:
@@ -326,10 +400,12 @@ static LRESULT CALLBACK ViewProcedure(HWND window, UINT message, WPARAM wParam, 
         if (PointKey(wParam) || ScrollKey(wParam))
             return 0;
         break;
-    case WM_MOUSEMOVE:
-        ShowPointer(int16_t(LOWORD(lParam)) + TheEditor.scrollX,
-                    int16_t(HIWORD(lParam)) + TheEditor.scrollY);
+    case WM_MOUSEMOVE: {
+        int32_t x = -1, y = -1;
+        ViewToPicture(int16_t(LOWORD(lParam)), int16_t(HIWORD(lParam)), &x, &y);
+        ShowPointer(x, y);
         return 0;
+    }
     case WM_LBUTTONDOWN: {
         SetFocus(window);
         // Only what the view shows can be clicked; the keyboard's point follows the click,
@@ -337,8 +413,8 @@ static LRESULT CALLBACK ViewProcedure(HWND window, UINT message, WPARAM wParam, 
         POINT at = {int16_t(LOWORD(lParam)), int16_t(HIWORD(lParam))};
         RECT client;
         GetClientRect(window, &client);
-        int32_t x = at.x + TheEditor.scrollX, y = at.y + TheEditor.scrollY;
-        if (!PtInRect(&client, at) || !TheEditor.host.Contains(x, y)) {
+        int32_t x = -1, y = -1;
+        if (!PtInRect(&client, at) || !ViewToPicture(at.x, at.y, &x, &y)) {
             if (TheEditor.selectedTool < 0 && !TheEditor.filling && TheEditor.havePicture)
                 SetStatusText("select a tool on the toolbar first");
             return 0;

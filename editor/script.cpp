@@ -153,8 +153,8 @@ std::string FillReportLine(const FillOutcome& fill) {
              "click %d %d: %llu pixels painted, %llu refresh requests, %d messages, %.1f ms%s; "
              "repaints %llu; %s; shown at repaints: %llu of %llu looked at",
              fill.x, fill.y, (unsigned long long)fill.pixelsPainted,
-             (unsigned long long)fill.refreshRequests, fill.messagesShown, fill.milliseconds,
-             boxes, (unsigned long long)fill.repaints, CursorReport(fill).c_str(),
+             (unsigned long long)fill.refreshRequests, fill.messagesShown, fill.milliseconds, boxes,
+             (unsigned long long)fill.repaints, CursorReport(fill).c_str(),
              (unsigned long long)fill.repaintsShownRight,
              (unsigned long long)fill.repaintsLookedAt);
     return line;
@@ -165,6 +165,9 @@ std::string FillReportLine(const FillOutcome& fill) {
 static bool ClickAt(int32_t x, int32_t y) {
     ScrollToShow(x, y);
     POINT at = PictureToView(x, y);
+    // The middle of the pixel's view pixels, as a user aims at it.
+    at.x += LONG((ViewStart(x + 1, TheEditor.zoom) - ViewStart(x, TheEditor.zoom) - 1) / 2);
+    at.y += LONG((ViewStart(y + 1, TheEditor.zoom) - ViewStart(y, TheEditor.zoom) - 1) / 2);
     LPARAM position = MAKELPARAM(at.x, at.y);
     uint32_t fillsBefore = TheEditor.fillNumber;
     PostMessageA(TheEditor.view, WM_MOUSEMOVE, 0, position);
@@ -305,7 +308,8 @@ static void PressKeys(const std::vector<KeyPress>& keys) {
         PostMessageW(target, WM_KEYUP, press.key, LPARAM(0xC0000001u));
         PumpMessagesWithKeys();
         SetKeyboardState(saved);
-        printf("key %s: status: %s; title \"%s\"\n", press.text.c_str(), StatusText().c_str(),
+        printf("key %s: status: %s; size \"%s\"; title \"%s\"\n", press.text.c_str(),
+               StatusText().c_str(), StatusPartText(StatusSize).c_str(),
                WindowText(TheEditor.main).c_str());
         fflush(stdout);
     }
@@ -389,6 +393,14 @@ int RunScript(const EditorOptions& options) {
     for (const std::string& line : TheEditor.skippedPlugins)
         printf("%s\n", line.c_str());
     fflush(stdout);
+    if (options.zoomPercent != 0) {
+        if (options.zoomPercent < 0)
+            ZoomToFit();
+        else
+            SetZoom(Zoom{options.zoomPercent, 100}, 0, 0);
+        printf("zoom %lld%%, scroll %d %d\n", (long long)ZoomPercent(TheEditor.zoom),
+               int(TheEditor.scrollX), int(TheEditor.scrollY));
+    }
     if (!options.clicks.empty())
         if (int status = SelectToolAsTheUserWould(options))
             return status;

@@ -16,7 +16,7 @@
 //   status parts: "SIZE", "X, Y  #RRGGBB", "step S, seed T"   shown, then the other parts)
 //   fills F                      (fills started: one per click, whatever input came meanwhile)
 //   dialog "Open", buttons Open,Cancel, owner main window   (cancelled; with --close-messages)
-//   key ctrl+s: status: TEXT; title "TITLE"                 (after each --key)
+//   key ctrl+s: status: TEXT; size "SIZE"; title "TITLE"    (after each --key)
 //   drop FILE: status: TEXT; title "TITLE"                  (after each --drop)
 //   saved OUT.png
 //   screenshot SHOT.png

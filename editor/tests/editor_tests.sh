@@ -688,9 +688,10 @@ test_daily() {
 
     # The keyboard's point starts at the last click, moves 10 + 1 right and 1 down, and Enter
     # fills there (inside the painted area again: nothing changed).
-    grep -qx "key enter: status: RegionGrowing at 18 7: $second pixels painted, .* ms; nothing changed, no undo level; title \"\*doc.png - vexra\"" \
+    grep -qx "key enter: status: RegionGrowing at 18 7: $second pixels painted, .* ms; nothing changed, no undo level; size \"[^\"]*\"; title \"\*doc.png - vexra\"" \
         editor.out || fail "Enter did not apply the tool at the point the arrow keys moved to"
-    expect_line 'key ctrl+s: status: saved "doc.png"; title "doc.png - vexra"'
+    grep -qx 'key ctrl+s: status: saved "doc.png"; size "[^"]*"; title "doc.png - vexra"' editor.out ||
+        fail "Ctrl+S did not save to doc.png"
     "$PICTURE_CHECK" --same doc.png native.png >/dev/null ||
         fail "Ctrl+S did not save over doc.png the picture the native tool paints with 00C000"
 
@@ -698,7 +699,8 @@ test_daily() {
         fail "Ctrl+O showed no Open dialog"
     grep '^dialog "Open"' editor.out | grep -qi 'read-only' &&
         fail "the Open dialog shows a read-only box"
-    expect_line 'key ctrl+o: status: saved "doc.png"; title "doc.png - vexra"'
+    grep -qx 'key ctrl+o: status: saved "doc.png"; size "[^"]*"; title "doc.png - vexra"' editor.out ||
+        fail "the cancelled Open dialog changed the picture or the title"
 
     # One level: the repeated click kept none.
     expect_line 'undo (menu item enabled): undone: one fill; 0 to undo, 1 to redo'
@@ -731,6 +733,45 @@ test_daily() {
         fail "the failed save left files behind: $(ls -A full)"
 }
 
+# Zoom: at 200 % and 300 % (where the view must scroll) the demo's clicks land on the pixels
+# the native tool paints, every repaint shows the paint at the zoom (read back from the window),
+# and the status bar gives the zoom; fit shows a picture larger than the view whole, smaller
+# than 1:1; Ctrl+1 goes back to 1:1. One editor, in a batch.
+test_zoom() {
+    "$NATIVE_TOOL" picture.png "${demo[@]}" -o native.png >/dev/null || fail "the native region_grow failed"
+    convert picture.png -scale 400% -depth 8 PNG24:big.png || fail "ImageMagick could not scale it"
+    local clicks=() i zoom
+    for ((i = 0; i < ${#demo_clicks[@]}; i += 2)); do
+        clicks+=(--click "${demo_clicks[i]}" "${demo_clicks[i + 1]}")
+    done
+    : >zoom.batch
+    for zoom in 200 300; do
+        batch zoom.batch picture.png --zoom $zoom "${demo_options[@]}" "${clicks[@]}" \
+            --check-repaints --report-status --save "zoom-$zoom.png"
+    done
+    batch zoom.batch big.png --zoom fit --key ctrl+1 --report-status
+    editor --batch zoom.batch || { cat editor.out; fail "the editor failed"; }
+    cat editor.out
+    batch_ran 3
+    for zoom in 200 300; do
+        "$PICTURE_CHECK" --same native.png "zoom-$zoom.png" ||
+            fail "at $zoom %, the clicks painted otherwise than the native tool"
+        grep -q "^status parts: \"451 x 300, $zoom%\"" editor.out ||
+            fail "the status bar does not give the zoom of $zoom %"
+    done
+    grep -q '^zoom 300%, scroll [0-9]* [0-9]*$' editor.out || fail "no zoom of 300 %"
+    sed -n 's/^click .*; shown at repaints: \([0-9]*\) of \([0-9]*\) looked at$/\1 \2/p' \
+        editor.out | awk '$1 == $2 {n++; seen += $2} END {exit !(n > 0 && seen > 0 && n == NR)}' ||
+        fail "a repaint at a zoom did not show what the fill had painted"
+    local fit
+    fit=$(sed -n '/^batch line 2:/,$ s/^zoom \([0-9]*\)%, scroll 0 0$/\1/p' editor.out)
+    [ -n "$fit" ] && [ "$fit" -lt 100 ] && [ "$fit" -ge 10 ] ||
+        fail "fit did not show the 1804 x 1200 picture smaller than 1:1: ${fit:-no zoom line}"
+    grep -q '^key ctrl+1: status: .*; size "1804 x 1200"; title ' editor.out ||
+        fail "Ctrl+1 did not go back to 1:1"
+    echo "zoom: the demo's clicks exact at 200 % and 300 %; fit at $fit %"
+}
+
 case $test_name in
 clicks) test_clicks ;;
 screenshot) test_screenshot ;;
@@ -745,6 +786,7 @@ deep) test_deep ;;
 messages) test_messages ;;
 dialogs) test_dialogs ;;
 daily) test_daily ;;
+zoom) test_zoom ;;
 *) fail "unknown test $test_name" ;;
 esac
 echo "passed: $test_name"
