@@ -24,16 +24,6 @@ prefix=$1
 program=$2
 shift 2
 started_line=${VX_WINE_STARTED_LINE-vexra test host started}
-in_session=no
-if [ -n "${VX_WINE_SESSION:-}" ]; then
-    [ -e "$VX_WINE_SESSION/session.env" ] ||
-        { echo "FAILED: no Wine session in $VX_WINE_SESSION (wine_session.sh start)"; exit 1; }
-    # shellcheck disable=SC1091
-    . "$VX_WINE_SESSION/session.env"
-    prefix=$WINEPREFIX
-    in_session=yes
-fi
-time_limit=$((${VX_WINE_TIME_LIMIT:-300} * ${VX_WINE_WAIT_SCALE:-1}))
 
 skip() {
     if [ "${VX_REQUIRE_WINE:-0}" = 1 ]; then
@@ -43,6 +33,17 @@ skip() {
     echo "SKIPPED: this machine cannot run 32-bit Windows programs under Wine: $*"
     exit 77
 }
+
+in_session=no
+if [ -n "${VX_WINE_SESSION:-}" ]; then
+    # No session: its start found no Wine here (and said so), or nothing started it.
+    [ -e "$VX_WINE_SESSION/session.env" ] || skip "no Wine session in $VX_WINE_SESSION"
+    # shellcheck disable=SC1091
+    . "$VX_WINE_SESSION/session.env"
+    prefix=$WINEPREFIX
+    in_session=yes
+fi
+time_limit=$((${VX_WINE_TIME_LIMIT:-300} * ${VX_WINE_WAIT_SCALE:-1}))
 
 command -v wine >/dev/null 2>&1 || skip "wine is not installed (scripts/install-deps.sh installs it)"
 

@@ -34,8 +34,9 @@ skip() {
     exit 77
 }
 
-[ -e "${VX_WINE_SESSION:-}/session.env" ] ||
-    fail "no Wine session (run the test through ctest, which starts one)"
+# No session: its start found no Wine here (and said so), or the test was not run by ctest,
+# which starts one.
+[ -e "${VX_WINE_SESSION:-}/session.env" ] || skip "no Wine session in ${VX_WINE_SESSION:-(none)}"
 # shellcheck disable=SC1091
 . "$VX_WINE_SESSION/session.env"
 scale=$VX_WINE_WAIT_SCALE
