@@ -167,12 +167,9 @@ static void OpenFromDialog() {
     }
 }
 
-static void SaveFromDialog() {
-    if (!TheEditor.havePicture || TheEditor.filling)
-        return;
-    std::string path = AskForFile(true), error;
-    if (path.empty())
-        return;
+// Saves to `path`, saying in the status bar how it went, and in a box when it failed.
+static void SaveAndReport(const std::string& path) {
+    std::string error;
     if (SavePicture(path, &error)) {
         SetStatusText("saved \"" + path + "\"");
     } else {
@@ -181,21 +178,23 @@ static void SaveFromDialog() {
     }
 }
 
+static void SaveFromDialog() {
+    if (!TheEditor.havePicture || TheEditor.filling)
+        return;
+    std::string path = AskForFile(true);
+    if (!path.empty())
+        SaveAndReport(path);
+}
+
 // File > Save: over the file the picture came from when it is a PNG, else as Save As.
 static void SaveInPlace() {
     if (!TheEditor.havePicture || TheEditor.filling)
         return;
-    std::string path = SaveInPlaceTarget(), error;
-    if (path.empty()) {
+    std::string path = SaveInPlaceTarget();
+    if (path.empty())
         SaveFromDialog();
-        return;
-    }
-    if (SavePicture(path, &error)) {
-        SetStatusText("saved \"" + path + "\"");
-    } else {
-        SetStatusText(error);
-        ShowMessage(error, MB_ICONERROR);
-    }
+    else
+        SaveAndReport(path);
 }
 
 // Edit > Paint colour: the system's colour dialog, starting from the colour in use; the choice
@@ -501,9 +500,7 @@ static int RunBatch(const std::string& path) {
                 StartClosingMessages(options.answer);
             status = RunScript(options);
         }
-        fflush(stderr);
-        printf("batch line %zu: status %d\n", line.number, status);
-        fflush(stdout);
+        ReportBatchLine(line, status);
         if (!IsWindow(TheEditor.main))
             break; // a script closed it
     }

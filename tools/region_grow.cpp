@@ -334,10 +334,7 @@ static int RunBatch(const std::string& path) {
     if (!ReadBatchFile(path, &lines, &error))
         return Fail(1, error);
     for (const BatchLine& line : lines) {
-        int status = RunTool(line.arguments);
-        fflush(stderr);
-        printf("batch line %zu: status %d\n", line.number, status);
-        fflush(stdout);
+        ReportBatchLine(line, RunTool(line.arguments));
     }
     return 0;
 }

@@ -140,6 +140,12 @@ bool ReadBatchFile(const std::string& path, std::vector<BatchLine>* lines, std::
     return true;
 }
 
+void ReportBatchLine(const BatchLine& line, int status) {
+    fflush(stderr);
+    printf("batch line %zu: status %d\n", line.number, status);
+    fflush(stdout);
+}
+
 std::string UnpredictableName(const std::string& prefix, const std::string& suffix) {
     static const char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     // The system's random source, mixed with the clock in case a platform's is weak.

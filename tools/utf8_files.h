@@ -42,6 +42,9 @@ struct BatchLine {
     std::vector<std::string> arguments;
 };
 bool ReadBatchFile(const std::string& path, std::vector<BatchLine>* lines, std::string* error);
+// After a line has run: "batch line N: status S" on standard output, once what the run wrote to
+// either stream is out, so that a reader of both streams together can tell the runs apart.
+void ReportBatchLine(const BatchLine& line, int status);
 
 // The folder that holds the running program, where the files that ship beside it are (the
 // plug-in, the editor's plugins folder). Windows names it through GetModuleFileNameW, so that a

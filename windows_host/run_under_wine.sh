@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a 32-bit Windows test program under Wine in a prefix of its own.
+# Runs a 32-bit Windows program under Wine: in the tests' Wine session, or in a prefix set up already.
 #
 #   run_under_wine.sh PREFIX PROGRAM.exe [ARGS...]
 #
@@ -57,23 +57,10 @@ if [ $in_session = no ]; then
         export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x90000000}
     fi
 
-    # A minimal prefix: Wine's own 32-bit DLLs serve as system32, and the prefix set-up program
-    # (wineboot) never runs. It is not needed to load a DLL and call it, and it is the part of
-    # Wine that fails under emulation.
-    windows_dlls=""
-    for candidate in /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows \
-                     /usr/lib32/wine/i386-windows /usr/local/lib/wine/i386-windows; do
-        if [ -e "$candidate/kernel32.dll" ]; then windows_dlls=$candidate; break; fi
-    done
-    [ -n "$windows_dlls" ] || skip "Wine's 32-bit Windows DLLs are missing (install wine32:i386)"
-    if [ ! -e "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
-        rm -rf "$prefix"
-        mkdir -p "$prefix/drive_c/windows" "$prefix/dosdevices"
-        ln -s "$windows_dlls" "$prefix/drive_c/windows/system32"
-        ln -s ../drive_c "$prefix/dosdevices/c:"
-        ln -s / "$prefix/dosdevices/z:"
-    fi
-
+    # A prefix set up already (the try-windows one of editor/wine_prefix.sh); the tests' minimal
+    # prefix is the session's.
+    [ -e "$prefix/drive_c/windows/system32/kernel32.dll" ] ||
+        skip "$prefix is not a Wine prefix (editor/wine_prefix.sh sets one up; the tests use a session)"
     export WINEPREFIX=$prefix
     export WINEDEBUG=-all
     # No prefix set-up, no menu entries, and no debugger: a crash ends the program at once.
