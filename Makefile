@@ -48,8 +48,8 @@ playground: deps
 bench-web: deps
 	cmake --preset web
 	cmake --build --preset web -j $(JOBS)
-	VX_SITE_DIR=$(CURDIR)/build/web/site VX_REGION_GROW=$(CURDIR)/build/web/tools/region_grow \
-	    VX_BENCH_IMAGE=$(CURDIR)/build/web/web/bench_image_file node web/scripts/speed.js
+	VX_SITE_DIR=$(CURDIR)/build/web/site VX_REGION_GROW=$(CURDIR)/build/web/region_grow/region_grow \
+	    VX_BENCH_IMAGE=$(CURDIR)/build/web/bench/bench_image_file node web/scripts/speed.js
 
 # Each fuzzer for FUZZ_SECONDS, growing a scratch corpus under build/ (kept out of git).
 FUZZERS = fuzz_tolerance_text fuzz_fill fuzz_picture
@@ -75,12 +75,12 @@ demo: deps
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS) --target region_grow
 	mkdir -p build/demo
-	build/default/tools/region_grow $(DEMO_ARGS) --frames build/demo/frames \
+	build/default/region_grow/region_grow $(DEMO_ARGS) --frames build/demo/frames \
 	    --animation build/demo/refresh.webp \
 	    --before-after build/demo/before-after.png -o build/demo/result.png
 	cp build/demo/before-after.png docs/before-after.png
 	cp build/demo/refresh.webp docs/refresh.webp
-	build/default/tools/region_grow examples/chelsea.png $(EXPLORE_ARGS) \
+	build/default/region_grow/region_grow examples/chelsea.png $(EXPLORE_ARGS) \
 	    --explore build/demo/explore
 	cp build/demo/explore/map.png docs/explore-map.png
 	scripts/render_svg.sh build/demo/explore/growth.svg docs/explore-growth.png
@@ -99,9 +99,9 @@ bench: deps
 	cmake --build --preset bench -j $(JOBS) --target fill_bench explorer_bench picture_bench region_grow
 	build/bench/bench/fill_bench
 	build/bench/bench/picture_bench build/bench
-	bench/tool_memory.sh build/bench/tools/region_grow build/bench/tool-memory
+	bench/tool_memory.sh build/bench/region_grow/region_grow build/bench/tool-memory
 	build/bench/bench/explorer_bench
-	bench/explore_run.sh build/bench/tools/region_grow build/bench/tool-memory
+	bench/explore_run.sh build/bench/region_grow/region_grow build/bench/tool-memory
 
 # The release for the host's users: PAINT.DLL, its SHA-256 and the install note, zipped, from
 # a build that has passed the Windows checks. The zip is the same to the byte for the same

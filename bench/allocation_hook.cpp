@@ -9,6 +9,8 @@ void* __libc_realloc(void* block, size_t size);
 void* __libc_memalign(size_t alignment, size_t size);
 }
 
+namespace bench {
+
 static bool Counting = false;
 static uint64_t Allocations = 0;
 
@@ -27,36 +29,38 @@ static inline void Note() {
         ++Allocations;
 }
 
+} // namespace bench
+
 extern "C" {
 
 __attribute__((visibility("default"))) void* malloc(size_t size) {
-    Note();
+    bench::Note();
     return __libc_malloc(size);
 }
 
 __attribute__((visibility("default"))) void* calloc(size_t count, size_t size) {
-    Note();
+    bench::Note();
     return __libc_calloc(count, size);
 }
 
 __attribute__((visibility("default"))) void* realloc(void* block, size_t size) {
-    Note();
+    bench::Note();
     return __libc_realloc(block, size);
 }
 
 __attribute__((visibility("default"))) void* memalign(size_t alignment, size_t size) {
-    Note();
+    bench::Note();
     return __libc_memalign(alignment, size);
 }
 
 __attribute__((visibility("default"))) void* aligned_alloc(size_t alignment, size_t size) {
-    Note();
+    bench::Note();
     return __libc_memalign(alignment, size);
 }
 
 __attribute__((visibility("default"))) int posix_memalign(void** block, size_t alignment,
                                                           size_t size) {
-    Note();
+    bench::Note();
     *block = __libc_memalign(alignment, size);
     return *block == nullptr ? 12 /* ENOMEM */ : 0;
 }

@@ -7,8 +7,12 @@
 
 #include <stdint.h>
 
+namespace bench {
+
 void StartCountingAllocations();
 // Stops counting and returns the allocations made since the start.
 uint64_t StopCountingAllocations();
+
+} // namespace bench
 
 #endif

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "bench_images.h"
-#include "picture_io/picture_io.h"
+#include "picture_io.h"
 
 int main(int argc, char** argv) {
     if (argc != 3 && argc != 5) {
@@ -20,10 +20,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string name = argv[1];
-    BenchImage image = name == "uniform"      ? UniformImage()
-                       : name == "photograph" ? PhotographImage()
-                       : name == "maze"       ? MazeImage()
-                                              : BenchImage();
+    bench::BenchImage image = name == "uniform"      ? bench::UniformImage()
+                              : name == "photograph" ? bench::PhotographImage()
+                              : name == "maze"       ? bench::MazeImage()
+                                                     : bench::BenchImage();
     if (image.width == 0) {
         fprintf(stderr, "bench_image_file: no picture named %s\n", argv[1]);
         return 2;

@@ -5,6 +5,8 @@
 #include <random>
 #include <utility>
 
+namespace bench {
+
 enum { Side = 4096 };
 
 BenchImage UniformImage() {
@@ -110,3 +112,5 @@ double ThreadSeconds() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
+
+} // namespace bench

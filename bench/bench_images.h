@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "host_api/host_services.h"
+#include "host_services.h"
+
+namespace bench {
 
 struct BenchImage {
     std::string name;
@@ -31,5 +33,7 @@ BenchImage MazeImage();
 // This thread's processor time in seconds, what the benchmarks time fills by: other processes
 // on a busy machine inflate wall-clock time, while this thread's time only counts while it runs.
 double ThreadSeconds();
+
+} // namespace bench
 
 #endif

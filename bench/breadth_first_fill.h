@@ -21,8 +21,10 @@
 
 #include <stdint.h>
 
-#include "host_api/host_services.h"
-#include "region_growing/region_growing.h"
+#include "host_services.h"
+#include "region_growing.h"
+
+namespace bench {
 
 struct PendingEntry {
     int32_t x, y;
@@ -100,5 +102,7 @@ inline void BreadthFirstFill(Access& access, int32_t x, int32_t y, int32_t stepT
     access.Refresh(left, top, right, bottom);
     access.End();
 }
+
+} // namespace bench
 
 #endif

@@ -1,7 +1,9 @@
 #include "counting_host.h"
 
-#include "host_api/platform_ui.h"
-#include "simulated_host/image_view_record.h"
+#include "image_view_record.h"
+#include "platform_ui.h"
+
+namespace bench {
 
 CountingHost Host;
 
@@ -14,7 +16,7 @@ void CountingHost::Load(int32_t imageWidth, int32_t imageHeight,
     for (uint64_t& count : counts)
         count = 0;
     sequenceHash = 0;
-    WriteImageViewFields(viewRecord, nullptr, &dib);
+    host_model::WriteImageViewFields(viewRecord, nullptr, &dib);
 }
 
 // Counts the call and, when checking, folds it into the sequence hash.
@@ -109,3 +111,5 @@ VX_BENCH_EXPORT int MessageBoxA(HWND, LPCSTR, LPCSTR, UINT type) {
     return 1;
 }
 }
+
+} // namespace bench

@@ -15,7 +15,9 @@
 
 #include <vector>
 
-#include "host_api/host_services.h"
+#include "host_services.h"
+
+namespace bench {
 
 enum CountedCall {
     CountedGetParameter,
@@ -52,5 +54,7 @@ struct CountingHost {
 };
 
 extern CountingHost Host;
+
+} // namespace bench
 
 #endif

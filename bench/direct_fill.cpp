@@ -2,6 +2,8 @@
 
 #include "breadth_first_fill.h"
 
+namespace bench {
+
 namespace {
 
 struct ArrayAccess {
@@ -40,3 +42,5 @@ DirectFillResult DirectFill(int32_t width, int32_t height, PackedColour* pixels,
     BreadthFirstFill(access, x, y, stepTolerance, seedTolerance);
     return access.result;
 }
+
+} // namespace bench

@@ -6,7 +6,9 @@
 
 #include <stdint.h>
 
-#include "host_api/host_services.h"
+#include "host_services.h"
+
+namespace bench {
 
 struct DirectFillResult {
     uint64_t painted = 0;
@@ -17,5 +19,7 @@ struct DirectFillResult {
 DirectFillResult DirectFill(int32_t width, int32_t height, PackedColour* pixels, uint8_t* mask,
                             PackedColour paintColour, int32_t x, int32_t y, int32_t stepTolerance,
                             int32_t seedTolerance);
+
+} // namespace bench
 
 #endif

@@ -13,7 +13,7 @@ set -uo pipefail
 runs=${1:-3}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build=$source_dir/build/win32
-editor=$build/editor/vexra.exe tool=$build/tools/vexra.exe
+editor=$build/editor/vexra.exe tool=$build/region_grow/vexra.exe
 runner=$source_dir/windows_host/run_under_wine.sh
 for program in "$editor" "$tool"; do
     [ -x "$program" ] || { echo "editor_speed: $program is missing: build the win32 preset"; exit 1; }

@@ -6,7 +6,7 @@
 # faster kept, so that a busy moment of the machine weighs less.
 # Usage: bench/explore_run.sh [REGION_GROW] [WORK-DIR]
 set -euo pipefail
-tool=${1:-build/default/tools/region_grow}
+tool=${1:-build/default/region_grow/region_grow}
 work=${2:-build/explore-run}
 mkdir -p "$work"
 width=6000 height=4000

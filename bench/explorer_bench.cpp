@@ -16,12 +16,12 @@
 #include <string>
 
 #include "bench_images.h"
-#include "simulated_host/plugin_loader.h"
-#include "tolerance_explorer/tolerance_explorer.h"
+#include "plugin_loader.h"
+#include "tolerance_explorer.h"
 #include "tool_host_fills.h"
 
-static BenchImage WideUniformImage() {
-    BenchImage image;
+static bench::BenchImage WideUniformImage() {
+    bench::BenchImage image;
     image.name = "uniform 6000x4000";
     image.width = 6000;
     image.height = 4000;
@@ -35,9 +35,9 @@ static BenchImage WideUniformImage() {
 
 int main() {
     const int Repeats = 3;
-    LoadedPlugin plugin;
+    host_model::LoadedPlugin plugin;
     std::string error;
-    if (!LoadPlugin(PLUGIN_PATH, &plugin, &error)) {
+    if (!host_model::LoadPlugin(PLUGIN_PATH, &plugin, &error)) {
         fprintf(stderr, "explorer_bench: %s\n", error.c_str());
         return 1;
     }
@@ -45,38 +45,42 @@ int main() {
     double worstRatio = 0;
     printf("%-20s %9s %9s %6s %8s %10s %s\n", "picture", "fill s", "explore s", "ratio", "B/pixel",
            "reached", "painted at the step");
-    for (BenchImage (*make)() : {WideUniformImage, PhotographImage}) {
-        const BenchImage image = make();
-        FillReport report;
-        const double fillBest = BestToolHostFill(plugin, image, Repeats, &report);
+    for (bench::BenchImage (*make)() : {WideUniformImage, bench::PhotographImage}) {
+        const bench::BenchImage image = make();
+        run_records::FillReport report;
+        const double fillBest = bench::BestToolHostFill(plugin, image, Repeats, &report);
 
         const size_t pixels = image.pixels.size();
-        const size_t scratchBytes = JoinToleranceScratchBytes(image.width, image.height);
+        const size_t scratchBytes =
+            tolerance_explorer::JoinToleranceScratchBytes(image.width, image.height);
         std::unique_ptr<uint32_t[]> scratch(new uint32_t[scratchBytes / 4 + 1]);
         std::unique_ptr<uint16_t[]> map(new uint16_t[pixels]);
-        ExplorerPicture view = {image.pixels.data(), nullptr, image.width, image.height};
-        uint32_t curve[StepCount];
+        tolerance_explorer::ExplorerPicture view = {image.pixels.data(), nullptr, image.width,
+                                                    image.height};
+        uint32_t curve[tolerance_explorer::StepCount];
         double exploreBest = 1e9;
         for (int i = 0; i < Repeats; ++i) {
-            const double start = ThreadSeconds();
-            ComputeJoinTolerances(&view, image.seedX, image.seedY,
-                                  ParseToleranceText(image.seedText), scratch.get(), scratchBytes,
-                                  map.get(), curve);
-            exploreBest = std::min(exploreBest, ThreadSeconds() - start);
+            const double start = bench::ThreadSeconds();
+            tolerance_explorer::ComputeJoinTolerances(
+                &view, image.seedX, image.seedY, ParseToleranceText(image.seedText), scratch.get(),
+                scratchBytes, map.get(), curve);
+            exploreBest = std::min(exploreBest, bench::ThreadSeconds() - start);
         }
 
         // The pass must predict the fill it is timed against, pixel for pixel.
-        const int32_t step = std::min(ParseToleranceText(image.stepText), StepCount - 1);
+        const int32_t step =
+            std::min(ParseToleranceText(image.stepText), tolerance_explorer::StepCount - 1);
         size_t differing = 0;
         for (size_t p = 0; p < pixels; ++p)
             differing += report.Painted(p) != (map[p] <= step);
-        allAgree = allAgree && differing == 0 && FirstBufferOverClick(report) < 0;
+        allAgree = allAgree && differing == 0 && run_records::FirstBufferOverClick(report) < 0;
 
         const double ratio = exploreBest / fillBest;
         worstRatio = std::max(worstRatio, ratio);
         printf("%-20s %9.4f %9.4f %6.3f %8.2f %10lu %llu%s\n", image.name.c_str(), fillBest,
                exploreBest, ratio, double(scratchBytes + 2 * pixels) / double(pixels),
-               (unsigned long)curve[StepCount - 1], (unsigned long long)report.painted.count,
+               (unsigned long)curve[tolerance_explorer::StepCount - 1],
+               (unsigned long long)report.painted.count,
                differing == 0 ? "" : (", " + std::to_string(differing) + " pixels differ").c_str());
         fflush(stdout);
     }

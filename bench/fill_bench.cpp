@@ -23,8 +23,8 @@
 #include "bench_images.h"
 #include "counting_host.h"
 #include "direct_fill.h"
-#include "host_api/plugin_exports.h"
-#include "region_growing/tolerance_text.h"
+#include "plugin_exports.h"
+#include "tolerance_text.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ struct Measurement {
     uint64_t allocations = 0; // during all timed fills
 };
 
-std::vector<BenchImage> Images;
+std::vector<bench::BenchImage> Images;
 VXcDrawItFn PlugInFill = nullptr;
 VXcDrawItFn FloorFill = nullptr;
 std::map<std::pair<size_t, int>, Measurement> Results;
@@ -59,68 +59,71 @@ void* LoadSymbol(const char* path, const char* name) {
     return symbol;
 }
 
-void Prepare(const BenchImage& image, Variant variant) {
+void Prepare(const bench::BenchImage& image, Variant variant) {
     if (variant == Direct) {
         DirectPixels = image.pixels;
         DirectMask.assign(image.pixels.size(), 0);
         return;
     }
-    Host.Load(image.width, image.height, image.pixels);
-    Host.parameters[0] = image.stepText;
-    Host.parameters[1] = image.seedText;
+    bench::Host.Load(image.width, image.height, image.pixels);
+    bench::Host.parameters[0] = image.stepText;
+    bench::Host.parameters[1] = image.seedText;
 }
 
 // One fill; returns the pixels it expanded.
-uint64_t Fill(const BenchImage& image, Variant variant) {
+uint64_t Fill(const bench::BenchImage& image, Variant variant) {
     if (variant == Direct)
-        return DirectFill(image.width, image.height, DirectPixels.data(), DirectMask.data(),
-                          Host.paintColour, image.seedX, image.seedY,
-                          ParseToleranceText(image.stepText), ParseToleranceText(image.seedText))
+        return bench::DirectFill(image.width, image.height, DirectPixels.data(), DirectMask.data(),
+                                 bench::Host.paintColour, image.seedX, image.seedY,
+                                 ParseToleranceText(image.stepText),
+                                 ParseToleranceText(image.seedText))
             .painted;
     VXcDrawItFn fill = variant == PlugIn ? PlugInFill : FloorFill;
-    fill(Host.View(), image.seedX, image.seedY, 0);
-    return Host.counts[CountedPSet];
+    fill(bench::Host.View(), image.seedX, image.seedY, 0);
+    return bench::Host.counts[bench::CountedPSet];
 }
 
 // The plug-in and the floor must make identical call sequences, and the direct fill must paint
 // as many pixels; a benchmark of fills that differ would compare nothing.
-bool CheckSameWork(const BenchImage& image) {
-    uint64_t hashes[2], counts[2][CountedCallKinds];
+bool CheckSameWork(const bench::BenchImage& image) {
+    uint64_t hashes[2], counts[2][bench::CountedCallKinds];
     for (Variant variant : {PlugIn, Floor}) {
         Prepare(image, variant);
-        Host.hashing = true;
+        bench::Host.hashing = true;
         Fill(image, variant);
-        Host.hashing = false;
-        hashes[variant] = Host.sequenceHash;
-        std::copy(Host.counts, Host.counts + CountedCallKinds, counts[variant]);
+        bench::Host.hashing = false;
+        hashes[variant] = bench::Host.sequenceHash;
+        std::copy(bench::Host.counts, bench::Host.counts + bench::CountedCallKinds,
+                  counts[variant]);
     }
     Prepare(image, Direct);
     const uint64_t directPainted = Fill(image, Direct);
     const bool same =
         hashes[PlugIn] == hashes[Floor] &&
-        std::equal(counts[PlugIn], counts[PlugIn] + CountedCallKinds, counts[Floor]) &&
-        directPainted == counts[PlugIn][CountedPSet] && counts[PlugIn][CountedMessageBox] == 0;
+        std::equal(counts[PlugIn], counts[PlugIn] + bench::CountedCallKinds, counts[Floor]) &&
+        directPainted == counts[PlugIn][bench::CountedPSet] &&
+        counts[PlugIn][bench::CountedMessageBox] == 0;
     const uint64_t calls =
-        std::accumulate(counts[PlugIn], counts[PlugIn] + CountedCallKinds, uint64_t(0));
+        std::accumulate(counts[PlugIn], counts[PlugIn] + bench::CountedCallKinds, uint64_t(0));
     printf("%-10s %llu pixels expanded, %llu host calls, %llu refresh requests: %s\n",
            image.name.c_str(), static_cast<unsigned long long>(directPainted),
            static_cast<unsigned long long>(calls),
-           static_cast<unsigned long long>(counts[PlugIn][CountedUpdateImageWindow]),
+           static_cast<unsigned long long>(counts[PlugIn][bench::CountedUpdateImageWindow]),
            same ? "plug-in and floor make the same calls" : "THE FILLS DIFFER");
     return same;
 }
 
 void TimeFill(benchmark::State& state, size_t imageIndex, Variant variant) {
-    const BenchImage& image = Images[imageIndex];
+    const bench::BenchImage& image = Images[imageIndex];
     Measurement& result = Results[{imageIndex, variant}];
     double totalSeconds = 0;
     for (auto _ : state) {
         Prepare(image, variant);
-        StartCountingAllocations();
-        const double start = ThreadSeconds();
+        bench::StartCountingAllocations();
+        const double start = bench::ThreadSeconds();
         result.expanded = Fill(image, variant);
-        const double seconds = ThreadSeconds() - start;
-        result.allocations += StopCountingAllocations();
+        const double seconds = bench::ThreadSeconds() - start;
+        result.allocations += bench::StopCountingAllocations();
         state.SetIterationTime(seconds);
         result.bestSeconds = std::min(result.bestSeconds, seconds);
         totalSeconds += seconds;
@@ -218,21 +221,21 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     PlugInFill = reinterpret_cast<VXcDrawItFn>(LoadSymbol(PLUGIN_PATH, "VXcDrawIt"));
     FloorFill = reinterpret_cast<VXcDrawItFn>(LoadSymbol(FLOOR_PATH, "FloorFill"));
-    Images.push_back(UniformImage());
-    Images.push_back(PhotographImage());
-    Images.push_back(MazeImage());
+    Images.push_back(bench::UniformImage());
+    Images.push_back(bench::PhotographImage());
+    Images.push_back(bench::MazeImage());
 
     // The hook must see an allocation, or its zero during the fills would mean nothing.
     void* (*volatile allocate)(size_t) = malloc;
-    StartCountingAllocations();
+    bench::StartCountingAllocations();
     free(allocate(16));
-    if (StopCountingAllocations() == 0) {
+    if (bench::StopCountingAllocations() == 0) {
         fprintf(stderr, "the allocation hook counts nothing\n");
         return 1;
     }
 
     bool same = true;
-    for (const BenchImage& image : Images)
+    for (const bench::BenchImage& image : Images)
         same = CheckSameWork(image) && same;
     if (!same)
         return 1;

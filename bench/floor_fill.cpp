@@ -6,8 +6,8 @@
 // the plug-in's. Same compiler, flags and visibility as the plug-in. What the plug-in spends
 // beyond this module is what its own code adds to the protocol's price.
 #include "breadth_first_fill.h"
-#include "host_api/platform_ui.h"
-#include "region_growing/tolerance_text.h"
+#include "platform_ui.h"
+#include "tolerance_text.h"
 
 namespace {
 
@@ -46,6 +46,6 @@ extern "C" __attribute__((visibility("default"))) int32_t FloorFill(ImageView* v
     int32_t unusedInfo[3];
     _VXsGetCDIBinfo(host.dib, &unusedInfo[0], &unusedInfo[1], &unusedInfo[2]);
     _VXsStartOnImage(host.dib);
-    BreadthFirstFill(host, x, y, stepTolerance, seedTolerance);
+    bench::BreadthFirstFill(host, x, y, stepTolerance, seedTolerance);
     return 4;
 }

@@ -10,11 +10,11 @@
 #include <memory>
 #include <sstream>
 
-#include "bench/direct_fill.h"
-#include "region_growing/tolerance_text.h"
-#include "tests/fill_comparison.h"
-#include "tests/random_fill_cases.h"
-#include "tests/test_support.h"
+#include "direct_fill.h"
+#include "fill_comparison.h"
+#include "random_fill_cases.h"
+#include "test_support.h"
+#include "tolerance_text.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ VXcDrawItFn LoadedFloorFill() {
 // One host call folded into a word: its kind, whether it named a foreign view, and its five
 // argument words (handle words and results included). Fills of millions of calls are compared
 // word by word; the texts of the first calls that differ are found by running both again.
-uint64_t CallDigest(const HostCall& call) {
+uint64_t CallDigest(const simulated_host::HostCall& call) {
     uint64_t digest = 0xCBF29CE484222325u;
     for (int64_t word : {int64_t(call.kind), int64_t(call.foreignView), call.args[0], call.args[1],
                          call.args[2], call.args[3], call.args[4]})
@@ -42,9 +42,9 @@ uint64_t CallDigest(const HostCall& call) {
 }
 
 // A call as a failure message shows it: Describe()'s text, then every argument word.
-std::string CallText(const HostCall& call) {
+std::string CallText(const simulated_host::HostCall& call) {
     std::ostringstream text;
-    text << Describe(call) << " [";
+    text << simulated_host::Describe(call) << " [";
     for (int i = 0; i < 5; ++i)
         text << call.args[i] << (i < 4 ? " " : "");
     text << (call.foreignView ? ", foreign view]" : "]");
@@ -65,7 +65,8 @@ struct FillRecord {
 };
 
 // Called after each call is recorded, with the host: lets a case act in the middle of a fill.
-using DuringFill = std::function<void(SimulatedHost&, const HostCall&)>;
+using DuringFill =
+    std::function<void(simulated_host::SimulatedHost&, const simulated_host::HostCall&)>;
 
 // Empty when the floor's record, made against the plug-in's, agrees with it; otherwise what
 // differs first.
@@ -85,10 +86,10 @@ std::string FirstDifference(const FillRecord& plugIn, const FillRecord& floor) {
     return text.str();
 }
 
-class FloorFillTest : public PluginTest {
+class FloorFillTest : public plugin_checks::PluginTest {
   protected:
     void SetUp() override {
-        PluginTest::SetUp();
+        plugin_checks::PluginTest::SetUp();
         ASSERT_NE(LoadedFloorFill(), nullptr);
     }
 
@@ -103,7 +104,7 @@ class FloorFillTest : public PluginTest {
         if (textOfCall != nullptr)
             *textOfCall = "none";
         host.logging = false;
-        host.afterCall = [&](const HostCall& call) {
+        host.afterCall = [&](const simulated_host::HostCall& call) {
             const size_t index = record.callCount++;
             if (index == callIndex && textOfCall != nullptr)
                 *textOfCall = CallText(call);
@@ -121,7 +122,7 @@ class FloorFillTest : public PluginTest {
         if (expected != nullptr && record.firstDifferentCall == SIZE_MAX &&
             record.callCount < expected->callCount)
             record.firstDifferentCall = record.callCount;
-        for (const ShownMessage& message : host.messages)
+        for (const host_model::ShownMessage& message : host.messages)
             record.messages.push_back(message.text + "|" + message.caption);
         record.pixels = host.pixels;
         record.mask = host.mask;
@@ -136,13 +137,14 @@ class FloorFillTest : public PluginTest {
                                  const std::function<DuringFill()>& makeDuring = nullptr,
                                  FillRecord* plugInRecord = nullptr) {
         auto during = [&] { return makeDuring ? makeDuring() : DuringFill(); };
-        FillRecord plugIn = Run(Plugin().drawIt, prepare, x, y, during());
+        FillRecord plugIn = Run(plugin_checks::Plugin().drawIt, prepare, x, y, during());
         FillRecord floor = Run(LoadedFloorFill(), prepare, x, y, during(), &plugIn);
         std::string difference = FirstDifference(plugIn, floor);
         if (floor.firstDifferentCall != SIZE_MAX) {
             const size_t index = floor.firstDifferentCall;
             std::string plugInCall, floorCall;
-            Run(Plugin().drawIt, prepare, x, y, during(), &plugIn, index, &plugInCall);
+            Run(plugin_checks::Plugin().drawIt, prepare, x, y, during(), &plugIn, index,
+                &plugInCall);
             Run(LoadedFloorFill(), prepare, x, y, during(), &plugIn, index, &floorCall);
             difference += ": the plug-in made " + plugInCall + ", the floor " + floorCall;
         }
@@ -157,13 +159,13 @@ class FloorFillTest : public PluginTest {
 TEST_F(FloorFillTest, MakesThePlugInsCallsOnRandomPictures) {
     int failures = 0;
     for (uint64_t caseNumber = 0; caseNumber < 1000 && failures < 3; ++caseNumber) {
-        const FillCase fill = RandomFillCase(caseNumber);
-        std::string difference =
-            CompareWithFloor([&] { PrepareHostForCase(host, fill); }, fill.seedX, fill.seedY);
+        const plugin_checks::FillCase fill = plugin_checks::RandomFillCase(caseNumber);
+        std::string difference = CompareWithFloor(
+            [&] { plugin_checks::PrepareHostForCase(host, fill); }, fill.seedX, fill.seedY);
         if (!difference.empty()) {
             ++failures;
             ADD_FAILURE() << "case " << caseNumber << ": " << difference << "\n"
-                          << DescribeFillCase(fill);
+                          << plugin_checks::DescribeFillCase(fill);
         }
     }
 }
@@ -211,7 +213,7 @@ TEST_F(FloorFillTest, MakesThePlugInsCallsThroughAQueueOverflow) {
     FillRecord plugIn;
     auto corridorTree = [&] {
         host.MakeCurrent();
-        DrawCorridorTree(host, 15, 4);
+        plugin_checks::DrawCorridorTree(host, 15, 4);
         host.SetTolerances("0", "0");
     };
     const int32_t root = 1 << 15; // the tree's root, at (0, height / 2)
@@ -220,9 +222,9 @@ TEST_F(FloorFillTest, MakesThePlugInsCallsThroughAQueueOverflow) {
 
     auto forgetfulHost = [&] {
         host.MakeCurrent();
-        host.Reset(2, 2, Grey(5));
+        host.Reset(2, 2, plugin_checks::Grey(5));
         host.honourDrawFlag = false;
-        host.paintColour = Grey(5);
+        host.paintColour = plugin_checks::Grey(5);
         host.SetTolerances("0", "0");
     };
     EXPECT_EQ(CompareWithFloor(forgetfulHost, 0, 0, nullptr, &plugIn), "");
@@ -234,16 +236,17 @@ TEST_F(FloorFillTest, MakesThePlugInsCallsThroughAQueueOverflow) {
 TEST_F(FloorFillTest, PassesTheHandleWordsOfTheMomentLikeThePlugIn) {
     auto prepare = [&] {
         host.MakeCurrent();
-        host.Reset(20, 20, Grey(9));
+        host.Reset(20, 20, plugin_checks::Grey(9));
         host.dib = CDIB{{0x0D1B0001u, 0x0D1B0002u}}; // as before the other run changed them
         host.SetTolerances("0", "0");
     };
     auto makeDuring = []() -> DuringFill {
         auto reads = std::make_shared<uint64_t>(0);
-        return [reads](SimulatedHost& target, const HostCall& call) {
-            if (call.kind == HostCallKind::GetColorOnImage && ++*reads % 7 == 0)
-                target.dib.handleWords[*reads % 2] += 1;
-        };
+        return
+            [reads](simulated_host::SimulatedHost& target, const simulated_host::HostCall& call) {
+                if (call.kind == host_model::HostCallKind::GetColorOnImage && ++*reads % 7 == 0)
+                    target.dib.handleWords[*reads % 2] += 1;
+            };
     };
     FillRecord plugIn;
     EXPECT_EQ(CompareWithFloor(prepare, 5, 5, makeDuring, &plugIn), "");
@@ -255,28 +258,29 @@ TEST_F(FloorFillTest, PassesTheHandleWordsOfTheMomentLikeThePlugIn) {
 TEST_F(FloorFillTest, DirectFillLeavesThePlugInsPictureOnRandomPictures) {
     int failures = 0;
     for (uint64_t caseNumber = 0; caseNumber < 1000 && failures < 3; ++caseNumber) {
-        const FillCase fill = RandomFillCase(caseNumber);
-        PrepareHostForCase(host, fill);
+        const plugin_checks::FillCase fill = plugin_checks::RandomFillCase(caseNumber);
+        plugin_checks::PrepareHostForCase(host, fill);
         host.logging = false;
-        Plugin().drawIt(host.View(), fill.seedX, fill.seedY, 0);
+        plugin_checks::Plugin().drawIt(host.View(), fill.seedX, fill.seedY, 0);
 
         std::vector<PackedColour> pixels = fill.image.colours;
         std::vector<uint8_t> mask = fill.image.flags;
-        DirectFillResult direct = DirectFill(fill.image.width, fill.image.height, pixels.data(),
-                                             mask.data(), fill.paintColour, fill.seedX, fill.seedY,
-                                             ParseToleranceText(fill.stepText.c_str()),
-                                             ParseToleranceText(fill.seedText.c_str()));
+        bench::DirectFillResult direct = bench::DirectFill(
+            fill.image.width, fill.image.height, pixels.data(), mask.data(), fill.paintColour,
+            fill.seedX, fill.seedY, ParseToleranceText(fill.stepText.c_str()),
+            ParseToleranceText(fill.seedText.c_str()));
         const bool same = pixels == host.pixels && mask == host.mask &&
-                          direct.painted == host.CountOf(HostCallKind::PSet) &&
+                          direct.painted == host.CountOf(host_model::HostCallKind::PSet) &&
                           direct.refreshes == host.refreshes.size();
         if (!same) {
             ++failures;
             ADD_FAILURE() << "case " << caseNumber << ": the direct fill painted " << direct.painted
                           << " pixels with " << direct.refreshes << " refreshes, the plug-in "
-                          << host.CountOf(HostCallKind::PSet) << " with " << host.refreshes.size()
+                          << host.CountOf(host_model::HostCallKind::PSet) << " with "
+                          << host.refreshes.size()
                           << (pixels == host.pixels ? "" : "; the pictures differ")
                           << (mask == host.mask ? "" : "; the flags differ") << "\n"
-                          << DescribeFillCase(fill);
+                          << plugin_checks::DescribeFillCase(fill);
         }
     }
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench_images.h"
-#include "picture_io/picture_io.h"
+#include "picture_io.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ double Now() {
         .count();
 }
 
-picture_io::Picture Variant(const BenchImage& image, const std::string& kind) {
+picture_io::Picture Variant(const bench::BenchImage& image, const std::string& kind) {
     picture_io::Picture picture;
     picture.width = image.width;
     picture.height = image.height;
@@ -46,7 +46,7 @@ picture_io::Picture Variant(const BenchImage& image, const std::string& kind) {
 int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : "/tmp";
     const std::string path = folder + "/picture_bench.png";
-    const BenchImage image = PhotographImage();
+    const bench::BenchImage image = bench::PhotographImage();
     printf("%-14s %10s %8s %8s %8s\n", "picture", "PNG bytes", "write s", "read s", "Mpx/s r");
     for (const char* kind : {"colour", "colour+alpha", "grey", "16-bit colour"}) {
         const picture_io::Picture picture = Variant(image, kind);

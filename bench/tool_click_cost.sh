@@ -9,7 +9,7 @@
 # machine busy with other work.
 # Usage: bench/tool_click_cost.sh [REGION_GROW] [WORK-DIR]
 set -euo pipefail
-tool=${1:-build/default/tools/region_grow}
+tool=${1:-build/default/region_grow/region_grow}
 work=${2:-build/tool-click-cost}
 mkdir -p "$work"
 [ -e "$work/grey-6000x4000.png" ] || convert -size 6000x4000 xc:'#808080' PNG24:"$work/grey-6000x4000.png"

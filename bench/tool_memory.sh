@@ -5,7 +5,7 @@
 # photograph as a JPEG and as a 16-bit PNG, plain.
 # Usage: bench/tool_memory.sh [REGION_GROW] [WORK-DIR]
 set -euo pipefail
-tool=${1:-build/default/tools/region_grow}
+tool=${1:-build/default/region_grow/region_grow}
 work=${2:-build/tool-memory}
 mkdir -p "$work"
 width=6000 height=4000 pixels=$((6000 * 4000))

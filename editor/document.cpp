@@ -13,12 +13,14 @@
 #include <new>
 
 #include "editor.h"
+#include "image_files.h"
+#include "program_messages.h" // WithThousands
 #include "recent_files.h"
-#include "tools/explore_outputs.h" // WithThousands
-#include "tools/image_files.h"
-#include "tools/tool_options.h" // Quoted
-#include "tools/utf8_files.h"   // ExecutableFolder
+#include "tool_options.h" // Quoted
+#include "utf8_files.h"   // ExecutableFolder
 #include "wide_text.h"
+
+namespace editor {
 
 // A path in a message: in double quotes, exactly as the user typed it.
 static std::string Shown(const std::string& path) {
@@ -28,7 +30,7 @@ static std::string Shown(const std::string& path) {
 // A message from the shared output code (SavePng) names the path in its own quoting, which
 // escapes backslashes: shown here as typed instead.
 static std::string AsTyped(std::string message, const std::string& path) {
-    const std::string quoted = Quoted(path);
+    const std::string quoted = command_line::Quoted(path);
     for (size_t at = message.find(quoted); at != std::string::npos;
          at = message.find(quoted, at + 1))
         message.replace(at, quoted.size(), Shown(path));
@@ -57,7 +59,7 @@ static std::string ExtensionOf(const std::string& path) {
 // header, before any of its pixels is decoded.
 static bool ReadDocument(const std::string& path, picture_io::Picture* picture,
                          picture_io::Format* format, std::string* error) {
-    const std::wstring wide = WideFromUtf8(path);
+    const std::wstring wide = host_model::WideFromUtf8(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         *error = "cannot read " + Shown(path) + ": it is a directory";
@@ -75,12 +77,14 @@ static bool ReadDocument(const std::string& path, picture_io::Picture* picture,
         return false;
     }
     const picture_io::Header& header = reader.header();
-    const std::string size = WithThousands(header.width) + " x " + WithThousands(header.height);
+    const std::string size = command_line::WithThousands(header.width) + " x " +
+                             command_line::WithThousands(header.height);
     if (header.Pixels() > EditorMaxPixels) {
         *error = "cannot open " + Shown(path) + ": it is " + size + " pixels (" +
-                 WithThousands(header.Pixels()) +
+                 command_line::WithThousands(header.Pixels()) +
                  "), and this 32-bit editor takes pictures of at most " +
-                 WithThousands(EditorMaxPixels) + " pixels (for example 8,192 x 4,096)";
+                 command_line::WithThousands(EditorMaxPixels) +
+                 " pixels (for example 8,192 x 4,096)";
         return false;
     }
     *format = header.format;
@@ -101,8 +105,8 @@ static std::vector<std::string> RecentFiles;
 std::string RecentFilesPath() {
     const wchar_t* appData = _wgetenv(L"APPDATA");
     if (appData != nullptr && *appData != L'\0')
-        return Utf8FromWide(appData) + "\\vexra\\recent.txt";
-    return Utf8FromPath(ExecutableFolder() / "vexra-recent.txt");
+        return host_model::Utf8FromWide(appData) + "\\vexra\\recent.txt";
+    return files::Utf8FromPath(files::ExecutableFolder() / "vexra-recent.txt");
 }
 
 std::string RecentFile(size_t index) {
@@ -122,7 +126,7 @@ static void UpdateRecentMenu() {
         for (char c : RecentFiles[i])
             label += c == '&' ? std::string("&&") : std::string(1, c);
         InsertMenuW(file, CommandExit, MF_BYCOMMAND | MF_STRING, FirstRecentCommand + i,
-                    WideFromUtf8(label).c_str());
+                    host_model::WideFromUtf8(label).c_str());
     }
     if (!RecentFiles.empty())
         InsertMenuW(file, CommandExit, MF_BYCOMMAND | MF_SEPARATOR, CommandRecentSeparator,
@@ -132,7 +136,7 @@ static void UpdateRecentMenu() {
 
 void LoadRecentFiles() {
     std::string text;
-    if (FILE* file = _wfopen(WideFromUtf8(RecentFilesPath()).c_str(), L"rb")) {
+    if (FILE* file = _wfopen(host_model::WideFromUtf8(RecentFilesPath()).c_str(), L"rb")) {
         char buffer[4096];
         size_t got;
         while ((got = fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() < 65536)
@@ -147,15 +151,17 @@ void LoadRecentFiles() {
 // current folder would name another file later). The list is written at once; a list that
 // cannot be written is only not remembered.
 static void RememberRecentFile(const std::string& path) {
-    std::wstring wide = WideFromUtf8(path), full(32768, L'\0');
+    std::wstring wide = host_model::WideFromUtf8(path), full(32768, L'\0');
     DWORD length = GetFullPathNameW(wide.c_str(), DWORD(full.size()), &full[0], nullptr);
-    AddRecentFile(&RecentFiles,
-                  length > 0 && length < full.size() ? Utf8FromWide(full.c_str()) : path);
+    AddRecentFile(&RecentFiles, length > 0 && length < full.size()
+                                    ? host_model::Utf8FromWide(full.c_str())
+                                    : path);
     UpdateRecentMenu();
     const std::string listPath = RecentFilesPath();
-    const std::wstring folder = WideFromUtf8(listPath.substr(0, listPath.find_last_of('\\')));
+    const std::wstring folder =
+        host_model::WideFromUtf8(listPath.substr(0, listPath.find_last_of('\\')));
     CreateDirectoryW(folder.c_str(), nullptr); // %APPDATA%\vexra, when it is not there yet
-    if (FILE* file = _wfopen(WideFromUtf8(listPath).c_str(), L"wb")) {
+    if (FILE* file = _wfopen(host_model::WideFromUtf8(listPath).c_str(), L"wb")) {
         const std::string text = FormatRecentFiles(RecentFiles);
         fwrite(text.data(), 1, text.size(), file);
         fclose(file);
@@ -180,10 +186,11 @@ bool OpenPicture(const std::string& path, std::string* error) {
         TheEditor.history.Start(picture.pixels.size());
     } catch (const std::bad_alloc&) {
         *error = "cannot open " + Shown(path) + ": not enough memory for its " +
-                 WithThousands(picture.width) + " x " + WithThousands(picture.height) + " pixels";
+                 command_line::WithThousands(picture.width) + " x " +
+                 command_line::WithThousands(picture.height) + " pixels";
         return false;
     }
-    ToolHost& host = TheEditor.host;
+    tool_host::ToolHost& host = TheEditor.host;
     host.width = picture.width;
     host.height = picture.height;
     host.pixels.swap(picture.pixels);
@@ -275,7 +282,7 @@ bool SavePicture(const std::string& path, std::string* error) {
         picture.pixels = TheEditor.host.pixels;
         PaintDeepByColour(&picture);
         _doserrno = 0;
-        if (!SavePng(path, picture, error)) {
+        if (!files::SavePng(path, picture, error)) {
             *error = AsTyped(WithDiskFullWords(*error), path);
             return false;
         }
@@ -327,7 +334,7 @@ bool MayDiscardPicture() {
     if (!HasUnsavedChanges())
         return true;
     std::wstring text =
-        WideFromUtf8("Save the changes to " + FileNameOf(TheEditor.picturePath) + "?");
+        host_model::WideFromUtf8("Save the changes to " + FileNameOf(TheEditor.picturePath) + "?");
     HHOOK hook = SetWindowsHookExW(WH_CBT, NameSaveButtons, nullptr, GetCurrentThreadId());
     int answer = MessageBoxW(TheEditor.main, text.c_str(), L"vexra",
                              MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON1);
@@ -406,7 +413,7 @@ std::string AskForFile(bool save) {
         // The picture's own name, as a PNG.
         std::string name = FileNameOf(TheEditor.picturePath);
         size_t dot = name.find_last_of('.');
-        std::wstring suggested = WideFromUtf8(name.substr(0, dot) + ".png");
+        std::wstring suggested = host_model::WideFromUtf8(name.substr(0, dot) + ".png");
         std::copy(suggested.begin(), suggested.end(), path.begin());
     }
     OPENFILENAMEW dialog = {};
@@ -427,5 +434,7 @@ std::string AskForFile(bool save) {
         dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
         chosen = GetOpenFileNameW(&dialog);
     }
-    return chosen ? Utf8FromWide(path.c_str()) : "";
+    return chosen ? host_model::Utf8FromWide(path.c_str()) : "";
 }
+
+} // namespace editor

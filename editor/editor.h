@@ -4,7 +4,7 @@
 //
 // The window: a toolbar strip with one button per tool (its bitmap 102, its string 100 as
 // tooltip) and the two tolerance fields, the picture 1:1 in a scrollable view, and a status
-// bar. The nine host services are the tool host's (tools/tool_host.h), over the picture in
+// bar. The nine host services are the tool host's (tool_host/tool_host.h), over the picture in
 // memory. A refresh request adds its rectangle to the view's invalid area, and the view is
 // repainted when about 16 ms of fill time have passed since the last repaint, and once at the
 // end of the fill: the fill is seen growing at the display's pace, although it holds the thread
@@ -20,16 +20,18 @@
 #include <string>
 #include <vector>
 
-#include "editor/undo_history.h"
-#include "editor/view_zoom.h"
-#include "picture_io/picture_io.h"
-#include "simulated_host/plugin_loader.h"
-#include "tools/tool_host.h"
+#include "picture_io.h"
+#include "plugin_loader.h"
+#include "tool_host.h"
+#include "undo_history.h"
+#include "view_zoom.h"
+
+namespace editor {
 
 // A plug-in that answered 2 to VXcGetDrawInterface.
 struct EditorTool {
     std::string fileName, path, name; // path: the DLL's full path
-    LoadedPlugin plugin;              // library null when it could not be loaded again
+    host_model::LoadedPlugin plugin;  // library null when it could not be loaded again
     HBITMAP bitmap = nullptr;
     HWND button = nullptr;
 };
@@ -74,7 +76,8 @@ struct Editor {
     int selectedTool = -1;
     std::vector<std::string> skippedPlugins; // one line per DLL that did not become a tool
 
-    ToolHost host; // the picture, its drawn flags, the parameter store, what a fill painted
+    tool_host::ToolHost
+        host; // the picture, its drawn flags, the parameter store, what a fill painted
     bool havePicture = false;
     // The picture as opened but for its colour words, which the host holds: its alpha, grey
     // and deep samples and its colour chunks, which saving carries over.
@@ -199,5 +202,7 @@ void ShowMessage(const std::string& text, UINT icon); // a box owned by the main
 void PumpMessages();                                  // every message waiting now, no blocking
 // The same, with the menu's keys and Tab handled as the window's message loop handles them.
 void PumpMessagesWithKeys();
+
+} // namespace editor
 
 #endif

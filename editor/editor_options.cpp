@@ -2,6 +2,8 @@
 
 #include <ctype.h>
 
+namespace editor {
+
 const char EditorUsage[] =
     "usage: vexra [PICTURE] [--step T] [--seed-tolerance T] [--tool NAME] [--click X Y]...\n"
     "             [--zoom Z] [--paint RRGGBB] [--key KEY]... [--undo N] [--redo N]\n"
@@ -78,8 +80,8 @@ bool* SwitchOption(const std::string& name, EditorOptions* options) {
 
 bool ReadClick(const std::string& x, const std::string& y, EditorOptions* options,
                std::string* error) {
-    Click click;
-    if (!ParseInt32(x, &click.x) || !ParseInt32(y, &click.y)) {
+    command_line::Click click;
+    if (!command_line::ParseInt32(x, &click.x) || !command_line::ParseInt32(y, &click.y)) {
         *error = "--click needs two integers, not " + x + " " + y;
         return false;
     }
@@ -91,7 +93,7 @@ bool ReadClick(const std::string& x, const std::string& y, EditorOptions* option
 bool ReadRepeatCount(const std::string& name, const std::string& count, EditorOptions* options,
                      std::string* error) {
     int32_t* times = name == "--undo" ? &options->undos : &options->redos;
-    if (!ParseInt32(count, times) || *times < 0) {
+    if (!command_line::ParseInt32(count, times) || *times < 0) {
         *error = name + " needs a count of 0 or more, not " + count;
         return false;
     }
@@ -182,15 +184,15 @@ bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* opt
                 return false;
             if (x == "fit") {
                 options->zoomPercent = -1;
-            } else if (!ParseInt32(x, &options->zoomPercent) || options->zoomPercent < 1 ||
-                       options->zoomPercent > 3200) {
+            } else if (!command_line::ParseInt32(x, &options->zoomPercent) ||
+                       options->zoomPercent < 1 || options->zoomPercent > 3200) {
                 *error = "--zoom needs a percentage from 1 to 3200 or fit, not " + x;
                 return false;
             }
         } else if (arg == "--paint") {
             if (!value(&x))
                 return false;
-            if (!ParseColourHex(x, &options->paintColour)) {
+            if (!command_line::ParseColourHex(x, &options->paintColour)) {
                 *error = "--paint needs a colour as RRGGBB in hex, not " + x;
                 return false;
             }
@@ -218,3 +220,5 @@ bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* opt
     }
     return true;
 }
+
+} // namespace editor

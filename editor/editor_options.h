@@ -45,7 +45,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/tool_options.h"
+#include "tool_options.h"
+
+namespace editor {
 
 // A key pressed in the scripted mode (--key), with the modifiers held: `key` is the Windows
 // virtual-key code.
@@ -66,7 +68,7 @@ struct EditorOptions {
     std::string picturePath;
     std::string stepText = "12", seedText = "40";
     std::string toolName = "RegionGrowing";
-    std::vector<Click> clicks;
+    std::vector<command_line::Click> clicks;
     std::vector<std::string> drops;     // dropped on the window, in order, after Undo and Redo
     std::vector<KeyPress> keys;         // pressed in the view, in order, after the clicks
     bool paintGiven = false;            // --paint: the paint colour, as Edit > Paint colour
@@ -94,5 +96,7 @@ extern const char EditorUsage[];
 // with a one-line reason in *error.
 bool ParseEditorOptions(const std::vector<std::string>& args, EditorOptions* options,
                         std::string* error);
+
+} // namespace editor
 
 #endif

@@ -4,6 +4,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
+namespace editor {
+
 namespace {
 
 struct Guard {
@@ -177,3 +179,5 @@ std::string DescribeFault(const PluginFault& fault) {
              static_cast<unsigned long>(uintptr_t(fault.address)));
     return text;
 }
+
+} // namespace editor

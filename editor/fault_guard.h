@@ -24,6 +24,8 @@
 
 #include <string>
 
+namespace editor {
+
 struct PluginFault {
     DWORD code = 0;
     void* address = nullptr;
@@ -35,5 +37,7 @@ bool CallGuarded(void (*call)(void*), void* context, HMODULE module, PluginFault
 
 // "access violation (exception 0xC0000005 at 0x6A281234)"
 std::string DescribeFault(const PluginFault& fault);
+
+} // namespace editor
 
 #endif

@@ -12,6 +12,8 @@
 #include "script.h"
 #include "wide_text.h"
 
+namespace editor {
+
 using Clock = std::chrono::steady_clock;
 
 // How long a fill may paint before the view is repainted: about one frame of the display.
@@ -35,8 +37,8 @@ struct FillState {
 FillState Fill;
 
 // The rectangle's pixels inside the picture and the view, in view coordinates.
-bool VisiblePart(const RefreshRect& rect, RECT* part) {
-    const ToolHost& host = TheEditor.host;
+bool VisiblePart(const host_model::RefreshRect& rect, RECT* part) {
+    const tool_host::ToolHost& host = TheEditor.host;
     RECT picture = {std::max(rect.left, 0), std::max(rect.top, 0),
                     std::min(rect.right, host.width - 1) + 1,
                     std::min(rect.bottom, host.height - 1) + 1};
@@ -56,7 +58,7 @@ bool VisiblePart(const RefreshRect& rect, RECT* part) {
 // --check-repaints: reads back from the window a pixel the fill has painted inside the area
 // just repainted (view coordinates), and counts whether the window shows its colour.
 void CheckRepaint(const RECT& repainted) {
-    const ToolHost& host = TheEditor.host;
+    const tool_host::ToolHost& host = TheEditor.host;
     for (LONG y = repainted.bottom - 1; y >= repainted.top; --y)
         for (LONG x = repainted.right - 1; x >= repainted.left; --x) {
             int32_t px = 0, py = 0;
@@ -114,7 +116,7 @@ void PostInputDuringFill() {
 }
 
 // A refresh request: its rectangle joins the invalid area; a repaint comes when it is due.
-void OnRefresh(const RefreshRect& rect) {
+void OnRefresh(const host_model::RefreshRect& rect) {
     ++Fill.outcome->refreshRequests;
     RECT part;
     if (VisiblePart(rect, &part))
@@ -207,7 +209,7 @@ std::string Plural(uint64_t count, const char* one, const char* many) {
 // After a fault the picture goes back to what it was before the fill, and the plug-in is loaded
 // afresh.
 void RecoverFromFault(int toolIndex, const PluginFault& fault, FillOutcome* outcome) {
-    ToolHost& host = TheEditor.host;
+    tool_host::ToolHost& host = TheEditor.host;
     std::copy(TheEditor.before.begin(), TheEditor.before.end(), host.pixels.begin());
     ShowWholePicture();
     SetCursor(outcome->cursorBefore);
@@ -226,7 +228,7 @@ void RecoverFromFault(int toolIndex, const PluginFault& fault, FillOutcome* outc
 // levels go, and the user is told. A fill that changed nothing (it painted pixels that had the
 // paint colour already) gets no level: Undo would seem to do nothing, and the title no mark.
 void KeepForUndo(FillOutcome* outcome) {
-    ToolHost& host = TheEditor.host;
+    tool_host::ToolHost& host = TheEditor.host;
     try {
         // A 16-bit picture saves a painted pixel's samples as the paint's: a pixel of the paint
         // colour that no fill on show painted still changes.
@@ -253,7 +255,7 @@ void KeepForUndo(FillOutcome* outcome) {
 // painted at its start, the tolerances as the fields hold them, and the view's repaints and
 // message boxes watched. Returns the hook that watches the boxes.
 HHOOK StartFill(int32_t x, int32_t y) {
-    ToolHost& host = TheEditor.host;
+    tool_host::ToolHost& host = TheEditor.host;
     std::fill(host.mask.begin(), host.mask.end(), 0);
     host.painted.Start(host.pixels.size(), false);
     host.SetTolerances(WindowText(TheEditor.stepField), WindowText(TheEditor.seedField));
@@ -348,3 +350,5 @@ void ApplyTool(int32_t x, int32_t y) {
     else if (!outcome.undoNote.empty())
         ShowMessage("The fill is done, but there was " + outcome.undoNote + ".", MB_ICONWARNING);
 }
+
+} // namespace editor

@@ -10,12 +10,14 @@
 
 #include "editor.h"
 #include "editor_options.h"
+#include "program_messages.h"
 #include "recent_files.h"
-#include "region_growing/tolerance_text.h"
 #include "script.h"
-#include "tools/program_messages.h"
-#include "tools/utf8_files.h"
+#include "tolerance_text.h"
+#include "utf8_files.h"
 #include "wide_text.h"
+
+namespace editor {
 
 Editor TheEditor;
 
@@ -27,7 +29,7 @@ static HWND StepLabel, SeedLabel;
 static void SetStatusPart(int part, const std::string& text) {
     if (TheEditor.status != nullptr)
         SendMessageW(TheEditor.status, SB_SETTEXTW, WPARAM(part),
-                     reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
+                     reinterpret_cast<LPARAM>(host_model::WideFromUtf8(text).c_str()));
 }
 
 std::string StatusPartText(int part) {
@@ -36,7 +38,7 @@ std::string StatusPartText(int part) {
     int length = LOWORD(SendMessageW(TheEditor.status, SB_GETTEXTLENGTHW, WPARAM(part), 0));
     std::wstring text(size_t(length) + 1, L'\0');
     SendMessageW(TheEditor.status, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(&text[0]));
-    return Utf8FromWide(text.c_str());
+    return host_model::Utf8FromWide(text.c_str());
 }
 
 void SetStatusText(const std::string& text) {
@@ -62,7 +64,7 @@ void ShowZoom() {
 }
 
 void ShowPointer(int32_t x, int32_t y) {
-    const ToolHost& host = TheEditor.host;
+    const tool_host::ToolHost& host = TheEditor.host;
     if (!TheEditor.havePicture || !host.Contains(x, y)) {
         SetStatusPart(StatusPointer, "");
         return;
@@ -80,7 +82,7 @@ void ShowPointer(int32_t x, int32_t y) {
 void ShowTolerances() {
     if (TheEditor.filling)
         return;
-    ToolHost& host = TheEditor.host;
+    tool_host::ToolHost& host = TheEditor.host;
     host.SetTolerances(WindowText(TheEditor.stepField), WindowText(TheEditor.seedField));
     SetStatusPart(StatusTolerances,
                   "step " + std::to_string(ParseToleranceText(host.Parameter(2, 0))) + ", seed " +
@@ -88,7 +90,7 @@ void ShowTolerances() {
 }
 
 void ShowMessage(const std::string& text, UINT icon) {
-    MessageBoxW(TheEditor.main, WideFromUtf8(text).c_str(), L"vexra", MB_OK | icon);
+    MessageBoxW(TheEditor.main, host_model::WideFromUtf8(text).c_str(), L"vexra", MB_OK | icon);
 }
 
 void PumpMessages() {
@@ -101,7 +103,7 @@ void PumpMessages() {
 
 static HWND Child(const wchar_t* className, const std::string& text, DWORD style,
                   DWORD exStyle = 0) {
-    HWND window = CreateWindowExW(exStyle, className, WideFromUtf8(text).c_str(),
+    HWND window = CreateWindowExW(exStyle, className, host_model::WideFromUtf8(text).c_str(),
                                   WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, TheEditor.main,
                                   nullptr, TheEditor.instance, nullptr);
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
@@ -111,7 +113,7 @@ static HWND Child(const wchar_t* className, const std::string& text, DWORD style
 
 // The width of a label's text in its font.
 static int TextWidth(HWND label) {
-    std::wstring text = WideFromUtf8(WindowText(label));
+    std::wstring text = host_model::WideFromUtf8(WindowText(label));
     HDC dc = GetDC(label);
     HGDIOBJ previous =
         SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
@@ -295,7 +297,7 @@ static LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, 
             DragQueryFileW(drop, 0, &path[0], UINT(path.size()));
         }
         DragFinish(drop);
-        if (!path.empty() && OpenAskingFirst(Utf8FromWide(path.c_str())) && count > 1)
+        if (!path.empty() && OpenAskingFirst(host_model::Utf8FromWide(path.c_str())) && count > 1)
             SetStatusText(StatusText() + " (the first of " + std::to_string(count) +
                           " files dropped)");
         return 0;
@@ -482,17 +484,17 @@ static void TakeTestOptions(const EditorOptions& options) {
 
 // --batch: each line's picture opened and its script run in this window, in turn.
 static int RunBatch(const std::string& path) {
-    std::vector<BatchLine> lines;
+    std::vector<files::BatchLine> lines;
     std::string error;
-    if (!ReadBatchFile(path, &lines, &error))
-        return Fail(1, error);
-    for (const BatchLine& line : lines) {
+    if (!files::ReadBatchFile(path, &lines, &error))
+        return command_line::Fail(1, error);
+    for (const files::BatchLine& line : lines) {
         EditorOptions options;
         int status = 0;
         if (!ParseEditorOptions(line.arguments, &options, &error)) {
-            status = Fail(2, error + " (see --help)");
+            status = command_line::Fail(2, error + " (see --help)");
         } else if (!OpenPicture(options.picturePath, &error)) {
-            status = Fail(1, error);
+            status = command_line::Fail(1, error);
             SetStatusText(error);
         } else {
             TakeTestOptions(options);
@@ -512,13 +514,14 @@ static int Run(const EditorOptions& options) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
 
-    LoadTools(Utf8FromPath(ExecutableFolder() / "plugins"));
+    LoadTools(files::Utf8FromPath(files::ExecutableFolder() / "plugins"));
     if (!CreateMainWindow(options))
-        return Fail(1, "cannot create the main window: " + SystemMessage(GetLastError()));
+        return command_line::Fail(1, "cannot create the main window: " +
+                                         SystemMessage(GetLastError()));
     LoadRecentFiles(); // before the picture named here joins the list
     std::string openError;
     if (!options.picturePath.empty() && !OpenPicture(options.picturePath, &openError)) {
-        int status = Fail(1, openError); // said on standard error; a script ends here
+        int status = command_line::Fail(1, openError); // said on standard error; a script ends here
         if (options.HasScript())
             return status;
     }
@@ -550,21 +553,23 @@ static int Run(const EditorOptions& options) {
     return RunMessageLoop();
 }
 
+} // namespace editor
+
 int main() {
-    SetProgramName("vexra");
-    ConnectOutput();
-    EditorOptions options;
+    command_line::SetProgramName("vexra");
+    editor::ConnectOutput();
+    editor::EditorOptions options;
     std::string error;
-    if (!ParseEditorOptions(Utf8Arguments(0, nullptr), &options, &error))
-        return Fail(2, error + " (see --help)");
+    if (!editor::ParseEditorOptions(files::Utf8Arguments(0, nullptr), &options, &error))
+        return command_line::Fail(2, error + " (see --help)");
     if (options.help) {
-        fputs(EditorUsage, stdout);
+        fputs(editor::EditorUsage, stdout);
         return 0;
     }
     try {
-        return Run(options);
+        return editor::Run(options);
     } catch (const std::bad_alloc&) {
         // Opening, filling, undoing and saving catch their own; this is the last line.
-        return Fail(1, "not enough memory");
+        return command_line::Fail(1, "not enough memory");
     }
 }

@@ -11,6 +11,8 @@
 
 #include "editor.h"
 
+namespace editor {
+
 static const wchar_t ViewClassName[] = L"VexraPictureView";
 
 // The keyboard's point: the picture pixel Enter applies the tool at, moved by the arrow keys. It
@@ -79,7 +81,7 @@ void ShowWholePicture() {
 static void Paint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    const ToolHost& host = TheEditor.host;
+    const tool_host::ToolHost& host = TheEditor.host;
     RECT picture = {0, 0, 0, 0};
     if (TheEditor.havePicture) {
         // The part of the zoomed picture inside the update rectangle, through a small DIB: each
@@ -443,3 +445,5 @@ HWND CreatePictureView(HWND parent) {
                            WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | WS_TABSTOP, 0, 0, 0, 0,
                            parent, nullptr, TheEditor.instance, nullptr);
 }
+
+} // namespace editor

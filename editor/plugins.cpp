@@ -14,12 +14,14 @@
 #include "fault_guard.h"
 #include "wide_text.h"
 
+namespace editor {
+
 enum { ToolNameString = 100, ToolButtonBitmap = 102 };
 
 static std::string ToolNameOf(HMODULE module) {
     wchar_t name[256] = {};
     int length = LoadStringW(module, ToolNameString, name, 256);
-    return Utf8FromWide(name, length > 0 ? length : 0);
+    return host_model::Utf8FromWide(name, length > 0 ? length : 0);
 }
 
 template <typename Fn> static bool Bind(HMODULE module, const char* name, Fn* entry) {
@@ -34,16 +36,17 @@ struct LoadCall {
     DWORD error = 0;
 };
 struct CodesCall {
-    const LoadedPlugin* plugin;
+    const host_model::LoadedPlugin* plugin;
     int32_t interfaceCode = 0, infoCode = 0;
 };
 } // namespace
 
 // Loads the DLL and binds its six entry points; false with the reason.
-static bool LoadToolLibrary(const std::string& path, LoadedPlugin* plugin, std::string* error) {
-    *plugin = LoadedPlugin();
+static bool LoadToolLibrary(const std::string& path, host_model::LoadedPlugin* plugin,
+                            std::string* error) {
+    *plugin = host_model::LoadedPlugin();
     LoadCall load;
-    load.path = WideFromUtf8(path);
+    load.path = host_model::WideFromUtf8(path);
     PluginFault fault;
     bool returned = CallGuarded(
         [](void* context) {
@@ -60,7 +63,7 @@ static bool LoadToolLibrary(const std::string& path, LoadedPlugin* plugin, std::
         *error = "cannot load it: " + SystemMessage(load.error);
         return false;
     }
-    LoadedPlugin loaded;
+    host_model::LoadedPlugin loaded;
     loaded.library = load.module;
     const char* missing = nullptr;
     if (!Bind(load.module, "VXcGetDrawInterface", &loaded.getDrawInterface))
@@ -88,11 +91,11 @@ static bool LoadToolLibrary(const std::string& path, LoadedPlugin* plugin, std::
 static std::vector<std::string> LibrariesIn(const std::string& folder) {
     std::vector<std::string> files;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(WideFromUtf8(folder + "\\*.DLL").c_str(), &found);
+    HANDLE search = FindFirstFileW(host_model::WideFromUtf8(folder + "\\*.DLL").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                files.push_back(Utf8FromWide(found.cFileName));
+                files.push_back(host_model::Utf8FromWide(found.cFileName));
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
@@ -121,12 +124,12 @@ static bool LoadTool(const std::string& folder, const std::string& file, EditorT
             },
             &codes, module, &fault)) {
         *reason = "it failed when asked its codes, with " + DescribeFault(fault);
-        UnloadPlugin(&tool->plugin);
+        host_model::UnloadPlugin(&tool->plugin);
         return false;
     }
     if (codes.interfaceCode != ToolInterfaceCode) {
         *reason = "interface " + std::to_string(codes.interfaceCode) + ", not a drawing tool";
-        UnloadPlugin(&tool->plugin);
+        host_model::UnloadPlugin(&tool->plugin);
         return false;
     }
     tool->name = ToolNameOf(module);
@@ -153,7 +156,7 @@ void LoadTools(const std::string& folder) {
 
 bool ReloadTool(int index, std::string* error) {
     EditorTool& tool = TheEditor.tools[index];
-    UnloadPlugin(&tool.plugin);
+    host_model::UnloadPlugin(&tool.plugin);
     if (LoadToolLibrary(tool.path, &tool.plugin, error))
         return true;
     if (tool.button != nullptr)
@@ -183,7 +186,7 @@ void CreateToolButtons(HWND parent, int left, int top) {
         style |= tool.bitmap != nullptr ? BS_BITMAP : 0;
         if (i == 0)
             style |= WS_GROUP;
-        std::wstring name = WideFromUtf8(tool.name);
+        std::wstring name = host_model::WideFromUtf8(tool.name);
         tool.button = CreateWindowExW(
             0, L"BUTTON", name.c_str(), style, left + int(i) * (ToolButtonSize + 2), top,
             ToolButtonSize, ToolButtonSize, parent,
@@ -230,5 +233,7 @@ std::string TooltipTextOf(int index) {
     info.uId = reinterpret_cast<UINT_PTR>(TheEditor.tools[index].button);
     info.lpszText = text;
     SendMessageW(TheEditor.tooltip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&info));
-    return Utf8FromWide(text);
+    return host_model::Utf8FromWide(text);
 }
+
+} // namespace editor

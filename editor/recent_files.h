@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace editor {
+
 // The most paths the list keeps.
 const size_t RecentFilesKept = 8;
 
@@ -71,5 +73,7 @@ inline std::string FormatRecentFiles(const std::vector<std::string>& list) {
         text += entry + "\r\n";
     return text;
 }
+
+} // namespace editor
 
 #endif

@@ -9,8 +9,11 @@
 #include <set>
 
 #include "editor.h"
-#include "tools/program_messages.h"
+#include "image_files.h"
+#include "program_messages.h"
 #include "wide_text.h"
+
+namespace editor {
 
 // The timer that looks for message boxes to close, and how often it looks.
 enum { MessageCloseTimer = 77, MessageCloseMilliseconds = 50 };
@@ -226,7 +229,7 @@ static bool Screenshot(const std::string& path, std::string* error) {
         *error = "cannot capture the window: error " + std::to_string(GetLastError());
         return false;
     }
-    return SavePng(path, shot, error);
+    return files::SavePng(path, shot, error);
 }
 
 // ---- The script --------------------------------------------------------------------------------
@@ -249,13 +252,14 @@ void ReportLayout() {
 static int SelectToolAsTheUserWould(const EditorOptions& options) {
     int tool = FindTool(options.toolName);
     if (tool < 0)
-        return Fail(1, "no " + options.toolName + " tool in plugins\\");
+        return command_line::Fail(1, "no " + options.toolName + " tool in plugins\\");
     SetWindowTextUtf8(TheEditor.stepField, options.stepText);
     SetWindowTextUtf8(TheEditor.seedField, options.seedText);
     SendMessageW(TheEditor.tools[tool].button, BM_CLICK, 0, 0);
     PumpMessages();
     if (TheEditor.selectedTool != tool)
-        return Fail(1, "pressing the " + options.toolName + " button did not select it");
+        return command_line::Fail(1,
+                                  "pressing the " + options.toolName + " button did not select it");
     printf("tool %s from %s, tooltip \"%s\"\n", options.toolName.c_str(),
            TheEditor.tools[tool].fileName.c_str(), TooltipTextOf(tool).c_str());
     fflush(stdout);
@@ -263,12 +267,12 @@ static int SelectToolAsTheUserWould(const EditorOptions& options) {
 }
 
 // Each click through the view, and a line on what its fill did. Returns 0, or the exit status.
-static int DeliverClicks(const std::vector<Click>& clicks, bool reportStatus) {
+static int DeliverClicks(const std::vector<command_line::Click>& clicks, bool reportStatus) {
     const uint32_t fillsBefore = TheEditor.fillNumber;
-    for (const Click& click : clicks) {
+    for (const command_line::Click& click : clicks) {
         if (!ClickAt(click.x, click.y))
-            return Fail(1, "the click at " + std::to_string(click.x) + " " +
-                               std::to_string(click.y) + " did not reach the tool");
+            return command_line::Fail(1, "the click at " + std::to_string(click.x) + " " +
+                                             std::to_string(click.y) + " did not reach the tool");
         PumpMessages(); // the input a fill threw away must not come back now
         const FillOutcome& fill = TheEditor.last;
         if (!TheEditor.reportFills) // else ApplyTool printed it
@@ -337,7 +341,7 @@ static void UndoAndRedo(const EditorOptions& options) {
 // with its full path, posted as WM_DROPFILES); then the status bar and the title.
 static void DropFiles(const std::vector<std::string>& files) {
     for (const std::string& file : files) {
-        std::wstring wide = WideFromUtf8(file), full(32768, L'\0');
+        std::wstring wide = host_model::WideFromUtf8(file), full(32768, L'\0');
         DWORD length = GetFullPathNameW(wide.c_str(), DWORD(full.size()), &full[0], nullptr);
         full.resize(length > 0 && length < 32768 ? length : 0);
         HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + (full.size() + 2) * sizeof(wchar_t));
@@ -364,12 +368,12 @@ static int SaveAndCapture(const EditorOptions& options) {
     std::string error;
     if (!options.savePath.empty()) {
         if (!SavePicture(options.savePath, &error))
-            return Fail(1, error);
+            return command_line::Fail(1, error);
         printf("saved %s\n", options.savePath.c_str());
     }
     if (!options.screenshotPath.empty()) {
         if (!Screenshot(options.screenshotPath, &error))
-            return Fail(1, error);
+            return command_line::Fail(1, error);
         printf("screenshot %s\n", options.screenshotPath.c_str());
     }
     return 0;
@@ -385,11 +389,12 @@ static void CloseWindowAsItsBoxDoes() {
 }
 
 int RunScript(const EditorOptions& options) {
-    for (const Click& click : options.clicks)
+    for (const command_line::Click& click : options.clicks)
         if (!TheEditor.host.Contains(click.x, click.y))
-            return Fail(2, "click " + std::to_string(click.x) + " " + std::to_string(click.y) +
-                               " lies outside the " + std::to_string(TheEditor.host.width) + "x" +
-                               std::to_string(TheEditor.host.height) + " picture");
+            return command_line::Fail(2, "click " + std::to_string(click.x) + " " +
+                                             std::to_string(click.y) + " lies outside the " +
+                                             std::to_string(TheEditor.host.width) + "x" +
+                                             std::to_string(TheEditor.host.height) + " picture");
     for (const std::string& line : TheEditor.skippedPlugins)
         printf("%s\n", line.c_str());
     fflush(stdout);
@@ -417,3 +422,5 @@ int RunScript(const EditorOptions& options) {
     fflush(stdout);
     return 0;
 }
+
+} // namespace editor

@@ -34,6 +34,8 @@
 #include "editor.h"
 #include "editor_options.h"
 
+namespace editor {
+
 int RunScript(const EditorOptions& options);
 
 // The click line above, for a fill just made.
@@ -47,5 +49,7 @@ void StartClosingMessages(const std::string& answer);
 //   button NAME X Y          the centre of a tool's button
 //   picture X Y              where the picture's pixel (0, 0) is
 void ReportLayout();
+
+} // namespace editor
 
 #endif

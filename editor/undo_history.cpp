@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace editor {
+
 enum : uint32_t { RunBit = 0x80000000u, MaxCount = 0x7FFFFFFFu };
 
 // ---- PackedWords -------------------------------------------------------------------------------
@@ -210,3 +212,5 @@ std::vector<uint8_t> UndoHistory::PaintedSinceStart() const {
         MarkPainted(level, &painted);
     return painted;
 }
+
+} // namespace editor

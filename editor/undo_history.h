@@ -21,6 +21,8 @@
 #include <deque>
 #include <vector>
 
+namespace editor {
+
 // A stream of 32-bit words in which a word repeated at least three times in a row is stored
 // as a count and the word: a header word with the top bit set holds the count of a run (the
 // next word is its value); a header without it holds the count of literal words that follow.
@@ -124,5 +126,7 @@ class UndoHistory {
     std::deque<FillChange> undo_, redo_; // newest at the back of undo_ and of redo_
     std::vector<uint8_t> basePainted_;   // painted below the oldest undo level, sized by Start
 };
+
+} // namespace editor
 
 #endif

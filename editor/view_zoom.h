@@ -11,6 +11,8 @@
 
 #include <stdint.h>
 
+namespace editor {
+
 struct Zoom {
     int64_t num = 1, den = 1;
 };
@@ -65,5 +67,7 @@ inline Zoom FitZoom(int64_t width, int64_t height, int64_t viewWidth, int64_t vi
 inline int64_t ZoomPercent(Zoom zoom) {
     return 100 * zoom.num / zoom.den;
 }
+
+} // namespace editor
 
 #endif

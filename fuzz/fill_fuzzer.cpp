@@ -5,14 +5,14 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "simulated_host/plugin_loader.h"
-#include "tests/fill_comparison.h"
+#include "fill_comparison.h"
+#include "plugin_loader.h"
 
 // Up to 24 x 24 pixels: enough for two progressive refresh requests.
 enum { MaxSide = 24, MaxPalette = 8 };
 
-static LoadedPlugin Plugin;
-static SimulatedHost Host;
+static host_model::LoadedPlugin Plugin;
+static simulated_host::SimulatedHost Host;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::string error;
@@ -28,9 +28,9 @@ static int32_t OneStepOutside(int32_t coordinate, int32_t side) {
     return coordinate == side + 1 ? -1 : coordinate;
 }
 
-static FillCase DecodeCase(FuzzedDataProvider& input) {
-    FillCase fill;
-    ModelImage& image = fill.image;
+static plugin_checks::FillCase DecodeCase(FuzzedDataProvider& input) {
+    plugin_checks::FillCase fill;
+    plugin_checks::ModelImage& image = fill.image;
     // Exhausted input reads as zeros, which decode to the largest uniform image, seeded at the
     // corner, with both tolerances 0: a region with progressive refreshes from the start.
     image.width = MaxSide - input.ConsumeIntegralInRange<int32_t>(0, MaxSide - 1);
@@ -61,7 +61,7 @@ static FillCase DecodeCase(FuzzedDataProvider& input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    const FillCase fill = DecodeCase(input);
+    const plugin_checks::FillCase fill = DecodeCase(input);
     const std::string fault = CompareFillWithModel(Host, Plugin.drawIt, fill);
     if (!fault.empty()) {
         fprintf(stderr, "plug-in and model disagree: %s\n%s", fault.c_str(),

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "picture_io/file_scan.h"
-#include "picture_io/picture_io.h"
+#include "file_scan.h"
+#include "picture_io.h"
 
 // Reads the bytes as a picture file through a memory stream, as a pipe would hand them over.
 static bool ReadOnce(const uint8_t* data, size_t size, picture_io::Header* header,

@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "region_growing/tolerance_text.h"
-#include "tests/reference_model.h"
+#include "reference_model.h"
+#include "tolerance_text.h"
 
 static void Fail(const std::string& text, const char* oracle, int64_t expected, int32_t parsed) {
     fprintf(stderr, "ParseToleranceText(\"%s\") = %d, %s reads %lld\n", text.c_str(), parsed,
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     text.resize(text.find('\0') == std::string::npos ? size : text.find('\0'));
 
     const int32_t parsed = ParseToleranceText(text.c_str());
-    const int32_t model = ModelTolerance(text.c_str());
+    const int32_t model = plugin_checks::ModelTolerance(text.c_str());
     if (parsed != model)
         Fail(text, "the model", model, parsed);
 

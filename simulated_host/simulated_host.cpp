@@ -1,5 +1,7 @@
 #include "simulated_host.h"
 
+namespace simulated_host {
+
 static SimulatedHost* Current = nullptr;
 
 void SimulatedHost::MakeCurrent() {
@@ -18,7 +20,7 @@ void SimulatedHost::Load(int32_t imageWidth, int32_t imageHeight,
     ClearLog();
     refreshes.clear();
     messages.clear();
-    currentCursor = ArrowCursor;
+    currentCursor = host_model::ArrowCursor;
 }
 
 void SimulatedHost::ClearLog() {
@@ -35,10 +37,10 @@ std::vector<std::string> SimulatedHost::DescribeLog() const {
 }
 
 std::vector<std::string>
-SimulatedHost::DescribeLog(std::initializer_list<HostCallKind> kinds) const {
+SimulatedHost::DescribeLog(std::initializer_list<host_model::HostCallKind> kinds) const {
     std::vector<std::string> lines;
     for (const HostCall& call : log)
-        for (HostCallKind kind : kinds)
+        for (host_model::HostCallKind kind : kinds)
             if (call.kind == kind)
                 lines.push_back(Describe(call));
     return lines;
@@ -57,37 +59,39 @@ static std::string Join(const char* name, std::initializer_list<int64_t> args) {
 }
 
 static const char* CursorName(int64_t cursor) {
-    return cursor == WaitCursor ? "wait" : cursor == ArrowCursor ? "arrow" : "unknown";
+    return cursor == host_model::WaitCursor    ? "wait"
+           : cursor == host_model::ArrowCursor ? "arrow"
+                                               : "unknown";
 }
 
 std::string Describe(const HostCall& call) {
     const int64_t* a = call.args;
     switch (call.kind) {
-    case HostCallKind::GetParameter:
+    case host_model::HostCallKind::GetParameter:
         return Join("GetParameter", {a[0], a[1]});
-    case HostCallKind::GetCDIBinfo:
+    case host_model::HostCallKind::GetCDIBinfo:
         return "GetCDIBinfo";
-    case HostCallKind::StartOnImage:
+    case host_model::HostCallKind::StartOnImage:
         return "StartOnImage";
-    case HostCallKind::GetColorOnImage:
+    case host_model::HostCallKind::GetColorOnImage:
         return Join("GetColorOnImage", {a[2], a[3]});
-    case HostCallKind::GetMask:
+    case host_model::HostCallKind::GetMask:
         return Join("GetMask", {a[0], a[1]});
-    case HostCallKind::StartPset:
+    case host_model::HostCallKind::StartPset:
         return Join("StartPset", {a[0], a[1]});
-    case HostCallKind::PSet:
+    case host_model::HostCallKind::PSet:
         return Join("PSet", {a[0], a[1], a[2]});
-    case HostCallKind::SetDrawFlag:
+    case host_model::HostCallKind::SetDrawFlag:
         return Join("SetDrawFlag", {a[0], a[1], a[2]});
-    case HostCallKind::UpdateImageWindow:
+    case host_model::HostCallKind::UpdateImageWindow:
         return Join("UpdateImageWindow", {a[0], a[1], a[2], a[3]});
-    case HostCallKind::LoadCursor:
+    case host_model::HostCallKind::LoadCursor:
         return Join("LoadCursor", {a[0]});
-    case HostCallKind::SetCursor:
+    case host_model::HostCallKind::SetCursor:
         return std::string("SetCursor(") + CursorName(a[0]) + ")";
-    case HostCallKind::MessageBox:
+    case host_model::HostCallKind::MessageBox:
         return "MessageBox(" + call.text + "," + call.caption + "," + std::to_string(a[1]) + ")";
-    case HostCallKind::Count:
+    case host_model::HostCallKind::Count:
         break;
     }
     return "?";
@@ -96,7 +100,7 @@ std::string Describe(const HostCall& call) {
 // ---- Recording a call --------------------------------------------------------------------------
 
 // The call's record: its kind, its arguments, and whether it named a view other than the host's.
-static HostCall MakeCall(HostCallKind kind, const ImageView* view,
+static HostCall MakeCall(host_model::HostCallKind kind, const ImageView* view,
                          std::initializer_list<int64_t> args) {
     HostCall call{};
     call.kind = kind;
@@ -108,7 +112,7 @@ static HostCall MakeCall(HostCallKind kind, const ImageView* view,
 }
 
 // The same for the calls that name the CDIB instead of the view.
-static HostCall MakeImageCall(HostCallKind kind, const CDIB* dib) {
+static HostCall MakeImageCall(host_model::HostCallKind kind, const CDIB* dib) {
     HostCall call = MakeCall(kind, Current->View(), {});
     call.foreignView = dib != &Current->dib;
     return call;
@@ -131,7 +135,7 @@ extern "C" {
 VX_HOST_EXPORT const char* VX_HOST_CALL _VXsGetParameter(int32_t group, int32_t index) {
     // Recorded before the look-up: a hook may change the store, and the text it returns must
     // outlive the hook.
-    Record(MakeCall(HostCallKind::GetParameter, Current->View(), {group, index}));
+    Record(MakeCall(host_model::HostCallKind::GetParameter, Current->View(), {group, index}));
     return Current->Parameter(group, index);
 }
 
@@ -141,11 +145,11 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsGetCDIBinfo(CDIB* dib, int32_t* info0, int3
     *info0 = host->width;
     *info1 = host->height;
     *info2 = 32;
-    Record(MakeImageCall(HostCallKind::GetCDIBinfo, dib));
+    Record(MakeImageCall(host_model::HostCallKind::GetCDIBinfo, dib));
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsStartOnImage(CDIB* dib) {
-    Record(MakeImageCall(HostCallKind::StartOnImage, dib));
+    Record(MakeImageCall(host_model::HostCallKind::StartOnImage, dib));
 }
 
 VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetColorOnImage(uint32_t handleWord0, uint32_t handleWord1,
@@ -153,19 +157,19 @@ VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetColorOnImage(uint32_t handleWord0, ui
                                                         PackedColour* colour) {
     SimulatedHost* host = Current;
     const int32_t read = host->ReadColour(handleWord0, handleWord1, x, y, colour) ? 1 : 0;
-    Record(MakeCall(HostCallKind::GetColorOnImage, host->View(),
+    Record(MakeCall(host_model::HostCallKind::GetColorOnImage, host->View(),
                     {handleWord0, handleWord1, x, y, read}));
     return read;
 }
 
 VX_HOST_EXPORT int32_t VX_HOST_CALL _VXsGetMask(ImageView* view, int32_t x, int32_t y) {
     const int32_t flags = Current->FlagsAt(x, y);
-    Record(MakeCall(HostCallKind::GetMask, view, {x, y, flags}));
+    Record(MakeCall(host_model::HostCallKind::GetMask, view, {x, y, flags}));
     return flags;
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsStartPset(ImageView* view, int32_t x, int32_t y) {
-    Record(MakeCall(HostCallKind::StartPset, view, {x, y}));
+    Record(MakeCall(host_model::HostCallKind::StartPset, view, {x, y}));
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y, int32_t zero) {
@@ -174,7 +178,7 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsPSet(ImageView* view, int32_t x, int32_t y,
         host->Pixel(x, y) = host->paintColour;
         ++host->paintCount[host->IndexOf(x, y)];
     }
-    Record(MakeCall(HostCallKind::PSet, view, {x, y, zero}));
+    Record(MakeCall(host_model::HostCallKind::PSet, view, {x, y, zero}));
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int32_t y,
@@ -182,39 +186,48 @@ VX_HOST_EXPORT void VX_HOST_CALL _VXsSetDrawFlag(ImageView* view, int32_t x, int
     SimulatedHost* host = Current;
     if (host->honourDrawFlag && host->Contains(x, y))
         host->mask[host->IndexOf(x, y)] |= MaskDrawnBit;
-    Record(MakeCall(HostCallKind::SetDrawFlag, view, {x, y, one}));
+    Record(MakeCall(host_model::HostCallKind::SetDrawFlag, view, {x, y, one}));
 }
 
 VX_HOST_EXPORT void VX_HOST_CALL _VXsUpdateImageWindow(ImageView* view, int32_t left, int32_t top,
                                                        int32_t right, int32_t bottom) {
     Current->refreshes.push_back({left, top, right, bottom});
-    Record(MakeCall(HostCallKind::UpdateImageWindow, view, {left, top, right, bottom}));
+    Record(MakeCall(host_model::HostCallKind::UpdateImageWindow, view, {left, top, right, bottom}));
 }
 }
+
+} // namespace simulated_host
 
 // ---- The platform's cursor and message box -----------------------------------------------------
 
+// Declared by the host model, which every host answers in its own way.
+namespace host_model {
+
 void* HostLoadCursor(void* module, const char* name) {
-    Record(MakeCall(HostCallKind::LoadCursor, Current->View(),
-                    {int64_t(reinterpret_cast<uintptr_t>(name)), module != nullptr}));
+    simulated_host::Record(
+        simulated_host::MakeCall(HostCallKind::LoadCursor, simulated_host::Current->View(),
+                                 {int64_t(reinterpret_cast<uintptr_t>(name)), module != nullptr}));
     return reinterpret_cast<void*>(static_cast<uintptr_t>(WaitCursor));
 }
 
 void* HostSetCursor(void* cursor) {
-    SimulatedHost* host = Current;
+    simulated_host::SimulatedHost* host = simulated_host::Current;
     const int64_t previous = host->currentCursor;
     host->currentCursor = int64_t(reinterpret_cast<uintptr_t>(cursor));
-    Record(MakeCall(HostCallKind::SetCursor, host->View(), {host->currentCursor, previous}));
+    simulated_host::Record(simulated_host::MakeCall(HostCallKind::SetCursor, host->View(),
+                                                    {host->currentCursor, previous}));
     return reinterpret_cast<void*>(static_cast<uintptr_t>(previous));
 }
 
 int HostMessageBox(void* owner, const char* text, const char* caption, unsigned type) {
-    SimulatedHost* host = Current;
-    HostCall call = MakeCall(HostCallKind::MessageBox, host->View(),
-                             {owner == host->ownerWindow, int64_t(type)});
+    simulated_host::SimulatedHost* host = simulated_host::Current;
+    simulated_host::HostCall call = simulated_host::MakeCall(
+        HostCallKind::MessageBox, host->View(), {owner == host->ownerWindow, int64_t(type)});
     call.text = text != nullptr ? text : "(null)";
     call.caption = caption != nullptr ? caption : "(null)";
     host->messages.push_back({call.text, call.caption});
-    Record(call);
+    simulated_host::Record(call);
     return 1; // IDOK
 }
+
+} // namespace host_model

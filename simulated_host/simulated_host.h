@@ -22,13 +22,15 @@
 #include <string>
 #include <vector>
 
-#include "../host_api/plugin_exports.h"
 #include "host_picture.h"
+#include "plugin_exports.h"
+
+namespace simulated_host {
 
 // ---- The call log ------------------------------------------------------------------------------
 
 struct HostCall {
-    HostCallKind kind;
+    host_model::HostCallKind kind;
     int64_t args[5];
     bool foreignView; // a view pointer other than the host's own was passed
     std::string text, caption;
@@ -41,22 +43,22 @@ std::string Describe(const HostCall& call);
 
 // ---- The host ----------------------------------------------------------------------------------
 
-struct SimulatedHost : HostPicture {
+struct SimulatedHost : host_model::HostPicture {
     // How many times each pixel was painted by _VXsPSet.
     std::vector<uint32_t> paintCount;
 
     // Every call in order, unless logging is off; the counts are kept either way.
     bool logging = true;
     std::vector<HostCall> log;
-    uint64_t callCounts[static_cast<int>(HostCallKind::Count)] = {};
-    int64_t currentCursor = ArrowCursor;
+    uint64_t callCounts[static_cast<int>(host_model::HostCallKind::Count)] = {};
+    int64_t currentCursor = host_model::ArrowCursor;
 
     // Runs after each call has been recorded: lets a test act in the middle of a fill.
     std::function<void(const HostCall&)> afterCall;
 
     // Since Reset(): every refresh request's rectangle and every message box, in order.
-    std::vector<RefreshRect> refreshes;
-    std::vector<ShownMessage> messages;
+    std::vector<host_model::RefreshRect> refreshes;
+    std::vector<host_model::ShownMessage> messages;
 
     // A uniform image of the given size, mask clear, view record pointing at this host's CDIB
     // and owner window, and nothing recorded.
@@ -65,13 +67,18 @@ struct SimulatedHost : HostPicture {
     void Load(int32_t imageWidth, int32_t imageHeight, std::vector<PackedColour>&& picture);
 
     // Calls of one kind, counted; the log as Describe() lines, optionally of some kinds only.
-    uint64_t CountOf(HostCallKind kind) const { return callCounts[static_cast<int>(kind)]; }
+    uint64_t CountOf(host_model::HostCallKind kind) const {
+        return callCounts[static_cast<int>(kind)];
+    }
     std::vector<std::string> DescribeLog() const;
-    std::vector<std::string> DescribeLog(std::initializer_list<HostCallKind> kinds) const;
+    std::vector<std::string>
+    DescribeLog(std::initializer_list<host_model::HostCallKind> kinds) const;
     void ClearLog();
 
     // Makes this host the one the services act on (one at a time per process).
     void MakeCurrent();
 };
+
+} // namespace simulated_host
 
 #endif

@@ -5,7 +5,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class CallSequenceTest : public PluginTest {};
+class CallSequenceTest : public plugin_checks::PluginTest {};
 
 // Top row 0 5 0, bottom row 0 0 0; seed top-left, step 5, seed tolerance 3. The 5 joins as a
 // fringe pixel; the top-right 0 is rejected from the 5 and accepted later from below.
@@ -44,7 +44,7 @@ TEST_F(CallSequenceTest, ThreeByTwoFringeExample) {
         "UpdateImageWindow(0,0,2,1)", "SetCursor(arrow)"};
     EXPECT_EQ(host.DescribeLog(), expected);
     EXPECT_EQ(PaintedPixels().size(), 6u);
-    for (const HostCall& call : host.log)
+    for (const simulated_host::HostCall& call : host.log)
         EXPECT_FALSE(call.foreignView) << Describe(call);
 }
 
@@ -54,9 +54,10 @@ TEST_F(CallSequenceTest, NegativeToleranceFillsTheSeedAlone) {
         host.SetTolerances(tolerances.first, tolerances.second);
         ClickAt(1, 1);
         EXPECT_EQ(PaintedPixels().size(), 1u);
-        EXPECT_EQ(host.DescribeLog({HostCallKind::UpdateImageWindow}),
+        EXPECT_EQ(host.DescribeLog({host_model::HostCallKind::UpdateImageWindow}),
                   Calls{"UpdateImageWindow(1,1,1,1)"});
-        EXPECT_EQ(host.CountOf(HostCallKind::GetMask), 4u); // every neighbour is still read
+        EXPECT_EQ(host.CountOf(host_model::HostCallKind::GetMask),
+                  4u); // every neighbour is still read
     }
 }
 
@@ -65,17 +66,17 @@ TEST_F(CallSequenceTest, HandleWordsAreReadAfreshAtEveryColourRead) {
     host.Reset(20, 20);
     host.SetTolerances("0", "0");
     uint64_t reads = 0;
-    host.afterCall = [&](const HostCall& call) {
-        if (call.kind == HostCallKind::GetColorOnImage && ++reads % 7 == 0)
+    host.afterCall = [&](const simulated_host::HostCall& call) {
+        if (call.kind == host_model::HostCallKind::GetColorOnImage && ++reads % 7 == 0)
             host.dib.handleWords[reads % 2] += 1;
     };
     ClickAt(0, 0);
     // The simulated host fails reads with stale handle words, so a plug-in that kept the old
     // words would stop growing early.
     EXPECT_EQ(PaintedPixels().size(), 400u);
-    for (const HostCall& call : host.log) {
+    for (const simulated_host::HostCall& call : host.log) {
         bool inside = host.Contains(int32_t(call.args[2]), int32_t(call.args[3]));
-        if (call.kind == HostCallKind::GetColorOnImage && inside) {
+        if (call.kind == host_model::HostCallKind::GetColorOnImage && inside) {
             EXPECT_EQ(call.args[4], 1) << "stale handle words at read " << Describe(call);
         }
     }

@@ -5,10 +5,10 @@
 
 namespace {
 
-class EntryPointsTest : public PluginTest {};
+class EntryPointsTest : public plugin_checks::PluginTest {};
 
 TEST_F(EntryPointsTest, ConstantAnswersWhateverTheArguments) {
-    const LoadedPlugin& plugin = Plugin();
+    const host_model::LoadedPlugin& plugin = plugin_checks::Plugin();
     host.Reset(2, 2);
     for (int32_t word : {0, 1, -1, 0x7FFFFFFF, int32_t(0x80000000u)}) {
         EXPECT_EQ(plugin.getDrawInterface(), 2);
@@ -32,23 +32,24 @@ TEST_F(EntryPointsTest, OtherEntryPointsDoNotAffectAFill) {
         for (int32_t y = 0; y < 20; ++y)
             for (int32_t x = 0; x < 40; ++x) {
                 const int phase = (x / 3 + y / 2) % 6;
-                host.Pixel(x, y) = Grey(x == 30 ? 9 : phase < 3 ? phase : 6 - phase);
+                host.Pixel(x, y) = plugin_checks::Grey(x == 30 ? 9 : phase < 3 ? phase : 6 - phase);
             }
         host.SetTolerances("1", "3");
     };
     bandedPicture();
     ClickAt(0, 0);
     const std::vector<std::string> alone = host.DescribeLog();
-    ASSERT_GE(host.CountOf(HostCallKind::UpdateImageWindow), 2u) << "want a progressive refresh";
+    ASSERT_GE(host.CountOf(host_model::HostCallKind::UpdateImageWindow), 2u)
+        << "want a progressive refresh";
 
     bandedPicture();
-    const LoadedPlugin& plugin = Plugin();
+    const host_model::LoadedPlugin& plugin = plugin_checks::Plugin();
     for (int32_t word : {0, 7, -1})
         EXPECT_TRUE(plugin.setPoint(word, word, word, word) == 4 &&
                     plugin.cancelOne(word, 0, 1) == 4);
     uint64_t paints = 0, wrongAnswers = 0, callsMade = 0;
-    host.afterCall = [&](const HostCall& call) {
-        if (call.kind != HostCallKind::PSet || ++paints % 5 != 1)
+    host.afterCall = [&](const simulated_host::HostCall& call) {
+        if (call.kind != host_model::HostCallKind::PSet || ++paints % 5 != 1)
             return;
         const size_t logSize = host.log.size();
         wrongAnswers += plugin.setPoint(int32_t(call.args[0]), int32_t(call.args[1]), 1, 0) != 4;
@@ -67,9 +68,9 @@ TEST_F(EntryPointsTest, OtherEntryPointsDoNotAffectAFill) {
 
 TEST_F(EntryPointsTest, ANullViewOrAViewWithoutImageIsIgnored) {
     host.Reset(3, 3);
-    EXPECT_EQ(Plugin().drawIt(nullptr, 1, 1, 0), 4);
+    EXPECT_EQ(plugin_checks::Plugin().drawIt(nullptr, 1, 1, 0), 4);
     host.WriteViewRecord(host.ownerWindow, nullptr);
-    EXPECT_EQ(Plugin().drawIt(host.View(), 1, 1, 0), 4);
+    EXPECT_EQ(plugin_checks::Plugin().drawIt(host.View(), 1, 1, 0), 4);
     EXPECT_TRUE(host.log.empty());
 }
 
@@ -86,22 +87,23 @@ TEST_F(EntryPointsTest, ASeedOutsideTheImageStopsAfterItsColourRead) {
         EXPECT_EQ(host.DescribeLog(),
                   (std::vector<std::string>{"GetParameter(2,0)", "GetParameter(2,1)", "GetCDIBinfo",
                                             "StartOnImage", read}));
-        EXPECT_EQ(host.currentCursor, ArrowCursor);
+        EXPECT_EQ(host.currentCursor, host_model::ArrowCursor);
     }
 }
 
 // A fill asked for while one runs gets 4 at once and no call; the running fill goes on.
 TEST_F(EntryPointsTest, AFillArrivingDuringAFillIsTurnedAway) {
-    host.Reset(30, 30, Grey(8));
+    host.Reset(30, 30, plugin_checks::Grey(8));
     host.SetTolerances("0", "0");
     size_t nestedLogSize = 0, callsSeen = 0;
     bool fromService = false, fromThread = false;
-    host.afterCall = [&](const HostCall& call) {
-        if (call.kind != HostCallKind::PSet || ++callsSeen != 50)
+    host.afterCall = [&](const simulated_host::HostCall& call) {
+        if (call.kind != host_model::HostCallKind::PSet || ++callsSeen != 50)
             return;
         nestedLogSize = host.log.size();
-        fromService = Plugin().drawIt(host.View(), 3, 3, 0) == 4;
-        std::thread other([&] { fromThread = Plugin().drawIt(host.View(), 5, 5, 0) == 4; });
+        fromService = plugin_checks::Plugin().drawIt(host.View(), 3, 3, 0) == 4;
+        std::thread other(
+            [&] { fromThread = plugin_checks::Plugin().drawIt(host.View(), 5, 5, 0) == 4; });
         other.join();
         EXPECT_EQ(host.log.size(), nestedLogSize) << "a turned-away fill made a call";
     };
@@ -109,12 +111,12 @@ TEST_F(EntryPointsTest, AFillArrivingDuringAFillIsTurnedAway) {
     EXPECT_TRUE(fromService);
     EXPECT_TRUE(fromThread);
     EXPECT_EQ(PaintedPixels().size(), 900u);
-    EXPECT_EQ(host.CountOf(HostCallKind::UpdateImageWindow), 4u + 1u); // 900 expansions
-    EXPECT_EQ(host.currentCursor, ArrowCursor);
+    EXPECT_EQ(host.CountOf(host_model::HostCallKind::UpdateImageWindow), 4u + 1u); // 900 expansions
+    EXPECT_EQ(host.currentCursor, host_model::ArrowCursor);
 
     // Once it has ended, the next fill runs normally.
     host.afterCall = nullptr;
-    host.Reset(3, 3, Grey(8));
+    host.Reset(3, 3, plugin_checks::Grey(8));
     ClickAt(1, 1);
     EXPECT_EQ(PaintedPixels().size(), 9u);
 }

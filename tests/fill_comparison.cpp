@@ -4,6 +4,8 @@
 #include <sstream>
 #include <vector>
 
+namespace plugin_checks {
+
 namespace {
 
 // What the host saw during one fill, gathered call by call.
@@ -18,16 +20,16 @@ struct Observation {
     std::vector<uint64_t> readsAtRequest;
     std::string fault;
 
-    void See(const HostCall& call);
+    void See(const simulated_host::HostCall& call);
 };
 
-void Observation::See(const HostCall& call) {
+void Observation::See(const simulated_host::HostCall& call) {
     const int64_t* a = call.args;
     switch (call.kind) {
-    case HostCallKind::GetColorOnImage:
+    case host_model::HostCallKind::GetColorOnImage:
         ++colourReads;
         break;
-    case HostCallKind::PSet:
+    case host_model::HostCallKind::PSet:
         ++paints;
         if (!paintedSinceRequest) {
             left = right = a[0];
@@ -39,7 +41,7 @@ void Observation::See(const HostCall& call) {
         top = std::min(top, a[1]);
         bottom = std::max(bottom, a[1]);
         break;
-    case HostCallKind::UpdateImageWindow: {
+    case host_model::HostCallKind::UpdateImageWindow: {
         readsAtRequest.push_back(colourReads);
         const int64_t expected[4] = {
             paintedSinceRequest ? left : -1, paintedSinceRequest ? top : -1,
@@ -47,7 +49,8 @@ void Observation::See(const HostCall& call) {
         if (fault.empty() && (a[0] != expected[0] || a[1] != expected[1] || a[2] != expected[2] ||
                               a[3] != expected[3])) {
             std::ostringstream text;
-            text << "refresh request " << readsAtRequest.size() << " is " << Describe(call)
+            text << "refresh request " << readsAtRequest.size() << " is "
+                 << simulated_host::Describe(call)
                  << ", the box painted since the previous one is (" << expected[0] << ","
                  << expected[1] << "," << expected[2] << "," << expected[3] << ")";
             fault = text.str();
@@ -55,7 +58,7 @@ void Observation::See(const HostCall& call) {
         paintedSinceRequest = false;
         break;
     }
-    case HostCallKind::MessageBox:
+    case host_model::HostCallKind::MessageBox:
         ++messageBoxes;
         break;
     default:
@@ -63,7 +66,8 @@ void Observation::See(const HostCall& call) {
     }
 }
 
-std::string ComparePaintedSet(const SimulatedHost& host, const std::vector<uint8_t>& model) {
+std::string ComparePaintedSet(const simulated_host::SimulatedHost& host,
+                              const std::vector<uint8_t>& model) {
     for (int32_t y = 0; y < host.height; ++y)
         for (int32_t x = 0; x < host.width; ++x) {
             uint32_t count = host.paintCount[host.IndexOf(x, y)];
@@ -109,7 +113,7 @@ std::string CompareRequests(const Observation& seen, size_t painted) {
 
 } // namespace
 
-void PrepareHostForCase(SimulatedHost& host, const FillCase& fill) {
+void PrepareHostForCase(simulated_host::SimulatedHost& host, const FillCase& fill) {
     const ModelImage& image = fill.image;
     host.MakeCurrent();
     host.Reset(image.width, image.height);
@@ -119,12 +123,13 @@ void PrepareHostForCase(SimulatedHost& host, const FillCase& fill) {
     host.SetTolerances(fill.stepText, fill.seedText);
 }
 
-std::string CompareFillWithModel(SimulatedHost& host, VXcDrawItFn drawIt, const FillCase& fill) {
+std::string CompareFillWithModel(simulated_host::SimulatedHost& host, VXcDrawItFn drawIt,
+                                 const FillCase& fill) {
     const ModelImage& image = fill.image;
     PrepareHostForCase(host, fill);
     host.logging = false;
     Observation seen;
-    host.afterCall = [&seen](const HostCall& call) { seen.See(call); };
+    host.afterCall = [&seen](const simulated_host::HostCall& call) { seen.See(call); };
     int32_t answer = drawIt(host.View(), fill.seedX, fill.seedY, 0);
     host.afterCall = nullptr;
 
@@ -132,7 +137,7 @@ std::string CompareFillWithModel(SimulatedHost& host, VXcDrawItFn drawIt, const 
         return "VXcDrawIt answered " + std::to_string(answer);
     if (seen.messageBoxes != 0)
         return "a message box was shown";
-    if (host.currentCursor != ArrowCursor)
+    if (host.currentCursor != host_model::ArrowCursor)
         return "the cursor was not put back";
     std::vector<uint8_t> model =
         ModelPaintedSet(image, fill.seedX, fill.seedY, ModelTolerance(fill.stepText.c_str()),
@@ -164,3 +169,5 @@ std::string DescribeFillCase(const FillCase& fill) {
     }
     return text.str();
 }
+
+} // namespace plugin_checks

@@ -16,7 +16,9 @@
 #include <string>
 
 #include "reference_model.h"
-#include "simulated_host/simulated_host.h"
+#include "simulated_host.h"
+
+namespace plugin_checks {
 
 struct FillCase {
     ModelImage image;
@@ -27,13 +29,16 @@ struct FillCase {
 
 // Makes `host` current and gives it the case's picture, flags, paint colour and tolerances, with
 // an empty log.
-void PrepareHostForCase(SimulatedHost& host, const FillCase& fill);
+void PrepareHostForCase(simulated_host::SimulatedHost& host, const FillCase& fill);
 
 // Prepares `host` for the case, applies the tool through `drawIt` and compares.
 // Returns an empty text when plug-in and model agree, otherwise the first disagreement.
-std::string CompareFillWithModel(SimulatedHost& host, VXcDrawItFn drawIt, const FillCase& fill);
+std::string CompareFillWithModel(simulated_host::SimulatedHost& host, VXcDrawItFn drawIt,
+                                 const FillCase& fill);
 
 // The case in a few lines, for a failure message.
 std::string DescribeFillCase(const FillCase& fill);
+
+} // namespace plugin_checks
 
 #endif

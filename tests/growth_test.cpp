@@ -5,21 +5,21 @@ namespace {
 
 using Pixels = std::vector<std::pair<int32_t, int32_t>>;
 
-class GrowthTest : public PluginTest {};
+class GrowthTest : public plugin_checks::PluginTest {};
 
 TEST_F(GrowthTest, NeighboursAreVisitedAboveLeftBelowRight) {
     host.Reset(3, 3);
     host.SetTolerances("0", "0");
     ClickAt(1, 1);
     std::vector<std::string> firstReads;
-    for (const HostCall& call : host.log)
-        if (call.kind == HostCallKind::GetColorOnImage && firstReads.size() < 5)
+    for (const simulated_host::HostCall& call : host.log)
+        if (call.kind == host_model::HostCallKind::GetColorOnImage && firstReads.size() < 5)
             firstReads.push_back(Describe(call));
     EXPECT_EQ(firstReads, (std::vector<std::string>{"GetColorOnImage(1,1)", "GetColorOnImage(1,0)",
                                                     "GetColorOnImage(0,1)", "GetColorOnImage(1,2)",
                                                     "GetColorOnImage(2,1)"}));
     // Breadth first: the four neighbours are painted before any pixel two steps away.
-    std::vector<std::string> painted = host.DescribeLog({HostCallKind::PSet});
+    std::vector<std::string> painted = host.DescribeLog({host_model::HostCallKind::PSet});
     ASSERT_EQ(painted.size(), 9u);
     EXPECT_EQ(std::vector<std::string>(painted.begin(), painted.begin() + 5),
               (std::vector<std::string>{"PSet(1,1,0)", "PSet(1,0,0)", "PSet(0,1,0)", "PSet(1,2,0)",
@@ -90,12 +90,13 @@ TEST_F(GrowthTest, PixelsAlreadyFlaggedAreNeverPaintedExceptAsTheSeed) {
 
 TEST_F(GrowthTest, SeedsOnTheBorderGrowInwards) {
     for (auto seed : Pixels{{0, 0}, {6, 0}, {0, 4}, {6, 4}, {3, 0}, {0, 2}, {6, 2}, {3, 4}}) {
-        host.Reset(7, 5, Grey(9));
+        host.Reset(7, 5, plugin_checks::Grey(9));
         host.SetTolerances("0", "0");
         ClickAt(seed.first, seed.second);
         EXPECT_EQ(PaintedPixels().size(), 35u) << seed.first << "," << seed.second;
-        for (const HostCall& call : host.log) {
-            if (call.kind == HostCallKind::GetMask || call.kind == HostCallKind::PSet) {
+        for (const simulated_host::HostCall& call : host.log) {
+            if (call.kind == host_model::HostCallKind::GetMask ||
+                call.kind == host_model::HostCallKind::PSet) {
                 EXPECT_TRUE(host.Contains(int32_t(call.args[0]), int32_t(call.args[1])))
                     << Describe(call);
             }
@@ -112,13 +113,14 @@ TEST_F(GrowthTest, SingleRowSingleColumnAndSinglePixelImages) {
     for (const Shape& shape : {Shape{1, 1, 0, 0, "UpdateImageWindow(0,0,0,0)"},
                                Shape{6, 1, 5, 0, "UpdateImageWindow(0,0,5,0)"},
                                Shape{1, 6, 0, 2, "UpdateImageWindow(0,0,0,5)"}}) {
-        host.Reset(shape.width, shape.height, Grey(3));
+        host.Reset(shape.width, shape.height, plugin_checks::Grey(3));
         host.SetTolerances("0", "0");
         ClickAt(shape.seedX, shape.seedY);
         const size_t pixels = size_t(shape.width) * size_t(shape.height);
         EXPECT_EQ(PaintedPixels().size(), pixels) << shape.refresh;
-        EXPECT_EQ(host.CountOf(HostCallKind::GetColorOnImage), 1 + 4 * pixels) << shape.refresh;
-        EXPECT_EQ(host.DescribeLog({HostCallKind::UpdateImageWindow}),
+        EXPECT_EQ(host.CountOf(host_model::HostCallKind::GetColorOnImage), 1 + 4 * pixels)
+            << shape.refresh;
+        EXPECT_EQ(host.DescribeLog({host_model::HostCallKind::UpdateImageWindow}),
                   std::vector<std::string>{shape.refresh});
     }
 }
@@ -126,7 +128,7 @@ TEST_F(GrowthTest, SingleRowSingleColumnAndSinglePixelImages) {
 // 90,000 expansions pass through the 30,000-slot ring three times; a wrong wrap would lose or
 // repeat pixels.
 TEST_F(GrowthTest, TheQueueRingWrapsOverManyExpansions) {
-    host.Reset(300, 300, Grey(50));
+    host.Reset(300, 300, plugin_checks::Grey(50));
     host.logging = false;
     host.SetTolerances("0", "0");
     ClickAt(150, 0);
@@ -134,10 +136,11 @@ TEST_F(GrowthTest, TheQueueRingWrapsOverManyExpansions) {
     for (uint32_t count : host.paintCount)
         paintedOnce += count == 1;
     EXPECT_EQ(paintedOnce, 90000u);
-    EXPECT_EQ(host.CountOf(HostCallKind::SetDrawFlag), 90000u);
-    EXPECT_EQ(host.CountOf(HostCallKind::GetColorOnImage), 1u + 4u * 90000u); // all expanded
-    EXPECT_EQ(host.CountOf(HostCallKind::MessageBox), 0u);
-    EXPECT_EQ(host.currentCursor, ArrowCursor);
+    EXPECT_EQ(host.CountOf(host_model::HostCallKind::SetDrawFlag), 90000u);
+    EXPECT_EQ(host.CountOf(host_model::HostCallKind::GetColorOnImage),
+              1u + 4u * 90000u); // all expanded
+    EXPECT_EQ(host.CountOf(host_model::HostCallKind::MessageBox), 0u);
+    EXPECT_EQ(host.currentCursor, host_model::ArrowCursor);
 }
 
 // A serpentine maze: corridors of one colour on the even rows, walls one level darker on the
@@ -145,15 +148,15 @@ TEST_F(GrowthTest, TheQueueRingWrapsOverManyExpansions) {
 // the right colour but cannot be reached.
 TEST_F(GrowthTest, FollowsWindingCorridorsAndNothingElse) {
     const int32_t size = 41;
-    host.Reset(size, size, Grey(201));
+    host.Reset(size, size, plugin_checks::Grey(201));
     for (int32_t y = 1; y < size; y += 2)
         for (int32_t x = 0; x < size; ++x)
             if (y == size - 2 || x != ((y / 2) % 2 == 0 ? size - 1 : 0))
-                host.Pixel(x, y) = Grey(200);
+                host.Pixel(x, y) = plugin_checks::Grey(200);
     Pixels reachable;
     for (int32_t y = 0; y < size - 1; ++y)
         for (int32_t x = 0; x < size; ++x)
-            if (host.Pixel(x, y) == Grey(201))
+            if (host.Pixel(x, y) == plugin_checks::Grey(201))
                 reachable.push_back({x, y});
     host.SetTolerances("0", "0");
     ClickAt(0, 0);

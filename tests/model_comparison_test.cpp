@@ -7,27 +7,28 @@
 
 namespace {
 
-class ModelComparisonTest : public PluginTest {
+class ModelComparisonTest : public plugin_checks::PluginTest {
   protected:
     // Compares the cases; stops reporting after a few failures.
-    void CompareAll(const std::vector<FillCase>& cases, const char* family) {
-        ASSERT_NE(Plugin().drawIt, nullptr);
+    void CompareAll(const std::vector<plugin_checks::FillCase>& cases, const char* family) {
+        ASSERT_NE(plugin_checks::Plugin().drawIt, nullptr);
         int failures = 0;
         for (size_t i = 0; i < cases.size() && failures < 5; ++i) {
-            std::string fault = CompareFillWithModel(host, Plugin().drawIt, cases[i]);
+            std::string fault =
+                plugin_checks::CompareFillWithModel(host, plugin_checks::Plugin().drawIt, cases[i]);
             if (!fault.empty()) {
                 ++failures;
                 ADD_FAILURE() << family << " case " << i << ": " << fault << "\n"
-                              << DescribeFillCase(cases[i]);
+                              << plugin_checks::DescribeFillCase(cases[i]);
             }
         }
     }
 };
 
 TEST_F(ModelComparisonTest, RandomCasesAgreeWithTheModel) {
-    std::vector<FillCase> cases;
+    std::vector<plugin_checks::FillCase> cases;
     for (uint64_t caseNumber = 0; caseNumber < 3000; ++caseNumber)
-        cases.push_back(RandomFillCase(caseNumber));
+        cases.push_back(plugin_checks::RandomFillCase(caseNumber));
     CompareAll(cases, "random");
 }
 
@@ -35,14 +36,14 @@ TEST_F(ModelComparisonTest, RandomCasesAgreeWithTheModel) {
 // refresh counter shows: uniform strips and rectangles, seeded anywhere, one pixel pre-flagged
 // now and then to cut the region short.
 TEST_F(ModelComparisonTest, RegionSizesAroundTheRefreshInterval) {
-    CaseRandom random(2024);
-    std::vector<FillCase> cases;
+    plugin_checks::CaseRandom random(2024);
+    std::vector<plugin_checks::FillCase> cases;
     const int32_t sizes[][2] = {{1, 1},   {199, 1}, {200, 1},  {201, 1}, {202, 1}, {1, 401},
                                 {20, 10}, {67, 3},  {20, 20},  {40, 15}, {3, 201}, {201, 3},
                                 {1, 600}, {601, 1}, {1, 1001}, {40, 40}};
     for (const auto& size : sizes)
         for (int variant = 0; variant < 4; ++variant) {
-            FillCase fill;
+            plugin_checks::FillCase fill;
             fill.image.width = size[0];
             fill.image.height = size[1];
             size_t count = size_t(size[0]) * size_t(size[1]);

@@ -1,5 +1,7 @@
 #include "random_fill_cases.h"
 
+namespace plugin_checks {
+
 namespace {
 
 int Clamp(int channel) {
@@ -133,3 +135,5 @@ FillCase RandomFillCase(uint64_t caseNumber) {
     fill.paintColour = uint32_t(random.Next());
     return fill;
 }
+
+} // namespace plugin_checks

@@ -14,6 +14,8 @@
 
 #include "fill_comparison.h"
 
+namespace plugin_checks {
+
 // splitmix64: the same cases on every platform and standard library.
 class CaseRandom {
   public:
@@ -39,5 +41,7 @@ class CaseRandom {
 
 // Case number `caseNumber`: the same case for the same number, always.
 FillCase RandomFillCase(uint64_t caseNumber);
+
+} // namespace plugin_checks
 
 #endif

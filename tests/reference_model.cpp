@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+namespace plugin_checks {
+
 int32_t ModelTolerance(const char* text) {
     if (text == nullptr)
         return 0;
@@ -79,3 +81,5 @@ size_t ModelRefreshCount(size_t painted) {
 size_t ModelProgressiveRefreshAfter(size_t ordinal) {
     return 200 * ordinal + 1;
 }
+
+} // namespace plugin_checks

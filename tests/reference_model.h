@@ -28,7 +28,9 @@
 
 #include <vector>
 
-#include "host_api/host_services.h"
+#include "host_services.h"
+
+namespace plugin_checks {
 
 struct ModelImage {
     int32_t width = 0, height = 0;
@@ -47,5 +49,7 @@ size_t ModelRefreshCount(size_t painted);
 
 // Expansions after which the progressive request number `ordinal` (1, 2, ...) is made.
 size_t ModelProgressiveRefreshAfter(size_t ordinal);
+
+} // namespace plugin_checks
 
 #endif

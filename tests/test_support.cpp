@@ -1,10 +1,12 @@
 #include "test_support.h"
 
-const LoadedPlugin& Plugin() {
-    static LoadedPlugin plugin = [] {
-        LoadedPlugin loaded;
+namespace plugin_checks {
+
+const host_model::LoadedPlugin& Plugin() {
+    static host_model::LoadedPlugin plugin = [] {
+        host_model::LoadedPlugin loaded;
         std::string error;
-        if (!LoadPlugin(PLUGIN_PATH, &loaded, &error))
+        if (!host_model::LoadPlugin(PLUGIN_PATH, &loaded, &error))
             ADD_FAILURE() << error;
         return loaded;
     }();
@@ -19,8 +21,8 @@ void PluginTest::UseGreyImage(const std::vector<std::vector<int>>& rows) {
 }
 
 void PluginTest::ClickAt(int32_t x, int32_t y) {
-    ASSERT_NE(Plugin().drawIt, nullptr);
-    EXPECT_EQ(Plugin().drawIt(host.View(), x, y, 0), 4);
+    ASSERT_NE(plugin_checks::Plugin().drawIt, nullptr);
+    EXPECT_EQ(plugin_checks::Plugin().drawIt(host.View(), x, y, 0), 4);
 }
 
 std::vector<std::pair<int32_t, int32_t>> PluginTest::PaintedPixels() const {
@@ -32,7 +34,7 @@ std::vector<std::pair<int32_t, int32_t>> PluginTest::PaintedPixels() const {
     return painted;
 }
 
-void DrawCorridorTree(SimulatedHost& host, int levels, int32_t leafLength) {
+void DrawCorridorTree(simulated_host::SimulatedHost& host, int levels, int32_t leafLength) {
     const int32_t height = int32_t(2) << levels;
     const int32_t width = 2 * levels + leafLength + 1;
     const PackedColour wall = Grey(0), corridor = Grey(255);
@@ -55,3 +57,5 @@ void DrawCorridorTree(SimulatedHost& host, int levels, int32_t leafLength) {
         for (int32_t x = 2 * levels; x < width; ++x)
             host.Pixel(x, row) = corridor;
 }
+
+} // namespace plugin_checks

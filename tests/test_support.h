@@ -9,11 +9,13 @@
 #include <utility>
 #include <vector>
 
-#include "simulated_host/plugin_loader.h"
-#include "simulated_host/simulated_host.h"
+#include "plugin_loader.h"
+#include "simulated_host.h"
+
+namespace plugin_checks {
 
 // The plug-in under test, loaded by path on first use.
-const LoadedPlugin& Plugin();
+const host_model::LoadedPlugin& Plugin();
 
 // A colour with all three channels set to `level`.
 inline PackedColour Grey(int level) {
@@ -25,15 +27,15 @@ inline PackedColour Grey(int level) {
 // `levels` of branching give 2^levels corridor ends, each followed by `leafLength` pixels, all
 // reached at the same step. The root is at (0, host.height / 2). 15 levels are more than the
 // queue holds; 14 fit.
-void DrawCorridorTree(SimulatedHost& host, int levels, int32_t leafLength);
+void DrawCorridorTree(simulated_host::SimulatedHost& host, int levels, int32_t leafLength);
 
 class PluginTest : public ::testing::Test {
   protected:
-    SimulatedHost host;
+    simulated_host::SimulatedHost host;
 
     void SetUp() override {
         host.MakeCurrent();
-        ASSERT_NE(Plugin().drawIt, nullptr) << "the plug-in did not load";
+        ASSERT_NE(plugin_checks::Plugin().drawIt, nullptr) << "the plug-in did not load";
     }
 
     // An image of grey levels, rows[y][x].
@@ -45,5 +47,7 @@ class PluginTest : public ::testing::Test {
     // Pixels painted at least once, in row-major order.
     std::vector<std::pair<int32_t, int32_t>> PaintedPixels() const;
 };
+
+} // namespace plugin_checks
 
 #endif

@@ -4,7 +4,7 @@
 
 namespace {
 
-class ToleranceTest : public PluginTest {
+class ToleranceTest : public plugin_checks::PluginTest {
   protected:
     // Does a step of `difference` grey levels pass with this step-tolerance text?
     bool StepPasses(const char* stepText, int difference) {
@@ -71,7 +71,7 @@ TEST_F(ToleranceTest, MissingParametersReadAsZero) {
     host.parameters.clear();
     ClickAt(0, 0);
     EXPECT_EQ(host.paintCount, (std::vector<uint32_t>{1, 1, 0}));
-    EXPECT_EQ(host.DescribeLog({HostCallKind::GetParameter}),
+    EXPECT_EQ(host.DescribeLog({host_model::HostCallKind::GetParameter}),
               (std::vector<std::string>{"GetParameter(2,0)", "GetParameter(2,1)"}));
 }
 

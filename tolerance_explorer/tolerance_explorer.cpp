@@ -1,6 +1,8 @@
 // The join-tolerance pass (a bucket queue over 256 levels) and the readings of its growth curve.
 #include "tolerance_explorer.h"
 
+namespace tolerance_explorer {
+
 // ---- The bucket queue, kept in the caller's scratch --------------------------------------------
 //
 // Each of the 256 buckets is a chain of fixed-size blocks of pixel indices. Word 0 of a block
@@ -375,3 +377,5 @@ int32_t SuggestStepTolerance(const uint32_t* curve) {
     }
     return fallback;
 }
+
+} // namespace tolerance_explorer

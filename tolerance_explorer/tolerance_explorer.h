@@ -46,7 +46,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "../region_growing/tolerance_text.h"
+#include "tolerance_text.h"
+
+namespace tolerance_explorer {
 
 // The map's value for a pixel that no step tolerance paints.
 const uint16_t JoinNever = 65535;
@@ -108,5 +110,7 @@ bool FindNextLeak(const uint32_t* curve, int32_t step, Leak* leak);
 
 // The suggested step tolerance, or -1 when none (every step paints the seed alone).
 int32_t SuggestStepTolerance(const uint32_t* curve);
+
+} // namespace tolerance_explorer
 
 #endif

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "../picture_io/decoders.h"
+#include "decoders.h"
 
 #define BMP_EXPORT extern "C" __attribute__((visibility("default")))
 

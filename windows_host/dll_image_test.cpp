@@ -8,7 +8,7 @@
 
 #include "import_patch.h"
 #include "stack_probe.h"
-#include "tests/test_support.h"
+#include "test_support.h"
 
 static HMODULE PluginModule() {
     return GetModuleHandleA(PLUGIN_PATH);
@@ -20,6 +20,8 @@ static void ProbeWords(ImageView* view, uint32_t words[8]) {
     uint32_t filler[8] = {uint32_t(uintptr_t(view)), 1, 0, 0x7777, 0xFFFFFFFFu, 0, 9, 0};
     memcpy(words, filler, sizeof filler);
 }
+
+using plugin_checks::PluginTest;
 
 TEST_F(PluginTest, EveryExportRemovesExactlyItsArgumentWordsAndAnswersItsCode) {
     UseGreyImage({{3, 3}, {3, 3}});
@@ -35,7 +37,8 @@ TEST_F(PluginTest, EveryExportRemovesExactlyItsArgumentWordsAndAnswersItsCode) {
     for (const Expectation& expected : expectations) {
         FARPROC entry = GetProcAddress(PluginModule(), expected.name);
         ASSERT_NE(entry, nullptr) << expected.name;
-        ProbedCall call = CallMeasuringStack(reinterpret_cast<const void*>(entry), words, 8);
+        windows_host::ProbedCall call =
+            windows_host::CallMeasuringStack(reinterpret_cast<const void*>(entry), words, 8);
         EXPECT_EQ(call.bytesRemoved, expected.bytesRemoved) << expected.name;
         EXPECT_EQ(call.result, expected.result) << expected.name;
     }
@@ -68,7 +71,7 @@ TEST(DllImage, LoadEntryReportsSuccessForAllFourReasonsAndCleansItsThreeWords) {
                              DLL_PROCESS_DETACH};
     for (DWORD reason : reasons) {
         uint32_t words[4] = {uint32_t(uintptr_t(module)), reason, 0, 0x5EED};
-        ProbedCall call = CallMeasuringStack(entry, words, 4);
+        windows_host::ProbedCall call = windows_host::CallMeasuringStack(entry, words, 4);
         EXPECT_EQ(call.result, TRUE) << reason;
         EXPECT_EQ(call.bytesRemoved, 12) << reason;
     }
@@ -88,7 +91,7 @@ TEST(DllImage, HostServicesAreBoundToTheExecutablesExports) {
                     {"_VXsSetDrawFlag", reinterpret_cast<void*>(&_VXsSetDrawFlag)},
                     {"_VXsUpdateImageWindow", reinterpret_cast<void*>(&_VXsUpdateImageWindow)}};
     for (const Service& service : services) {
-        void** slot = FindImportSlot(PluginModule(), "vexra.exe", service.name);
+        void** slot = window_system::FindImportSlot(PluginModule(), "vexra.exe", service.name);
         ASSERT_NE(slot, nullptr) << service.name;
         EXPECT_EQ(*slot, service.address) << service.name;
         EXPECT_EQ(GetProcAddress(GetModuleHandleA(nullptr), service.name), service.address)

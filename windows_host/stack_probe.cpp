@@ -1,5 +1,7 @@
 #include "stack_probe.h"
 
+namespace windows_host {
+
 extern "C" int32_t ProbeCall(const void* function, const uint32_t* words, int32_t count,
                              int32_t* bytesLeft);
 
@@ -39,3 +41,5 @@ ProbedCall CallMeasuringStack(const void* function, const uint32_t* words, int32
     int32_t result = ProbeCall(function, words, count, &bytesLeft);
     return ProbedCall{result, count * 4 - bytesLeft};
 }
+
+} // namespace windows_host

@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+namespace windows_host {
+
 struct ProbedCall {
     int32_t result;       // what the function returned in EAX
     int32_t bytesRemoved; // stack bytes the function popped on return: 4 per argument word
@@ -14,5 +16,7 @@ struct ProbedCall {
 // and puts the stack pointer back afterwards whatever the function did with it. Pushing more
 // words than the function takes is harmless and shows exactly how many it removes.
 ProbedCall CallMeasuringStack(const void* function, const uint32_t* words, int32_t count);
+
+} // namespace windows_host
 
 #endif

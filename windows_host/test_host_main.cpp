@@ -23,10 +23,10 @@ int main(int argc, char** argv) {
         fprintf(stderr, "cannot load %s: error %lu\n", PLUGIN_PATH, GetLastError());
         return 1;
     }
-    int redirected = RecordUser32CallsOf(plugin);
-    if (redirected != RecordedUser32Calls) {
+    int redirected = window_system::RecordUser32CallsOf(plugin);
+    if (redirected != window_system::RecordedUser32Calls) {
         fprintf(stderr, "%s: only %d of the %d user32 imports found\n", PLUGIN_PATH, redirected,
-                int(RecordedUser32Calls));
+                int(window_system::RecordedUser32Calls));
         return 1;
     }
     return RUN_ALL_TESTS();

@@ -1,62 +1,62 @@
 // The editor's command line, read natively: the parser is plain C++.
-#include "editor/editor_options.h"
+#include "editor_options.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "editor/recent_files.h"
+#include "recent_files.h"
 
 namespace {
 
-EditorOptions Parsed(const std::vector<std::string>& args) {
-    EditorOptions options;
+editor::EditorOptions Parsed(const std::vector<std::string>& args) {
+    editor::EditorOptions options;
     std::string error;
-    EXPECT_TRUE(ParseEditorOptions(args, &options, &error)) << error;
+    EXPECT_TRUE(editor::ParseEditorOptions(args, &options, &error)) << error;
     return options;
 }
 
 std::string Refusal(const std::vector<std::string>& args) {
-    EditorOptions options;
+    editor::EditorOptions options;
     std::string error;
-    EXPECT_FALSE(ParseEditorOptions(args, &options, &error));
+    EXPECT_FALSE(editor::ParseEditorOptions(args, &options, &error));
     return error;
 }
 
 } // namespace
 
 TEST(EditorOptions, EachOptionLandsInItsOwnField) {
-    EditorOptions options = Parsed({"--step",
-                                    "7",
-                                    "in.png",
-                                    "--seed-tolerance",
-                                    "",
-                                    "--tool",
-                                    "Other",
-                                    "--click",
-                                    "3",
-                                    "-4",
-                                    "--answer",
-                                    "Yes",
-                                    "--click",
-                                    "10",
-                                    "20",
-                                    "--undo",
-                                    "2",
-                                    "--redo",
-                                    "1",
-                                    "--save",
-                                    "out.png",
-                                    "--screenshot",
-                                    "shot.png",
-                                    "--close-window",
-                                    "--quit",
-                                    "--close-messages",
-                                    "--forget-drawn",
-                                    "--report-layout",
-                                    "--check-repaints",
-                                    "--input-during-fill",
-                                    "--report-status"});
+    editor::EditorOptions options = Parsed({"--step",
+                                            "7",
+                                            "in.png",
+                                            "--seed-tolerance",
+                                            "",
+                                            "--tool",
+                                            "Other",
+                                            "--click",
+                                            "3",
+                                            "-4",
+                                            "--answer",
+                                            "Yes",
+                                            "--click",
+                                            "10",
+                                            "20",
+                                            "--undo",
+                                            "2",
+                                            "--redo",
+                                            "1",
+                                            "--save",
+                                            "out.png",
+                                            "--screenshot",
+                                            "shot.png",
+                                            "--close-window",
+                                            "--quit",
+                                            "--close-messages",
+                                            "--forget-drawn",
+                                            "--report-layout",
+                                            "--check-repaints",
+                                            "--input-during-fill",
+                                            "--report-status"});
     EXPECT_EQ(options.picturePath, "in.png");
     EXPECT_EQ(options.stepText, "7");
     EXPECT_EQ(options.seedText, "");
@@ -77,7 +77,7 @@ TEST(EditorOptions, EachOptionLandsInItsOwnField) {
     EXPECT_FALSE(options.help);
 
     // Nothing given: the defaults, and no script.
-    EditorOptions plain = Parsed({"in.png"});
+    editor::EditorOptions plain = Parsed({"in.png"});
     EXPECT_EQ(plain.stepText, "12");
     EXPECT_EQ(plain.seedText, "40");
     EXPECT_EQ(plain.toolName, "RegionGrowing");
@@ -111,13 +111,14 @@ TEST(EditorOptions, MalformedCommandLinesAreRefusedWithTheReason) {
 // Keys as the scripted mode presses them: the modifiers, letters and digits by their own codes,
 // and the named keys by Windows' virtual-key codes; the order of the keys kept.
 TEST(EditorOptions, KeysAndThePaintColourAreRead) {
-    EditorOptions options = Parsed({"in.png", "--key", "Ctrl+Shift+s", "--key", "left", "--key",
-                                    "shift+RIGHT", "--key", "ctrl+0", "--key", "enter", "--key",
-                                    "ctrl+plus", "--key", "ctrl+minus", "--paint", "#00c0FF"});
-    const KeyPress expected[] = {{'S', true, true, ""},    {0x25, false, false, ""},
-                                 {0x27, false, true, ""},  {'0', true, false, ""},
-                                 {0x0D, false, false, ""}, {0xBB, true, false, ""},
-                                 {0xBD, true, false, ""}};
+    editor::EditorOptions options =
+        Parsed({"in.png", "--key", "Ctrl+Shift+s", "--key", "left", "--key", "shift+RIGHT", "--key",
+                "ctrl+0", "--key", "enter", "--key", "ctrl+plus", "--key", "ctrl+minus", "--paint",
+                "#00c0FF"});
+    const editor::KeyPress expected[] = {{'S', true, true, ""},    {0x25, false, false, ""},
+                                         {0x27, false, true, ""},  {'0', true, false, ""},
+                                         {0x0D, false, false, ""}, {0xBB, true, false, ""},
+                                         {0xBD, true, false, ""}};
     ASSERT_EQ(options.keys.size(), sizeof expected / sizeof expected[0]);
     for (size_t i = 0; i < options.keys.size(); ++i)
         EXPECT_EQ(options.keys[i], expected[i]) << "key " << i << " " << options.keys[i].text;
@@ -141,29 +142,29 @@ TEST(EditorOptions, KeysAndThePaintColourAreRead) {
 TEST(RecentFiles, NewestFirstOncePerFileAtMostEightAndReadBack) {
     std::vector<std::string> list;
     for (int i = 0; i < 10; ++i)
-        AddRecentFile(&list, "C:\\pictures\\" + std::to_string(i) + ".png");
-    ASSERT_EQ(list.size(), RecentFilesKept);
+        editor::AddRecentFile(&list, "C:\\pictures\\" + std::to_string(i) + ".png");
+    ASSERT_EQ(list.size(), editor::RecentFilesKept);
     EXPECT_EQ(list.front(), "C:\\pictures\\9.png");
     EXPECT_EQ(list.back(), "C:\\pictures\\2.png");
     // Opened again under another spelling: moved to the front as typed now, not repeated.
-    AddRecentFile(&list, "c:/Pictures/5.PNG");
-    ASSERT_EQ(list.size(), RecentFilesKept);
+    editor::AddRecentFile(&list, "c:/Pictures/5.PNG");
+    ASSERT_EQ(list.size(), editor::RecentFilesKept);
     EXPECT_EQ(list[0], "c:/Pictures/5.PNG");
     EXPECT_EQ(list[1], "C:\\pictures\\9.png");
     EXPECT_EQ(std::count(list.begin(), list.end(), "C:\\pictures\\5.png"), 0);
     EXPECT_EQ(list.back(), "C:\\pictures\\2.png"); // nothing else went
     // A name in another script is kept byte for byte.
-    AddRecentFile(&list, "D:\\фото\\кот.png");
+    editor::AddRecentFile(&list, "D:\\фото\\кот.png");
     EXPECT_EQ(list[0], "D:\\фото\\кот.png");
     EXPECT_EQ(list.back(), "C:\\pictures\\3.png");
 
-    EXPECT_EQ(ParseRecentFiles(FormatRecentFiles(list)), list);
-    EXPECT_EQ(ParseRecentFiles("\xEF\xBB\xBF"
-                               "a.png\r\n\nB.PNG\nb.png\r\nc.png"),
+    EXPECT_EQ(editor::ParseRecentFiles(editor::FormatRecentFiles(list)), list);
+    EXPECT_EQ(editor::ParseRecentFiles("\xEF\xBB\xBF"
+                                       "a.png\r\n\nB.PNG\nb.png\r\nc.png"),
               (std::vector<std::string>{"a.png", "B.PNG", "c.png"}));
     std::string many;
     for (int i = 0; i < 12; ++i)
         many += std::to_string(i) + "\n";
-    EXPECT_EQ(ParseRecentFiles(many).size(), RecentFilesKept);
-    EXPECT_TRUE(ParseRecentFiles("").empty());
+    EXPECT_EQ(editor::ParseRecentFiles(many).size(), editor::RecentFilesKept);
+    EXPECT_TRUE(editor::ParseRecentFiles("").empty());
 }

@@ -13,7 +13,7 @@
 #   SOURCE_DIR      the repository, for the sample photograph, its clicks and the button map
 #   TEST_DLLS       libraries that are not tools, for the start-up test
 #   FAULTY_DLLS     plug-ins that fault: in their load entry, asked their codes, in a fill
-#   WINDOWS_TOOL    the Windows region_grow (build/win32/tools/vexra.exe)
+#   WINDOWS_TOOL    the Windows region_grow (build/win32/region_grow/vexra.exe)
 # Exit status: 0 passed, 1 failed, 77 skipped: no Wine here (a failure instead when
 # VX_REQUIRE_WINE=1). The test runs in the Wine session VX_WINE_SESSION names
 # (windows_host/wine_session.sh, started by the test run): its prefix, its display, and its

@@ -2,9 +2,9 @@
 // it without Wine.
 #include <stdio.h>
 
-#include "editor/editor_options.h"
+#include "editor_options.h"
 
 int main() {
-    fputs(EditorUsage, stdout);
+    fputs(editor::EditorUsage, stdout);
     return ferror(stdout) ? 1 : 0;
 }

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "editor/undo_history.h"
+#include "undo_history.h"
 
 namespace {
 
@@ -43,11 +43,11 @@ TEST(PackedWords, ReadsBackEveryMixOfRunsAndLiterals) {
             uint32_t word = random() % 4, repeat = random() % 2 ? 1 : 1 + random() % 9;
             words.insert(words.end(), repeat, word);
         }
-        PackedWords packed;
+        editor::PackedWords packed;
         for (uint32_t word : words)
             packed.Add(word);
         packed.Finish();
-        PackedWords::Reader reader(packed.Stream());
+        editor::PackedWords::Reader reader(packed.Stream());
         for (size_t i = 0; i < words.size(); ++i)
             ASSERT_EQ(reader.Next(), words[i]) << "trial " << trial << " word " << i;
     }
@@ -59,7 +59,8 @@ TEST(RecordFill, UndoAndRedoGiveBackBothPicturesAndBeforeFollows) {
         size_t count = 1 + random() % 2000;
         Fill fill = RandomFill(random, count, 1 + trial % 6, trial % 2 == 0);
         std::vector<uint32_t> before = fill.before;
-        FillChange change = RecordFill(fill.bits.data(), count, before.data(), fill.after.data());
+        editor::FillChange change =
+            editor::RecordFill(fill.bits.data(), count, before.data(), fill.after.data());
         EXPECT_EQ(before, fill.after) << "before must follow the picture";
         size_t painted = 0;
         for (size_t i = 0; i < count; ++i)
@@ -67,9 +68,9 @@ TEST(RecordFill, UndoAndRedoGiveBackBothPicturesAndBeforeFollows) {
         EXPECT_EQ(change.pixels, painted);
 
         std::vector<uint32_t> picture = fill.after;
-        ApplyUndo(change, picture.data());
+        editor::ApplyUndo(change, picture.data());
         ASSERT_EQ(picture, fill.before) << "trial " << trial;
-        ApplyRedo(change, picture.data());
+        editor::ApplyRedo(change, picture.data());
         ASSERT_EQ(picture, fill.after) << "trial " << trial;
     }
 }
@@ -78,7 +79,7 @@ TEST(RecordFill, AUniformFillCostsAFewWordsNotAPictureCopy) {
     const size_t count = 1000 * 1000;
     std::vector<uint32_t> before(count, 0x00808080u), after(count, 0x00FF00FFu);
     std::vector<uint8_t> bits(count / 8, 0xFF);
-    FillChange change = RecordFill(bits.data(), count, before.data(), after.data());
+    editor::FillChange change = editor::RecordFill(bits.data(), count, before.data(), after.data());
     EXPECT_EQ(change.pixels, count);
     EXPECT_LT(change.Bytes(), 64u);
 }
@@ -92,7 +93,7 @@ TEST(UndoHistory, ManyLevelsInAnyOrderAndANewFillDropsTheRedoLevels) {
     before = picture;
     std::vector<std::vector<uint32_t>> states = {picture};
     std::vector<uint64_t> ids = {0};
-    UndoHistory history(SIZE_MAX);
+    editor::UndoHistory history(SIZE_MAX);
     EXPECT_FALSE(history.CanUndo());
     EXPECT_FALSE(history.Undo(picture.data(), before.data()));
     for (int level = 0; level < 6; ++level) {
@@ -101,7 +102,7 @@ TEST(UndoHistory, ManyLevelsInAnyOrderAndANewFillDropsTheRedoLevels) {
         for (size_t i = 0; i < count; ++i)
             if (fill.bits[i / 8] >> (i % 8) & 1)
                 picture[i] = fill.after[i];
-        history.Push(RecordFill(fill.bits.data(), count, before.data(), picture.data()));
+        history.Push(editor::RecordFill(fill.bits.data(), count, before.data(), picture.data()));
         states.push_back(picture);
         ids.push_back(history.StateId());
     }
@@ -119,7 +120,7 @@ TEST(UndoHistory, ManyLevelsInAnyOrderAndANewFillDropsTheRedoLevels) {
         ASSERT_EQ(history.StateId(), ids[step]);
     }
     Fill fill = RandomFill(random, count, 3, true);
-    history.Push(RecordFill(fill.bits.data(), count, before.data(), picture.data()));
+    history.Push(editor::RecordFill(fill.bits.data(), count, before.data(), picture.data()));
     EXPECT_FALSE(history.CanRedo());
     EXPECT_EQ(history.UndoLevels(), 4u);
     EXPECT_NE(history.StateId(), ids[4]) << "a new change never takes an old state's id";
@@ -129,13 +130,13 @@ TEST(UndoHistory, KeepsTheNewestLevelsWithinItsBudget) {
     std::mt19937 random(5);
     const size_t count = 4000;
     std::vector<uint32_t> picture(count, 1), before = picture;
-    UndoHistory history(3 * count); // room for about one level of noisy colours
+    editor::UndoHistory history(3 * count); // room for about one level of noisy colours
     for (int level = 0; level < 5; ++level) {
         Fill fill = RandomFill(random, count, 1, false); // random paint: no repeats
         for (size_t i = 0; i < count; ++i)
             if (fill.bits[i / 8] >> (i % 8) & 1)
                 picture[i] = fill.after[i];
-        history.Push(RecordFill(fill.bits.data(), count, before.data(), picture.data()));
+        history.Push(editor::RecordFill(fill.bits.data(), count, before.data(), picture.data()));
         EXPECT_GE(history.UndoLevels(), 1u) << "the newest level is always kept";
         EXPECT_TRUE(history.UndoLevels() == 1 || history.Bytes() <= 3 * count);
     }
@@ -161,7 +162,7 @@ TEST(UndoHistory, PaintedSinceStartIsWhatTheFillsShownPainted) {
     const size_t count = 3000;
     for (int trial = 0; trial < 20; ++trial) {
         std::vector<uint32_t> picture(count, 1), before = picture;
-        UndoHistory history(trial % 2 == 0 ? 4 * count : size_t(1) << 30);
+        editor::UndoHistory history(trial % 2 == 0 ? 4 * count : size_t(1) << 30);
         history.Start(count);
         // Each fill's bits; `shown` fills apply, in order: the applied prefix of `fills`.
         std::vector<std::vector<uint8_t>> fills;
@@ -187,7 +188,8 @@ TEST(UndoHistory, PaintedSinceStartIsWhatTheFillsShownPainted) {
                     shown = 0;
                     continue;
                 }
-                history.Push(RecordFill(fill.bits.data(), count, before.data(), picture.data()));
+                history.Push(
+                    editor::RecordFill(fill.bits.data(), count, before.data(), picture.data()));
                 fills.push_back(fill.bits);
                 shown = fills.size();
             } else if (action <= 4) {
@@ -216,26 +218,28 @@ TEST(FillChangedDocument, ChangedOnlyWhereAPaintedPixelDiffersOrIsNewlyPaintedDe
     std::vector<uint32_t> before(count, 0xFF00FFu);
     std::vector<uint8_t> bits((count + 7) / 8, 0xFF), none(bits.size(), 0);
     bits.back() = 0x1F;
-    EXPECT_FALSE(FillChangedDocument(bits.data(), count, before.data(), before.data(), nullptr));
     EXPECT_FALSE(
-        FillChangedDocument(none.data(), count, before.data(), before.data(), none.data()));
+        editor::FillChangedDocument(bits.data(), count, before.data(), before.data(), nullptr));
+    EXPECT_FALSE(
+        editor::FillChangedDocument(none.data(), count, before.data(), before.data(), none.data()));
     for (size_t i = 0; i < count; ++i) {
         std::vector<uint32_t> after = before;
         after[i] = 0x123456u;
-        EXPECT_TRUE(FillChangedDocument(bits.data(), count, before.data(), after.data(), nullptr))
+        EXPECT_TRUE(
+            editor::FillChangedDocument(bits.data(), count, before.data(), after.data(), nullptr))
             << "pixel " << i;
         // A pixel that changed but was not painted is not the fill's.
         std::vector<uint8_t> others = bits;
         others[i / 8] &= uint8_t(~(1u << (i % 8)));
         EXPECT_FALSE(
-            FillChangedDocument(others.data(), count, before.data(), after.data(), nullptr))
+            editor::FillChangedDocument(others.data(), count, before.data(), after.data(), nullptr))
             << "pixel " << i;
         // Deep samples: the same colours, but one pixel not yet painted by a fill on show.
-        EXPECT_TRUE(
-            FillChangedDocument(bits.data(), count, before.data(), before.data(), others.data()))
+        EXPECT_TRUE(editor::FillChangedDocument(bits.data(), count, before.data(), before.data(),
+                                                others.data()))
             << "pixel " << i;
-        EXPECT_FALSE(
-            FillChangedDocument(others.data(), count, before.data(), before.data(), bits.data()))
+        EXPECT_FALSE(editor::FillChangedDocument(others.data(), count, before.data(), before.data(),
+                                                 bits.data()))
             << "pixel " << i;
     }
 }

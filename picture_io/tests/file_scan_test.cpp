@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "picture_io/file_scan.h"
+#include "file_scan.h"
 
 namespace picture_io {
 namespace {

@@ -14,7 +14,7 @@
 #   hosts_agree.sh WORK_DIR
 #
 # The corpus is picture_io/tests/make_corpus.py's. The programs come from the environment:
-# NATIVE_TOOL, PICTURE_CHECK (the native builds'), WINDOWS_TOOL (build/win32/tools/vexra.exe, PAINT.DLL beside it), EDITOR_DIR
+# NATIVE_TOOL, PICTURE_CHECK (the native builds'), WINDOWS_TOOL (build/win32/region_grow/vexra.exe, PAINT.DLL beside it), EDITOR_DIR
 # (vexra.exe and plugins\), WINE_RUNNER (windows_host/run_under_wine.sh), SOURCE_DIR.
 # Exit status: 0 all agree, 1 not, 77 skipped: no Wine here (a failure where
 # VX_REQUIRE_WINE=1).

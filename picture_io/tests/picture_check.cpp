@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "picture_io/picture_io.h"
+#include "picture_io.h"
 
 namespace {
 

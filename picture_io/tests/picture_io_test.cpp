@@ -2,7 +2,7 @@
 // header read before any pixel, the EXIF orientation found wherever the TIFF block puts it, and
 // painted 16-bit and grey pictures kept true to their paint. Every kind of picture read whole,
 // upright and at its depth is held by the corpus test through region_grow
-// (tools/tests/corpus_test.py).
+// (region_grow/tests/corpus_test.py).
 #include <gtest/gtest.h>
 #include <stdio.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "picture_bytes.h"
-#include "picture_io/picture_io.h"
+#include "picture_io.h"
 
 namespace {
 

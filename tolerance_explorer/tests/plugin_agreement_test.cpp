@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "simulated_host/plugin_loader.h"
-#include "simulated_host/simulated_host.h"
-#include "tests/test_support.h" // Plugin()
-#include "tolerance_explorer/tolerance_explorer.h"
-#include "tools/image_files.h"
+#include "image_files.h"
+#include "plugin_loader.h"
+#include "simulated_host.h"
+#include "test_support.h" // Plugin()
+#include "tolerance_explorer.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ Picture BlocksUnderMask() {
 Picture PhotographCrop(int32_t left, int32_t top, int32_t width, int32_t height) {
     picture_io::Picture photo;
     std::string error;
-    EXPECT_TRUE(ReadPicture(DEMO_PICTURE, &photo, &error)) << error;
+    EXPECT_TRUE(files::ReadPicture(DEMO_PICTURE, &photo, &error)) << error;
     Picture picture = Blank(width, height);
     for (int32_t y = 0; y < height && !photo.pixels.empty(); ++y)
         for (int32_t x = 0; x < width; ++x)
@@ -99,48 +99,50 @@ Picture PhotographCrop(int32_t left, int32_t top, int32_t width, int32_t height)
 
 std::vector<uint16_t> JoinMap(const Picture& picture, Click click, int32_t seedTolerance,
                               uint32_t* curve) {
-    ExplorerPicture view = {picture.colours.data(), picture.mask.data(), picture.width,
-                            picture.height};
-    std::vector<uint32_t> scratch(JoinToleranceScratchBytes(picture.width, picture.height) / 4 + 2);
+    tolerance_explorer::ExplorerPicture view = {picture.colours.data(), picture.mask.data(),
+                                                picture.width, picture.height};
+    std::vector<uint32_t> scratch(
+        tolerance_explorer::JoinToleranceScratchBytes(picture.width, picture.height) / 4 + 2);
     std::vector<uint16_t> map(picture.colours.size());
-    EXPECT_EQ(ComputeJoinTolerances(&view, click.x, click.y, seedTolerance, scratch.data(),
-                                    scratch.size() * 4, map.data(), curve),
-              JoinToleranceDone);
+    EXPECT_EQ(tolerance_explorer::ComputeJoinTolerances(&view, click.x, click.y, seedTolerance,
+                                                        scratch.data(), scratch.size() * 4,
+                                                        map.data(), curve),
+              tolerance_explorer::JoinToleranceDone);
     return map;
 }
 
 // The growth curve a map gives: curve[T] = its values at most T, for T = 0..255.
 void GrowthCurveOfMap(const std::vector<uint16_t>& map, uint32_t* curve) {
-    for (int32_t t = 0; t < StepCount; ++t)
+    for (int32_t t = 0; t < tolerance_explorer::StepCount; ++t)
         curve[t] = 0;
     for (uint16_t value : map)
-        if (value < StepCount)
+        if (value < tolerance_explorer::StepCount)
             ++curve[value];
-    for (int32_t t = 1; t < StepCount; ++t)
+    for (int32_t t = 1; t < tolerance_explorer::StepCount; ++t)
         curve[t] += curve[t - 1];
 }
 
 // Applies every step tolerance from -1 to 256 through the plug-in and compares. Returns the
 // number of steps skipped because the real fill stopped on "Buffer over".
 int CompareEveryStep(const Picture& picture, Click click, const std::string& seedText) {
-    uint32_t curve[StepCount];
+    uint32_t curve[tolerance_explorer::StepCount];
     std::vector<uint16_t> map =
         JoinMap(picture, click, ParseToleranceText(seedText.c_str()), curve);
-    uint32_t fromMap[StepCount];
+    uint32_t fromMap[tolerance_explorer::StepCount];
     GrowthCurveOfMap(map, fromMap);
-    for (int32_t t = 0; t < StepCount; ++t)
+    for (int32_t t = 0; t < tolerance_explorer::StepCount; ++t)
         EXPECT_EQ(curve[t], fromMap[t]) << "curve at step " << t;
 
     size_t seed = size_t(click.y) * size_t(picture.width) + size_t(click.x);
     int skipped = 0;
-    SimulatedHost host;
+    simulated_host::SimulatedHost host;
     host.logging = false;
     host.MakeCurrent();
     for (int32_t step = -1; step <= 256; ++step) {
         host.Load(picture.width, picture.height, std::vector<uint32_t>(picture.colours));
         host.mask = picture.mask;
         host.SetTolerances(std::to_string(step), seedText);
-        EXPECT_EQ(Plugin().drawIt(host.View(), click.x, click.y, 0), 4);
+        EXPECT_EQ(plugin_checks::Plugin().drawIt(host.View(), click.x, click.y, 0), 4);
         if (!host.messages.empty()) {
             ++skipped; // the queue's limit is not part of the map
             continue;
@@ -158,7 +160,7 @@ int CompareEveryStep(const Picture& picture, Click click, const std::string& see
                              << firstWrong % size_t(picture.width) << ","
                              << firstWrong / size_t(picture.width) << ", join tolerance "
                              << map[firstWrong];
-        EXPECT_EQ(painted, PixelsPaintedAtStep(curve, step)) << "step " << step;
+        EXPECT_EQ(painted, tolerance_explorer::PixelsPaintedAtStep(curve, step)) << "step " << step;
         if (wrong != 0)
             break; // one step's report is enough to go on
     }
@@ -167,7 +169,7 @@ int CompareEveryStep(const Picture& picture, Click click, const std::string& see
 
 void CompareClicks(const Picture& picture, const std::vector<Click>& clicks,
                    const std::vector<std::string>& seedTexts) {
-    ASSERT_NE(Plugin().drawIt, nullptr);
+    ASSERT_NE(plugin_checks::Plugin().drawIt, nullptr);
     for (const Click& click : clicks)
         for (const std::string& seedText : seedTexts) {
             SCOPED_TRACE("click " + std::to_string(click.x) + "," + std::to_string(click.y) +
@@ -203,8 +205,8 @@ TEST(ExplorerAgreesWithPlugin, PhotographBackgroundAndCheek) {
 // the plug-in. The smallest scratch the pass is given runs out on most of them, so its
 // recovery is exercised as often as its queue.
 TEST(ExplorerAgreesWithPlugin, ManySmallRandomPictures) {
-    ASSERT_NE(Plugin().drawIt, nullptr);
-    SimulatedHost host;
+    ASSERT_NE(plugin_checks::Plugin().drawIt, nullptr);
+    simulated_host::SimulatedHost host;
     host.logging = false;
     host.MakeCurrent();
     uint32_t state = 2024;
@@ -225,14 +227,14 @@ TEST(ExplorerAgreesWithPlugin, ManySmallRandomPictures) {
         const Click click = {int32_t(next(uint32_t(picture.width))),
                              int32_t(next(uint32_t(picture.height)))};
         const int32_t seedTolerance = int32_t(next(303)) - 2;
-        uint32_t curve[StepCount];
+        uint32_t curve[tolerance_explorer::StepCount];
         std::vector<uint16_t> map = JoinMap(picture, click, seedTolerance, curve);
         for (int attempt = 0; attempt < 3; ++attempt) {
             const int32_t step = int32_t(next(303)) - 2;
             host.Load(picture.width, picture.height, std::vector<uint32_t>(picture.colours));
             host.mask = picture.mask;
             host.SetTolerances(std::to_string(step), std::to_string(seedTolerance));
-            Plugin().drawIt(host.View(), click.x, click.y, 0);
+            plugin_checks::Plugin().drawIt(host.View(), click.x, click.y, 0);
             const size_t seed = size_t(click.y) * size_t(picture.width) + size_t(click.x);
             for (size_t i = 0; i < map.size(); ++i) {
                 const bool expected = step < 0 ? i == seed : map[i] <= (step > 255 ? 255 : step);
@@ -249,22 +251,26 @@ TEST(ExplorerAgreesWithPlugin, ManySmallRandomPictures) {
 // written.
 TEST(ExplorerPass, RefusesWhatItCannotDo) {
     Picture picture = Gradient();
-    ExplorerPicture view = {picture.colours.data(), nullptr, picture.width, picture.height};
-    size_t bytes = JoinToleranceScratchBytes(picture.width, picture.height);
+    tolerance_explorer::ExplorerPicture view = {picture.colours.data(), nullptr, picture.width,
+                                                picture.height};
+    size_t bytes = tolerance_explorer::JoinToleranceScratchBytes(picture.width, picture.height);
     std::vector<uint32_t> scratch(bytes / 4 + 1);
     std::vector<uint16_t> map(picture.colours.size(), 7);
-    EXPECT_EQ(ComputeJoinTolerances(&view, 40, 0, 10, scratch.data(), bytes, map.data(), nullptr),
-              JoinToleranceSeedOutside);
-    EXPECT_EQ(ComputeJoinTolerances(&view, 0, -1, 10, scratch.data(), bytes, map.data(), nullptr),
-              JoinToleranceSeedOutside);
-    EXPECT_EQ(
-        ComputeJoinTolerances(&view, 0, 0, 10, scratch.data(), bytes - 1, map.data(), nullptr),
-        JoinToleranceScratchSmall);
+    EXPECT_EQ(tolerance_explorer::ComputeJoinTolerances(&view, 40, 0, 10, scratch.data(), bytes,
+                                                        map.data(), nullptr),
+              tolerance_explorer::JoinToleranceSeedOutside);
+    EXPECT_EQ(tolerance_explorer::ComputeJoinTolerances(&view, 0, -1, 10, scratch.data(), bytes,
+                                                        map.data(), nullptr),
+              tolerance_explorer::JoinToleranceSeedOutside);
+    EXPECT_EQ(tolerance_explorer::ComputeJoinTolerances(&view, 0, 0, 10, scratch.data(), bytes - 1,
+                                                        map.data(), nullptr),
+              tolerance_explorer::JoinToleranceScratchSmall);
     EXPECT_EQ(map[0], 7) << "a refused click leaves the map alone";
-    EXPECT_EQ(JoinToleranceScratchBytes(0, 5), 0u);
-    EXPECT_EQ(JoinToleranceScratchBytes(65536, 65536), 0u);
+    EXPECT_EQ(tolerance_explorer::JoinToleranceScratchBytes(0, 5), 0u);
+    EXPECT_EQ(tolerance_explorer::JoinToleranceScratchBytes(65536, 65536), 0u);
     // About 2 bytes a pixel beyond a fixed part.
-    EXPECT_LE(JoinToleranceScratchBytes(4000, 3000), size_t(4000) * 3000 * 2 + 65536);
+    EXPECT_LE(tolerance_explorer::JoinToleranceScratchBytes(4000, 3000),
+              size_t(4000) * 3000 * 2 + 65536);
 }
 
 } // namespace

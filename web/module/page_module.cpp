@@ -1,5 +1,5 @@
 // page_module.cpp - page.wasm's face to the page's worker: the tool host that region_grow and
-// the editor run the plug-in on (tools/tool_host.cpp), the plug-in's own objects, the editor's
+// the editor run the plug-in on (tool_host/tool_host.cpp), the plug-in's own objects, the editor's
 // undo levels (editor/undo_history.h) and the tolerance explorer, over one picture in this
 // module's memory.
 //
@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "../../host_api/platform_ui.h"
-#include "../../host_api/plugin_exports.h"
-#include "../../tolerance_explorer/tolerance_explorer.h"
-#include "../../tools/tool_host.h"
-#include "editor/undo_history.h"
+#include "platform_ui.h"
+#include "plugin_exports.h"
+#include "tolerance_explorer.h"
+#include "tool_host.h"
+#include "undo_history.h"
 
 #define PAGE_EXPORT(name) extern "C" __attribute__((export_name(name)))
 #define PAGE_IMPORT(name) __attribute__((import_module("page"), import_name(name)))
@@ -42,25 +42,25 @@ struct PixelBox {
     int32_t left, top, right, bottom;
 };
 
-ToolHost host;
+tool_host::ToolHost host;
 std::vector<PackedColour> before;  // the picture as the next fill starts from it
 std::vector<PackedColour> opening; // a picture's colour words on their way in
-UndoHistory history;
+editor::UndoHistory history;
 std::vector<char> text; // a text from the worker
 bool quiet = false;     // a trial fill: nothing shown, nothing kept
-RefreshRect lastRefresh;
+host_model::RefreshRect lastRefresh;
 PixelBox changed; // what the last undo or redo wrote
 std::vector<uint8_t> paintedMask;
 
 // The explorer's map for the last click explored, its curve and the outline of one step.
 std::vector<uint16_t> joinMap;
 std::vector<uint32_t> joinScratch;
-uint32_t curve[StepCount];
+uint32_t curve[tolerance_explorer::StepCount];
 PixelBox reached; // the pixels the map reaches
 int32_t exploredX = 0, exploredY = 0;
 std::vector<uint32_t> outline;
-StableRange ranges[MaxStableRanges];
-Leak leak;
+tolerance_explorer::StableRange ranges[tolerance_explorer::MaxStableRanges];
+tolerance_explorer::Leak leak;
 
 const uint32_t Opaque = 0xFF000000u;
 
@@ -81,7 +81,7 @@ void Include(PixelBox* box, int32_t left, int32_t top, int32_t right, int32_t bo
 }
 
 // The box around a change's pixels: each run of pixel indices, in one row or across rows.
-PixelBox BoxOf(const FillChange& change, int32_t width) {
+PixelBox BoxOf(const editor::FillChange& change, int32_t width) {
     PixelBox box = {-1, -1, -1, -1};
     const uint32_t w = uint32_t(width);
     for (size_t s = 0; s < change.spans.size(); s += 2) {
@@ -95,7 +95,7 @@ PixelBox BoxOf(const FillChange& change, int32_t width) {
     return box;
 }
 
-void OnRefresh(const RefreshRect& rect) {
+void OnRefresh(const host_model::RefreshRect& rect) {
     lastRefresh = rect;
     if (!quiet)
         PageRefresh(uint32_t(host.drawnFlagsSet.size()));
@@ -125,7 +125,7 @@ void Click(int32_t x, int32_t y) {
 }
 
 bool Overflowed() {
-    for (const ShownMessage& message : host.messages)
+    for (const host_model::ShownMessage& message : host.messages)
         if (message.text == "Buffer over")
             return true;
     return false;
@@ -138,18 +138,18 @@ bool Overflowed() {
 extern "C" {
 
 HCURSOR LoadCursorA(HINSTANCE module, LPCSTR name) {
-    return HostLoadCursor(module, name);
+    return host_model::HostLoadCursor(module, name);
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-    HCURSOR previous = HostSetCursor(cursor);
+    HCURSOR previous = host_model::HostSetCursor(cursor);
     if (!quiet && cursor != previous)
-        PageCursor(host.currentCursor == WaitCursor ? 1 : 0);
+        PageCursor(host.currentCursor == host_model::WaitCursor ? 1 : 0);
     return previous;
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    const int answer = HostMessageBox(owner, text, caption, type);
+    const int answer = host_model::HostMessageBox(owner, text, caption, type);
     if (!quiet)
         PageMessage(text, caption);
     return answer;
@@ -211,8 +211,8 @@ PAGE_EXPORT("page_fill") uint32_t page_fill(int32_t x, int32_t y, uint32_t paint
 
 PAGE_EXPORT("page_keep_fill") void page_keep_fill(void) {
     if (host.painted.count > 0)
-        history.Push(RecordFill(host.painted.bits.data(), host.pixels.size(), before.data(),
-                                host.pixels.data()));
+        history.Push(editor::RecordFill(host.painted.bits.data(), host.pixels.size(), before.data(),
+                                        host.pixels.data()));
 }
 
 PAGE_EXPORT("page_refreshes") uint32_t page_refreshes(void) {
@@ -250,8 +250,8 @@ PAGE_EXPORT("page_trial_fill") uint32_t page_trial_fill(int32_t x, int32_t y) {
     Click(x, y);
     quiet = false;
     if (host.painted.count > 0) {
-        const FillChange change = RecordFill(host.painted.bits.data(), host.pixels.size(),
-                                             before.data(), host.pixels.data());
+        const editor::FillChange change = editor::RecordFill(
+            host.painted.bits.data(), host.pixels.size(), before.data(), host.pixels.data());
         ApplyUndo(change, host.pixels.data());
         ApplyUndo(change, before.data());
     }
@@ -262,14 +262,14 @@ PAGE_EXPORT("page_trial_fill") uint32_t page_trial_fill(int32_t x, int32_t y) {
 
 // 1 when a level was applied; page_changed_box then holds the box it wrote.
 PAGE_EXPORT("page_undo") int32_t page_undo(void) {
-    const FillChange* level = history.Undo(host.pixels.data(), before.data());
+    const editor::FillChange* level = history.Undo(host.pixels.data(), before.data());
     if (level != nullptr)
         changed = BoxOf(*level, host.width);
     return level != nullptr ? 1 : 0;
 }
 
 PAGE_EXPORT("page_redo") int32_t page_redo(void) {
-    const FillChange* level = history.Redo(host.pixels.data(), before.data());
+    const editor::FillChange* level = history.Redo(host.pixels.data(), before.data());
     if (level != nullptr)
         changed = BoxOf(*level, host.width);
     return level != nullptr ? 1 : 0;
@@ -323,17 +323,18 @@ PAGE_EXPORT("page_parse_tolerance") int32_t page_parse_tolerance(void) {
 // JoinToleranceStatus.
 PAGE_EXPORT("page_explore") int32_t page_explore(int32_t x, int32_t y) {
     ForgetExplorer();
-    const size_t bytes = JoinToleranceScratchBytes(host.width, host.height);
+    const size_t bytes = tolerance_explorer::JoinToleranceScratchBytes(host.width, host.height);
     if (bytes == 0)
-        return JoinToleranceBadPicture;
+        return tolerance_explorer::JoinToleranceBadPicture;
     joinScratch.assign((bytes + 3) / 4, 0);
-    joinMap.assign(host.pixels.size(), JoinNever);
-    const ExplorerPicture picture = {host.pixels.data(), nullptr, host.width, host.height};
+    joinMap.assign(host.pixels.size(), tolerance_explorer::JoinNever);
+    const tolerance_explorer::ExplorerPicture picture = {host.pixels.data(), nullptr, host.width,
+                                                         host.height};
     const int32_t status =
         ComputeJoinTolerances(&picture, x, y, ParseToleranceText(host.Parameter(2, 1)),
                               joinScratch.data(), bytes, joinMap.data(), curve);
     joinScratch = std::vector<uint32_t>();
-    if (status != JoinToleranceDone) {
+    if (status != tolerance_explorer::JoinToleranceDone) {
         ForgetExplorer();
         return status;
     }
@@ -343,7 +344,7 @@ PAGE_EXPORT("page_explore") int32_t page_explore(int32_t x, int32_t y) {
     for (int32_t row = 0; row < host.height; ++row) {
         const uint16_t* values = joinMap.data() + size_t(row) * size_t(host.width);
         for (int32_t column = 0; column < host.width; ++column)
-            if (values[column] != JoinNever)
+            if (values[column] != tolerance_explorer::JoinNever)
                 Include(&reached, column, row, column, row);
     }
     return status;
@@ -387,7 +388,7 @@ PAGE_EXPORT("page_outline_list") const uint32_t* page_outline_list(void) {
 }
 
 PAGE_EXPORT("page_pixels_at_step") uint32_t page_pixels_at_step(int32_t step) {
-    return PixelsPaintedAtStep(curve, step);
+    return tolerance_explorer::PixelsPaintedAtStep(curve, step);
 }
 
 // Ranges as four words each (first, last, firstPixels, lastPixels) at page_ranges; returns how
@@ -395,7 +396,7 @@ PAGE_EXPORT("page_pixels_at_step") uint32_t page_pixels_at_step(int32_t step) {
 PAGE_EXPORT("page_stable_ranges") int32_t page_stable_ranges(void) {
     return FindStableRanges(curve, ranges);
 }
-PAGE_EXPORT("page_ranges") const StableRange* page_ranges(void) {
+PAGE_EXPORT("page_ranges") const tolerance_explorer::StableRange* page_ranges(void) {
     return ranges;
 }
 
@@ -403,12 +404,12 @@ PAGE_EXPORT("page_ranges") const StableRange* page_ranges(void) {
 PAGE_EXPORT("page_next_leak") int32_t page_next_leak(int32_t step) {
     return FindNextLeak(curve, step, &leak) ? 1 : 0;
 }
-PAGE_EXPORT("page_leak") const Leak* page_leak(void) {
+PAGE_EXPORT("page_leak") const tolerance_explorer::Leak* page_leak(void) {
     return &leak;
 }
 
 PAGE_EXPORT("page_suggest") int32_t page_suggest(void) {
-    return SuggestStepTolerance(curve);
+    return tolerance_explorer::SuggestStepTolerance(curve);
 }
 
 // ---- The first fill ----------------------------------------------------------------------------

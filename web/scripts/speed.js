@@ -9,8 +9,8 @@
 //     field's change to its outline drawn, and the longest task on the page's thread.
 // Every figure is printed with the machine's load; none is a pass or a fail.
 //
-//   VX_SITE_DIR=build/web/site VX_REGION_GROW=build/web/tools/region_grow \
-//   VX_BENCH_IMAGE=build/web/web/bench_image_file node web/scripts/speed.js
+//   VX_SITE_DIR=build/web/site VX_REGION_GROW=build/web/region_grow/region_grow \
+//   VX_BENCH_IMAGE=build/web/bench/bench_image_file node web/scripts/speed.js
 "use strict";
 const fs = require("fs");
 const os = require("os");
