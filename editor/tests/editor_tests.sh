@@ -685,7 +685,9 @@ test_daily() {
     progress=$(grep -m1 '^progress: ' editor.out)
     updates=$(sed -n 's/^progress: \([0-9]*\) updates, last "RegionGrowing at 5 5: [0-9]* pixels painted so far"$/\1/p' <<<"$progress")
     shown=$(sed -n 's/^progress: [0-9]* updates, last "RegionGrowing at 5 5: \([0-9]*\) pixels painted so far"$/\1/p' <<<"$progress")
-    [ -n "$updates" ] && [ "$updates" -ge $((repaints - 1)) ] && [ "$updates" -le "$repaints" ] &&
+    # (The status bar is also updated when a repaint is due but the requests since the last one
+    # lie outside the part of the picture in view: then there is nothing to repaint.)
+    [ -n "$updates" ] && [ "$updates" -ge $((repaints - 1)) ] &&
         [ "$shown" -gt 0 ] && [ "$shown" -lt "$first" ] ||
         fail "the status bar did not show the pixels painted at each repaint: $progress"
 
